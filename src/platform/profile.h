@@ -1,0 +1,34 @@
+#pragma once
+// Reader for profile (INI) files, with the platform's profile semantics: section and key names
+// match without regard to case, keys and values are trimmed, a value wholly in quotes is
+// unquoted, the first match wins, lines starting with ";" are comments. A missing file,
+// section or key gives the default. Values are returned as the file's bytes (CP1254).
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+class Profile {
+ public:
+  Profile() = default;  // an empty profile: every lookup gives its default
+  static Profile Load(const std::string& path);
+  static Profile Parse(std::string_view content);
+
+  std::optional<std::string> Find(std::string_view section, std::string_view key) const;
+  std::string ReadString(std::string_view section, std::string_view key,
+                         std::string_view fallback) const;
+  // Converted with the integer conversion; missing, empty or bad values give the fallback.
+  int32_t ReadInteger(std::string_view section, std::string_view key, int32_t fallback) const;
+
+ private:
+  struct Entry {
+    std::string section, key, value;
+  };
+  std::vector<Entry> entries_;
+};
+
+}  // namespace platform

@@ -1,0 +1,91 @@
+// The Omron test loop: a fixed schedule of command presses that saves port 1's pane to
+// "OmronResults.txt" every 100 cycles and once more at the end.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+#include "platform/app_paths.h"
+#include "platform/cp1254.h"
+#include "platform/ticks.h"
+#include "platform/ui_services.h"
+#include "window/wirelabmain.h"
+
+namespace {
+constexpr int kLastCycle = 10000;
+constexpr int kSaveEvery = 100;
+}  // namespace
+
+void TForm5::SpeedButtonLoopClick() {
+  LoopRunning = !LoopRunning;
+  // A press while a loop runs only flips the flag: the running loop sees it before its next
+  // cycle, and never a second loop starts inside the first.
+  if (LoopRunning && !loopActive_) RunOmronLoop();
+}
+
+void TForm5::WaitHalfSecond() {
+  const uint32_t start = platform::GetTickCount();
+  for (;;) {
+    const uint32_t elapsed = platform::GetTickCount() - start;
+    if (elapsed >= 500 || Closing()) return;
+    platform::ProcessMessagesFor(500 - elapsed);
+  }
+}
+
+void TForm5::RunOmronLoop() {
+  auto commandStep = [this](QToolButton* button) {
+    if (Closing()) return;
+    SpeedButton61Click(button);
+    WaitHalfSecond();
+    SpeedButton165Click();
+    WaitHalfSecond();
+    WaitHalfSecond();
+  };
+  loopActive_ = true;
+  try {
+    commandStep(SpeedButton00);
+    WaitHalfSecond();
+    WaitHalfSecond();
+    int cycles = 0;
+    while (LoopRunning && !Closing()) {
+      commandStep(SpeedButton40);
+      WaitHalfSecond();
+      WaitHalfSecond();
+      commandStep(SpeedButton61);
+      commandStep(SpeedButton62);
+      commandStep(SpeedButton30);
+      ++cycles;
+      if (cycles % kSaveEvery == 0) SaveOmronResults();
+      if (cycles > kLastCycle) LoopRunning = false;
+    }
+  } catch (...) {
+    // The loop is over whatever ended it, so the next press starts a new one.
+    loopActive_ = false;
+    LoopRunning = false;
+    try {
+      SaveOmronResults();
+    } catch (...) {
+    }
+    throw;
+  }
+  loopActive_ = false;
+  LoopRunning = false;
+  SaveOmronResults();
+}
+
+void TForm5::SaveOmronResults() {
+  const std::string path = platform::ExecutableDir() + "OmronResults.txt";
+  const std::string text = Memo[1]->SavedText();
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) {
+    throw std::runtime_error(platform::Utf8ToCp1254("Cannot create file \"" + path + "\". " +
+                                                    std::strerror(errno)));
+  }
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  const int writeErrno = errno;
+  const bool closed = std::fclose(file) == 0;
+  if (!written || !closed) {
+    throw std::runtime_error(platform::Utf8ToCp1254("Cannot write file \"" + path + "\". " +
+                                                    std::strerror(written ? errno : writeErrno)));
+  }
+}

@@ -1,0 +1,25 @@
+// The "Omron Strings" tab: frames, the command buttons and "16,5".
+#include "platform/qt_text.h"
+#include "senders/omron_frame.h"
+#include "window/wirelabmain.h"
+
+void TForm5::SendOmronFrame(int N) {
+  TRealCom* port = Ports[N];
+  if (!port) return;
+  const std::string command = platform::FromQString(EditOmron->text());
+  for (uint8_t byte : OmronFrame(command, CheckBox5->isChecked())) {
+    if (Closing()) return;
+    port->SendByte(nullptr, byte);
+    InterByteDelay();
+  }
+}
+
+void TForm5::SpeedButton61Click(QToolButton* Sender) {
+  EditOmron->setText(Sender->text());
+  ButtonSendClick();
+}
+
+void TForm5::SpeedButton165Click() {
+  EditASCII->setText(QStringLiteral("016005"));
+  if (const int N = SelectedPortOrAsk()) SendAsciiCodes(N);
+}

@@ -1,0 +1,92 @@
+#pragma once
+// CommObjects: TPeripheral, a device on a serial line with its own thread, and TRealCom, one
+// real serial port polled by its port thread.
+//
+// Construction, destruction, SetTimeout, sending and every delivery (DoReceive, DoTimeout
+// and the events) belong to the main thread; the port thread only polls, reads and hands
+// bytes over by synchronous calls. Each byte reaches OnReceive as its own call, in order.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/serial_device.h"
+#include "platform/thread.h"
+
+class TPeripheral;
+using TReceiveEvent = std::function<void(TPeripheral* Sender, uint8_t Value)>;
+using TTimeoutEvent = std::function<void()>;
+
+class TPeripheral : public platform::TThread {
+ public:
+  TPeripheral(bool CreateSuspended, TPeripheral* Parent, int32_t PortNumber);
+  ~TPeripheral() override;
+
+  void SetTimeout(int32_t Value);
+  virtual void SendByte(TPeripheral* Sender, uint8_t Value);
+  virtual void SendBuffer(TPeripheral* Sender, const uint8_t* Buffer, int32_t Count);
+  virtual void DoReceive(uint8_t Value);
+  virtual void DoTimeout();
+  virtual int32_t QueryHook() { return 0; }
+  virtual void ActionHook() {}
+
+  int32_t PortNumber() const { return portNumber_; }
+  TPeripheral* Parent() const { return parent_; }
+  std::vector<TPeripheral*> Children() const;
+  int32_t Timeout() const { return timeout_; }
+  uint32_t LastByteTick() const { return lastByteTick_; }
+  int32_t Deadline() const { return deadline_; }
+  void SetDeadline(int32_t value) { deadline_ = value; }
+
+  TReceiveEvent OnReceive;
+  TTimeoutEvent OnTimeout;
+  std::atomic<bool> StartWithParent{false};
+
+ protected:
+  void Execute() override;
+  bool DeadlinePassed() const;
+  // Resumes each child whose StartWithParent is set; safe against children being destroyed.
+  void ResumeChildrenStartingWithParent();
+  static constexpr uint32_t kDisarmed = 0xFFFFFFFFu;
+
+  std::atomic<uint32_t> lastByteTick_{kDisarmed};
+  std::atomic<int32_t> timeout_{-1};
+  std::atomic<int32_t> deadline_{2147483647};
+
+ private:
+  void DetachChild(TPeripheral* child);
+
+  int32_t portNumber_ = 0;
+  mutable std::mutex childrenMutex_;
+  std::vector<TPeripheral*> children_;
+  TPeripheral* parent_ = nullptr;
+};
+
+class TRealCom : public TPeripheral {
+ public:
+  TRealCom(bool CreateSuspended, TPeripheral* Parent, int32_t PortNumber,
+           const std::string& Settings);
+  ~TRealCom() override;
+
+  void SendByte(TPeripheral* Sender, uint8_t Value) override;
+  void SendBuffer(TPeripheral* Sender, const uint8_t* Buffer, int32_t Count) override;
+
+  platform::PortHandle PortHandle() const { return portHandle_; }
+  uint8_t RxByte() const { return rxByte_; }
+  // How many idle waits the polling loop has finished; lets a test wait for whole passes.
+  uint64_t IdlePolls() const { return idlePolls_; }
+
+ protected:
+  void Execute() override;
+
+ private:
+  void TransmitByte();
+
+  uint8_t txByte_ = 0;
+  uint8_t rxByte_ = 0;
+  platform::PortHandle portHandle_ = platform::PortHandle::None();
+  std::atomic<uint64_t> idlePolls_{0};
+};

@@ -1,0 +1,138 @@
+#include "window/log_pane.h"
+
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include "platform/qt_text.h"
+
+namespace {
+constexpr int kFlushDelayMs = 15;
+}
+
+LogPane::LogPane(QWidget* parent) : QPlainTextEdit(parent) {
+  setUndoRedoEnabled(false);
+  setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  flushTimer_.setSingleShot(true);
+  flushTimer_.setInterval(kFlushDelayMs);
+  QObject::connect(&flushTimer_, &QTimer::timeout, this, [this] { Flush(); });
+  // Whatever the user types invalidates the cached length of the last line.
+  QObject::connect(document(), &QTextDocument::contentsChange, this,
+                   [this](int, int, int) { lastLineLength_ = -1; });
+}
+
+QTextBlock LogPane::LastTextBlock() const {
+  QTextBlock last = document()->lastBlock();
+  if (last.text().isEmpty() && last.previous().isValid()) return last.previous();
+  return last;
+}
+
+void LogPane::Flush() {
+  flushTimer_.stop();
+  if (pending_.isEmpty()) return;
+  QString text;
+  text.swap(pending_);
+  const int keepLength = lastLineLength_;
+  QTextCursor cursor(document());
+  cursor.movePosition(QTextCursor::End);
+  cursor.insertText(text);
+  TrimToBound();
+  lastLineLength_ = keepLength;
+  QScrollBar* bar = verticalScrollBar();
+  bar->setValue(bar->maximum());
+}
+
+void LogPane::TrimToBound() {
+  QTextDocument* doc = document();
+  if (doc->characterCount() <= kMaxChars) return;
+  const int cut = doc->characterCount() - kKeepChars;
+  QTextBlock block = doc->findBlock(cut);
+  // Cut at a line start so that no line is left half; keep at least kKeepChars.
+  int position = block.position();
+  if (position <= 0) return;
+  QTextCursor cursor(doc);
+  cursor.setPosition(0);
+  cursor.setPosition(position, QTextCursor::KeepAnchor);
+  cursor.removeSelectedText();
+}
+
+void LogPane::AddLine(std::string_view cp1254) {
+  Flush();
+  const QString line = platform::ToQString(cp1254);
+  QTextDocument* doc = document();
+  QTextBlock last = doc->lastBlock();
+  QTextCursor cursor(doc);
+  cursor.movePosition(QTextCursor::End);
+  // An empty last line is where the new line goes; otherwise it follows a line break.
+  cursor.insertText(last.text().isEmpty() ? line : QChar(u'\n') + line);
+  TrimToBound();
+  lastLineLength_ = static_cast<int>(line.size());
+  QScrollBar* bar = verticalScrollBar();
+  bar->setValue(bar->maximum());
+}
+
+void LogPane::ExtendLastLine(std::string_view cp1254) {
+  const QString entry = platform::ToQString(cp1254);
+  QTextDocument* doc = document();
+  if (pending_.isEmpty()) {
+    QTextBlock last = doc->lastBlock();
+    QTextBlock target = LastTextBlock();
+    if (target != last) {
+      // The last line that holds text is followed by an empty line: extend it in place.
+      QTextCursor cursor(target);
+      cursor.movePosition(QTextCursor::EndOfBlock);
+      if (target.length() - 1 + entry.size() > kMaxLineChars) {
+        AddLine(cp1254);
+        return;
+      }
+      cursor.insertText(entry);
+      return;
+    }
+    if (lastLineLength_ < 0) lastLineLength_ = last.length() - 1;
+  }
+  if (lastLineLength_ > 0 && lastLineLength_ + entry.size() > kMaxLineChars) {
+    pending_ += QChar(u'\n');
+    lastLineLength_ = 0;
+  }
+  pending_ += entry;
+  lastLineLength_ += static_cast<int>(entry.size());
+  if (!flushTimer_.isActive()) flushTimer_.start();
+}
+
+std::vector<std::string> LogPane::Lines() {
+  Flush();
+  std::vector<std::string> lines;
+  QTextDocument* doc = document();
+  QTextBlock end = doc->lastBlock();
+  for (QTextBlock b = doc->firstBlock(); b.isValid(); b = b.next()) {
+    if (b == end && b.text().isEmpty()) break;
+    lines.push_back(platform::FromQString(b.text()));
+  }
+  return lines;
+}
+
+std::string LogPane::LastLine() {
+  Flush();
+  return platform::FromQString(LastTextBlock().text());
+}
+
+int LogPane::LineCount() { return static_cast<int>(Lines().size()); }
+
+std::string LogPane::SavedText() {
+  std::string out;
+  for (const std::string& line : Lines()) {
+    out += line;
+    out += "\r\n";
+  }
+  return out;
+}
+
+void LogPane::Clear() {
+  pending_.clear();
+  flushTimer_.stop();
+  clear();
+  lastLineLength_ = 0;
+}

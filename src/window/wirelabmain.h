@@ -1,0 +1,208 @@
+#pragma once
+// wirelabmain: TForm5, the one window of the program ("RS232 Emülatör").
+//
+// It owns every control as a named member, the port objects in Ports[1..4] and the private
+// state, and wires the send modes, the receive display and the POS terminal to controls,
+// timers and ports. Everything in it runs on the main thread; port threads reach it only
+// through their deliveries (PortByteReceived). Texts inside are CP1254.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/toolkit_timer.h"
+#include "pos/pos_link.h"
+#include "pos/pos_terminal.h"
+#include "serial/CommObjects.h"
+#include "window/log_pane.h"
+
+// A plain panel or sheet that reports its resizes.
+class TPanel : public QFrame {
+ public:
+  explicit TPanel(QWidget* parent) : QFrame(parent) {}
+  std::function<void()> OnResize;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+};
+
+class TGroupBox : public QGroupBox {
+ public:
+  TGroupBox(const QString& title, QWidget* parent) : QGroupBox(title, parent) {}
+  std::function<void()> OnResize;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+};
+
+class TCheckBox : public QCheckBox {
+ public:
+  TCheckBox(const QString& text, QWidget* parent, int tag) : QCheckBox(text, parent), Tag(tag) {}
+  const int Tag;
+};
+
+class TForm5 : public QWidget, private PosLink {
+ public:
+  TForm5();
+  ~TForm5() override;
+
+  // ---- Controls ----
+  TPanel* Panel1;
+  QTabWidget* PageControl1;
+  TPanel* TabSheetASCII;
+  TPanel* TabSheetOmron;
+  TPanel* TabSheetPos;
+  TPanel* TabSheetYazarKasa;
+  // "ASCII"
+  QLabel* Label1;
+  QLineEdit* EditASCII;
+  QToolButton* SpeedButton1;
+  QLineEdit* EditInterval;
+  QMenu* PopupMenu1;
+  QAction* Send1;
+  // "Omron Strings"
+  QLabel* Label2;
+  QLineEdit* EditOmron;
+  QToolButton* SpeedButton165;
+  QToolButton* SpeedButton00;
+  QToolButton* SpeedButton20;
+  QToolButton* SpeedButton30;
+  QToolButton* SpeedButton61;
+  QToolButton* SpeedButton62;
+  QToolButton* SpeedButton40;
+  QCheckBox* CheckBox5;
+  QToolButton* SpeedButtonLoop;
+  // "POS"
+  QLabel* Label9;
+  QLineEdit* EditPosNo;
+  QLabel* Label7;
+  QLineEdit* EditSendCommand;
+  TPanel* PanelIslemBilgisi;
+  QLabel* Label5;
+  QLabel* LabelYazarKasaNo;
+  QLabel* LabelIslemNo;
+  // "Yazar Kasa"
+  QLabel* Label8;
+  QLineEdit* EditYazarKasa;
+  QToolButton* SpeedButton3;
+  // Send band
+  TPanel* Panel4;
+  QToolButton* SpeedButton2;
+  QComboBox* ComboBox1;
+  // "sleep" band
+  TPanel* Panel3;
+  QLabel* Label3;
+  QLineEdit* EditSleep;
+  QLabel* Label4;
+  // Port groups
+  TPanel* Panel2;
+  std::array<TGroupBox*, 5> GroupBox{};   // [1..4]
+  std::array<TCheckBox*, 5> CheckBox{};   // [1..4], Tag N
+  std::array<QLineEdit*, 5> Edit{};       // [1..4]
+  std::array<LogPane*, 5> Memo{};         // [1..4]
+  // Timers
+  platform::ToolkitTimer TimerSensor;
+  platform::ToolkitTimer Timer1;
+  platform::ToolkitTimer TimerQueue;
+
+  // ---- Private state ----
+  std::array<TRealCom*, 5> Ports{};  // [1..4]; empty = closed
+  uint32_t StartTick = 0;
+  bool LoopRunning = false;
+  uint32_t LastRxTick = 0;
+  PosTerminal Pos;  // RxBuffer, PacketCounter, CashRegisterNo, TransactionNo, Pending*
+
+  // ---- Window events ----
+  void FormCreate();
+  void FormDestroy();
+  void FormResize();
+  void Panel2Resize();
+
+  // ---- Port channels, send dispatch, receive display ----
+  void OnComCheck(TCheckBox* Sender);
+  void ButtonSendClick();
+  void PortByteReceived(TPeripheral* Sender, uint8_t Value);
+  // The tab page in front, or none when every tab is hidden.
+  QWidget* ActivePage() const;
+
+  // ---- Byte codes, inter-byte delay, periodic sending ----
+  void SendAsciiCodes(int N);
+  void InterByteDelay();
+  void SpeedButton1Click();
+  void TimerSensorTimer();
+  void Timer1Timer();
+
+  // ---- Omron frames and loop ----
+  void SendOmronFrame(int N);
+  void SpeedButton61Click(QToolButton* Sender);
+  void SpeedButton165Click();
+  void SpeedButtonLoopClick();
+  void WaitHalfSecond();
+  void RunOmronLoop();
+
+  // ---- POS ----
+  void SendPosCommand(int N);
+  void SendYazarKasaPacket(int N);
+  void SendPacket(int N, const std::string& text);
+  void PosByteReceived(uint8_t Value, LogPane* memo, int N);
+  void TimerQueueTimer();
+
+  // True once the window has been asked to close: running loops, waits and sends give way.
+  bool Closing() const;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildControls();
+  void BuildAsciiSheet();
+  void BuildOmronSheet();
+  void BuildPosSheet();
+  void BuildYazarKasaSheet();
+  void BuildBands();
+  void BuildPortGroup(int n);
+  void LayoutBands();
+  void LayoutSheet(TPanel* sheet);
+  void LayoutGroup(int n);
+  int Px(int designPixels) const;
+  // The port the Send action would use: the selected item's number, or 0 after showing the
+  // "choose a port" box.
+  int SelectedPortOrAsk();
+  void SaveOmronResults();
+  void ConnectClick(QToolButton* button, std::function<void()> handler);
+
+  // PosLink
+  bool PortPresent(int port) override;
+  void SendBytes(int port, const std::vector<uint8_t>& bytes) override;
+  void AddLogLine(int port, const std::string& line) override;
+  std::string PosNumberText() override;
+  bool TransactionPanelVisible() override;
+  void SetTransactionPanelVisible(bool visible) override;
+  void SetTransactionLabels(const std::string& cashRegisterText,
+                            const std::string& transactionText) override;
+  bool QueueTimerEnabled() override;
+  void SetQueueTimerEnabled(bool enabled) override;
+  void SetQueueTimerInterval(int32_t ms) override;
+
+  double scale_ = 1.0;
+  bool tickBusy_ = false;
+  bool loopActive_ = false;
+  bool destroyed_ = false;
+  struct Anchored {
+    QWidget* widget;
+    int left, top, width, height;  // design place
+  };
+  std::vector<Anchored> rightAnchored_;  // controls on tab sheets that stretch to the right
+};

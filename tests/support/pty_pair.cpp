@@ -1,0 +1,83 @@
+#include "pty_pair.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <stdexcept>
+
+PtyPair::PtyPair() {
+  char name[256] = {};
+  if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
+    throw std::runtime_error("openpty failed");
+  }
+  slavePath_ = name;
+  // The test's own slave descriptor stays raw too, so nothing is echoed or translated.
+  termios t{};
+  tcgetattr(slave_, &t);
+  cfmakeraw(&t);
+  tcsetattr(slave_, TCSANOW, &t);
+  fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+}
+
+PtyPair::~PtyPair() {
+  CloseMaster();
+  if (slave_ >= 0) close(slave_);
+}
+
+void PtyPair::CloseMaster() {
+  if (master_ >= 0) close(master_);
+  master_ = -1;
+}
+
+void PtyPair::Write(const std::vector<uint8_t>& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = write(master_, bytes.data() + done, bytes.size() - done);
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+    } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+      pollfd p{master_, POLLOUT, 0};
+      poll(&p, 1, 100);
+    } else {
+      throw std::runtime_error("write on pty master failed");
+    }
+  }
+}
+
+void PtyPair::Write(const std::string& bytes) {
+  Write(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+}
+
+std::vector<uint8_t> PtyPair::ReadExactly(size_t count, std::chrono::milliseconds deadline) {
+  std::vector<uint8_t> out;
+  auto end = std::chrono::steady_clock::now() + deadline;
+  while (out.size() < count) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        end - std::chrono::steady_clock::now());
+    if (left.count() <= 0) break;
+    pollfd p{master_, POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
+    uint8_t buf[4096];
+    size_t want = std::min(sizeof buf, count - out.size());
+    ssize_t n = read(master_, buf, want);
+    if (n > 0) out.insert(out.end(), buf, buf + n);
+  }
+  return out;
+}
+
+std::vector<uint8_t> PtyPair::ReadAvailable(std::chrono::milliseconds quiet) {
+  std::vector<uint8_t> out;
+  for (;;) {
+    pollfd p{master_, POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(quiet.count())) <= 0) break;
+    uint8_t buf[4096];
+    ssize_t n = read(master_, buf, sizeof buf);
+    if (n <= 0) break;
+    out.insert(out.end(), buf, buf + n);
+  }
+  return out;
+}

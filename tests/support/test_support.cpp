@@ -1,0 +1,69 @@
+#include "test_support.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "platform/app_paths.h"
+#include "platform/cp1254.h"
+#include "platform/thread.h"
+#include "platform/ticks.h"
+#include "platform/toolkit_timer.h"
+#include "platform/ui_services.h"
+
+ManualClock::ManualClock(uint32_t start) { platform::UseManualTicks(start); }
+ManualClock::~ManualClock() { platform::UseRealTicks(); }
+void ManualClock::Set(uint32_t value) { platform::SetTicks(value); }
+void ManualClock::Advance(uint32_t ms) {
+  platform::AdvanceTicks(ms);
+  platform::ToolkitTimer::FireDueManualTimers();
+}
+
+MessageBoxCapture::MessageBoxCapture() {
+  platform::SetMessageBoxHandler([this](const std::string& text) {
+    Messages.push_back(text);
+    if (OnShow) OnShow(text);
+  });
+}
+MessageBoxCapture::~MessageBoxCapture() { platform::SetMessageBoxHandler(nullptr); }
+
+TempAppDir::TempAppDir() {
+  std::string templ = (std::filesystem::temp_directory_path() / "wirelab-test-XXXXXX").string();
+  if (!mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = templ + "/";
+  platform::SetExecutableDirForTests(path_);
+}
+
+TempAppDir::~TempAppDir() {
+  platform::SetExecutableDirForTests("");
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+void TempAppDir::WriteFile(const std::string& name, const std::string& content) const {
+  std::ofstream(path_ + name, std::ios::binary) << content;
+}
+
+std::string TempAppDir::ReadFile(const std::string& name) const {
+  std::ifstream in(path_ + name, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds deadline) {
+  QElapsedTimer t;
+  t.start();
+  while (!pred()) {
+    if (t.elapsed() > deadline.count()) return pred();
+    platform::ProcessMessages();
+    platform::RealSleep(1);
+  }
+  return true;
+}
+
+std::string Cp(const std::string& utf8) { return platform::Utf8ToCp1254(utf8); }

@@ -1,0 +1,47 @@
+#pragma once
+// Shared test helpers: the manual clock, the message box seam, a temporary directory that
+// stands for the executable's directory, and waiting on a condition with a deadline.
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Switches the tick counter to manual mode for the life of the object.
+class ManualClock {
+ public:
+  explicit ManualClock(uint32_t start = 100000);
+  ~ManualClock();
+  void Set(uint32_t value);
+  void Advance(uint32_t ms);  // also fires due toolkit timers
+};
+
+// Captures message boxes instead of showing them.
+class MessageBoxCapture {
+ public:
+  MessageBoxCapture();
+  ~MessageBoxCapture();
+  std::vector<std::string> Messages;  // CP1254, in the order shown
+  std::function<void(const std::string&)> OnShow;  // runs inside the "modal" box
+};
+
+// A fresh directory used as the executable's directory (WireLab.ini, OmronResults.txt).
+class TempAppDir {
+ public:
+  TempAppDir();
+  ~TempAppDir();
+  const std::string& Path() const { return path_; }  // with trailing "/"
+  void WriteFile(const std::string& name, const std::string& content) const;
+  std::string ReadFile(const std::string& name) const;
+
+ private:
+  std::string path_;
+};
+
+// Processes events until pred holds or the deadline passes; returns pred().
+bool WaitUntil(const std::function<bool()>& pred,
+               std::chrono::milliseconds deadline = std::chrono::milliseconds(5000));
+
+// UTF-8 to CP1254, for expectations written in the test source.
+std::string Cp(const std::string& utf8);
