@@ -1,0 +1,90 @@
+#include "platform/ui_services.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QMessageBox>
+#include <QTimer>
+#include <cstdio>
+#include <exception>
+
+#include "platform/cp1254.h"
+#include "platform/qt_text.h"
+#include "platform/quit_request.h"
+#include "platform/ticks.h"
+#include "platform/toolkit_timer.h"
+
+namespace platform {
+namespace {
+
+MessageBoxHandler& Handler() {
+  static MessageBoxHandler handler;
+  return handler;
+}
+
+}  // namespace
+
+void ShowMessage(const std::string& text) {
+  // A copy, so that a handler that replaces itself stays alive while it runs.
+  const MessageBoxHandler handler = Handler();
+  if (handler) {
+    handler(text);
+    return;
+  }
+  if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
+    std::fprintf(stderr, "%s\n", Cp1254ToUtf8(text).c_str());  // no widgets without one
+    return;
+  }
+  QMessageBox box(QMessageBox::Information, ToQString(Cp1254("RS232 Emülatör")), ToQString(text),
+                  QMessageBox::Ok);
+  box.exec();
+}
+
+void SetMessageBoxHandler(MessageBoxHandler handler) {
+  Handler() = std::move(handler);
+}
+
+void Guarded(const std::function<void()>& handler) {
+  try {
+    handler();
+  } catch (const std::exception& e) {
+    ShowMessage(e.what());
+  } catch (...) {
+    ShowMessage("Unknown error");
+  }
+}
+
+void ProcessMessages() {
+  QCoreApplication::processEvents();
+  if (ManualTicks()) ToolkitTimer::FireDueManualTimers();
+}
+
+void ProcessMessagesFor(uint32_t ms) {
+  if (ManualTicks()) {
+    AdvanceTicks(ms);
+    ToolkitTimer::FireDueManualTimers();
+    QCoreApplication::processEvents();
+    return;
+  }
+  if (QCoreApplication::instance() == nullptr) {
+    RealSleep(ms);
+    return;
+  }
+  QDeadlineTimer deadline(static_cast<qint64>(ms), Qt::PreciseTimer);
+  QCoreApplication::processEvents();
+  while (!deadline.hasExpired() && !QuitRequested()) {
+    const qint64 left = deadline.remainingTime();
+    if (left <= 0) break;
+    // Wakes at the deadline at the latest; sleeps in the event loop until then.
+    QEventLoop loop;
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    wake.start(static_cast<int>(left));
+    loop.processEvents(QEventLoop::WaitForMoreEvents);
+    wake.stop();
+  }
+}
+
+}  // namespace platform

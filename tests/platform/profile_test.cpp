@@ -1,0 +1,137 @@
+#include "platform/profile.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/app_paths.h"
+#include "platform/com_devices.h"
+#include "test_support.h"
+
+namespace {
+
+using platform::Profile;
+
+TEST(Profile, NamesMatchWithoutCaseAndValuesAreTrimmedAndUnquoted) {
+  const Profile p = Profile::Parse(
+      "; WireLab\r\n"
+      "[TABS]\r\n"
+      "Ascii=0\r\n"
+      "  omron \t=\t 0  \r\n"
+      "yazarkasa= \"-1\" \r\n"
+      "Pos='$10'\n"
+      "Empty=\n"
+      "Quoted=\"\"\n"
+      "Half=\"x\n"
+      "Mixed=\"x'\n"
+      "Inner=a \"b\" c\n"
+      "Eq=a=b\n"
+      "[ Other ]\n"
+      "Key=other\n");
+  const struct {
+    const char* section;
+    const char* key;
+    const char* value;  // nullptr: not found
+  } rows[] = {
+      {"Tabs", "Ascii", "0"},      {"tabs", "OMRON", "0"},    {"Tabs", "YazarKasa", "-1"},
+      {"Tabs", "Pos", "$10"},      {"Tabs", "Empty", ""},     {"Tabs", "Quoted", ""},
+      {"Tabs", "Half", "\"x"},     {"Tabs", "Mixed", "\"x'"}, {"Tabs", "Inner", "a \"b\" c"},
+      {"Tabs", "Eq", "a=b"},       {"other", "key", "other"}, {"Tabs", "Key", nullptr},
+      {"Other", "Ascii", nullptr}, {"Tab", "Ascii", nullptr}, {"Tabs", "Asci", nullptr},
+  };
+  for (const auto& row : rows) {
+    const std::optional<std::string> found = p.Find(row.section, row.key);
+    if (row.value == nullptr) {
+      EXPECT_FALSE(found) << row.section << "/" << row.key;
+    } else {
+      EXPECT_EQ(found, std::optional<std::string>(row.value)) << row.section << "/" << row.key;
+    }
+  }
+  EXPECT_EQ(p.ReadInteger("Tabs", "Ascii", 1), 0);
+  EXPECT_EQ(p.ReadInteger("tabs", "YazarKasa", 1), -1);
+  EXPECT_EQ(p.ReadInteger("Tabs", "Pos", 1), 16);
+  EXPECT_EQ(p.ReadInteger("Tabs", "Empty", 1), 1);
+  EXPECT_EQ(p.ReadInteger("Tabs", "Inner", 1), 1);
+  EXPECT_EQ(p.ReadInteger("Tabs", "Missing", 1), 1);
+  EXPECT_EQ(p.ReadString("Tabs", "Missing", "def"), "def");
+}
+
+TEST(Profile, FirstMatchWinsAcrossRepeatedKeysAndSections) {
+  const Profile p =
+      Profile::Parse("[Tabs]\nAscii=5\nASCII=6\n[Other]\nAscii=7\n[tabs]\nascii=8\nOmron=9\n");
+  EXPECT_EQ(p.ReadInteger("Tabs", "Ascii", 1), 5);
+  EXPECT_EQ(p.ReadInteger("Tabs", "Omron", 1), 9);
+}
+
+TEST(Profile, CommentsStrayLinesAndKeysBeforeAnySectionAreIgnored) {
+  const Profile p = Profile::Parse(
+      "Ascii=3\n"
+      "[Tabs]\n"
+      ";Ascii=4\n"
+      "  ; Omron=4\n"
+      "just text\n"
+      "=5\n"
+      "Pos=6 ; not a comment\n"
+      "Ascii=2");  // last line without an ending
+  EXPECT_EQ(p.ReadInteger("Tabs", "Ascii", 1), 2);
+  EXPECT_EQ(p.ReadInteger("Tabs", "Omron", 1), 1);
+  EXPECT_EQ(p.ReadString("Tabs", "Pos", ""), "6 ; not a comment");
+  EXPECT_EQ(p.ReadInteger("Tabs", "Pos", 1), 1);
+}
+
+TEST(Profile, SurvivesGarbageAndHugeLines) {
+  std::string garbage;
+  uint32_t seed = 12345;
+  for (int i = 0; i < 200000; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    garbage += static_cast<char>(seed >> 16);
+  }
+  garbage +=
+      "\n[Tabs]\nAscii=" + std::string(1 << 20, '7') + "\nPos=3\n" + std::string(1 << 20, '[');
+  const Profile p = Profile::Parse(garbage);
+  EXPECT_EQ(p.ReadInteger("Tabs", "Ascii", 1), 1);  // overflows: the default
+  EXPECT_EQ(p.ReadInteger("Tabs", "Pos", 1), 3);
+  EXPECT_FALSE(Profile::Parse("").Find("Tabs", "Ascii"));
+  EXPECT_FALSE(Profile().Find("", ""));
+}
+
+TEST(Profile, LoadReadsTheFileAndAMissingFileIsEmpty) {
+  TempAppDir dir;
+  dir.WriteFile("WireLab.ini", "[tabs]\r\nOmron=0\r\n");
+  EXPECT_EQ(Profile::Load(dir.Path() + "WireLab.ini").ReadInteger("Tabs", "Omron", 1), 0);
+  EXPECT_EQ(Profile::Load(dir.Path() + "Missing.ini").ReadInteger("Tabs", "Omron", 1), 1);
+  EXPECT_EQ(Profile::Load(dir.Path()).ReadInteger("Tabs", "Omron", 1), 1);  // a directory
+}
+
+TEST(ComDevices, DefaultsToTtySAndFollowsThePortsSection) {
+  platform::ClearComDevices();
+  EXPECT_EQ(platform::ComDevicePath(1), "/dev/ttyS0");
+  EXPECT_EQ(platform::ComDevicePath(4), "/dev/ttyS3");
+  platform::LoadComDevices(
+      Profile::Parse("[ports]\ncom1=/dev/pts/7\nCOM3 = \"/dev/ttyUSB0\"\nCom4=\nCom10=/dev/x\n"));
+  EXPECT_EQ(platform::ComDevicePath(1), "/dev/pts/7");
+  EXPECT_EQ(platform::ComDevicePath(2), "/dev/ttyS1");
+  EXPECT_EQ(platform::ComDevicePath(3), "/dev/ttyUSB0");
+  EXPECT_EQ(platform::ComDevicePath(4), "/dev/ttyS3");
+  EXPECT_EQ(platform::ComDevicePath(10), "/dev/ttyS9");
+  platform::SetComDevice(2, "/dev/pts/9");
+  platform::SetComDevice(1, "");
+  EXPECT_EQ(platform::ComDevicePath(1), "/dev/ttyS0");
+  EXPECT_EQ(platform::ComDevicePath(2), "/dev/pts/9");
+  platform::LoadComDevices(Profile());  // a fresh load replaces every earlier mapping
+  EXPECT_EQ(platform::ComDevicePath(2), "/dev/ttyS1");
+  platform::ClearComDevices();
+}
+
+TEST(AppPaths, ExecutableDirEndsWithSlashAndTestsCanMoveIt) {
+  const std::string real = platform::ExecutableDir();
+  ASSERT_FALSE(real.empty());
+  EXPECT_EQ(real.back(), '/');
+  {
+    TempAppDir dir;
+    EXPECT_EQ(platform::ExecutableDir(), dir.Path());
+  }
+  EXPECT_EQ(platform::ExecutableDir(), real);
+}
+
+}  // namespace

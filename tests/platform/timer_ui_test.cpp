@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <ctime>
+#include <memory>
+#include <stdexcept>
+#include <thread>
+
+#include "platform/cp1254.h"
+#include "platform/int_conv.h"
+#include "platform/quit_request.h"
+#include "platform/ticks.h"
+#include "platform/toolkit_timer.h"
+#include "platform/ui_services.h"
+#include "test_support.h"
+
+namespace {
+
+using platform::ToolkitTimer;
+
+TEST(Ticks, ManualCounterWrapsAndMainThreadSleepAdvancesIt) {
+  ManualClock clock(0xFFFFFFF0u);
+  EXPECT_TRUE(platform::ManualTicks());
+  EXPECT_EQ(platform::GetTickCount(), 0xFFFFFFF0u);
+  platform::Sleep(0x20);
+  EXPECT_EQ(platform::GetTickCount(), 0x10u);
+  EXPECT_EQ(platform::GetTickCount() - 0xFFFFFFF0u, 0x20u);
+  // Other threads really sleep and leave the counter alone.
+  std::thread([] { platform::Sleep(2); }).join();
+  EXPECT_EQ(platform::GetTickCount(), 0x10u);
+  platform::SetTicks(5);
+  platform::AdvanceTicks(7);
+  EXPECT_EQ(platform::GetTickCount(), 12u);
+}
+
+TEST(Ticks, RealCounterMovesForward) {
+  ASSERT_FALSE(platform::ManualTicks());
+  const uint32_t start = platform::GetTickCount();
+  EXPECT_TRUE(WaitUntil([&] { return platform::GetTickCount() - start >= 3; }));
+  EXPECT_LT(platform::GetTickCount() - start, 0x80000000u);
+}
+
+struct Counted {
+  ToolkitTimer timer;
+  int ticks = 0;
+  Counted() {
+    timer.OnTimer = [this] { ++ticks; };
+  }
+};
+
+TEST(ToolkitTimer, RestartsOnlyWhenFlagOrPeriodChanges) {
+  ManualClock clock;
+  Counted t;
+  EXPECT_FALSE(t.timer.Enabled());
+  EXPECT_EQ(t.timer.Interval(), 1000);
+  t.timer.SetInterval(100);
+  t.timer.SetEnabled(true);
+  clock.Advance(60);
+  t.timer.SetEnabled(true);  // unchanged: the countdown goes on
+  t.timer.SetInterval(100);
+  clock.Advance(39);
+  EXPECT_EQ(t.ticks, 0);
+  clock.Advance(1);
+  EXPECT_EQ(t.ticks, 1);
+  clock.Advance(60);
+  t.timer.SetInterval(200);  // changed: a full new period from here
+  clock.Advance(199);
+  EXPECT_EQ(t.ticks, 1);
+  clock.Advance(1);
+  EXPECT_EQ(t.ticks, 2);
+  t.timer.SetEnabled(false);
+  clock.Advance(1000);
+  EXPECT_EQ(t.ticks, 2);
+  t.timer.SetEnabled(true);
+  clock.Advance(199);
+  EXPECT_EQ(t.ticks, 2);
+  clock.Advance(1);
+  EXPECT_EQ(t.ticks, 3);
+  clock.Advance(5000);  // a late check fires once, and the next period starts there
+  EXPECT_EQ(t.ticks, 4);
+  clock.Advance(199);
+  EXPECT_EQ(t.ticks, 4);
+}
+
+TEST(ToolkitTimer, PeriodZeroOrLessIsEnabledWithoutTicks) {
+  ManualClock clock;
+  Counted t;
+  for (int32_t period : {0, -5}) {
+    t.timer.SetInterval(period);
+    t.timer.SetEnabled(true);
+    EXPECT_TRUE(t.timer.Enabled());
+    clock.Advance(100000);
+    EXPECT_EQ(t.ticks, 0) << period;
+  }
+  t.timer.SetInterval(10);  // enabled all along: the countdown starts with the period
+  clock.Advance(10);
+  EXPECT_EQ(t.ticks, 1);
+}
+
+TEST(ToolkitTimer, CountsAcrossTheWrapOfTheTickCounter) {
+  ManualClock clock(0xFFFFFF00u);
+  Counted t;
+  t.timer.SetInterval(0x200);
+  t.timer.SetEnabled(true);
+  clock.Advance(0x1FF);
+  EXPECT_EQ(t.ticks, 0);
+  clock.Advance(1);
+  EXPECT_EQ(t.ticks, 1);
+}
+
+TEST(ToolkitTimer, HandlerMayDestroyItsOwnOrAnotherDueTimer) {
+  ManualClock clock;
+  Counted killer;
+  auto victim = std::make_unique<Counted>();
+  killer.timer.OnTimer = [&] {
+    ++killer.ticks;
+    victim.reset();
+  };
+  for (ToolkitTimer* timer : {&killer.timer, &victim->timer}) {
+    timer->SetInterval(10);
+    timer->SetEnabled(true);
+  }
+  clock.Advance(10);
+  EXPECT_EQ(killer.ticks, 1);
+  EXPECT_EQ(victim, nullptr);
+  clock.Advance(10);
+  EXPECT_EQ(killer.ticks, 2);
+
+  auto self = std::make_unique<ToolkitTimer>();
+  std::string seen;
+  self->OnTimer = [&self, &seen, tag = std::string(64, 'x')] {
+    self.reset();
+    seen = tag;  // the handler still has its own state after its timer is gone
+  };
+  self->SetInterval(10);
+  self->SetEnabled(true);
+  clock.Advance(10);
+  EXPECT_EQ(seen, std::string(64, 'x'));
+  EXPECT_EQ(self, nullptr);
+}
+
+TEST(ToolkitTimer, RealTimerTicksAndRepeatedEnableDoesNotPostponeIt) {
+  ASSERT_FALSE(platform::ManualTicks());
+  Counted t;
+  t.timer.SetInterval(30);
+  t.timer.SetEnabled(true);
+  // A QTimer restarted this often would never fire.
+  EXPECT_TRUE(WaitUntil([&] {
+    t.timer.SetEnabled(true);
+    t.timer.SetInterval(30);
+    return t.ticks >= 3;
+  }));
+  t.timer.SetEnabled(false);
+  const int ticks = t.ticks;
+  platform::ProcessMessagesFor(100);
+  EXPECT_EQ(t.ticks, ticks);
+}
+
+TEST(UiServices, GuardedShowsErrorsInTheMessageBox) {
+  MessageBoxCapture boxes;
+  platform::Guarded([] {});
+  platform::Guarded([] { platform::StrToInt("x"); });
+  platform::Guarded([] { throw std::runtime_error(platform::Cp1254("Dosya yazılamadı")); });
+  platform::Guarded([] { throw 42; });
+  platform::ShowMessage(platform::Cp1254("Lütfen"));
+  EXPECT_EQ(boxes.Messages,
+            (std::vector<std::string>{"'x' is not a valid integer value",
+                                      platform::Cp1254("Dosya yazılamadı"), "Unknown error",
+                                      platform::Cp1254("Lütfen")}));
+}
+
+TEST(UiServices, ManualProcessMessagesForAdvancesTimeAndFiresTimers) {
+  ManualClock clock(1000);
+  Counted t;
+  t.timer.SetInterval(50);
+  t.timer.SetEnabled(true);
+  bool posted = false;
+  QTimer::singleShot(0, [&] { posted = true; });
+  platform::ProcessMessagesFor(49);
+  EXPECT_EQ(platform::GetTickCount(), 1049u);
+  EXPECT_EQ(t.ticks, 0);
+  EXPECT_TRUE(posted);
+  platform::ProcessMessagesFor(1);
+  EXPECT_EQ(t.ticks, 1);
+  platform::AdvanceTicks(50);
+  platform::ProcessMessages();
+  EXPECT_EQ(t.ticks, 2);
+}
+
+TEST(UiServices, RealProcessMessagesForWaitsInTheEventLoopWithoutSpinning) {
+  ASSERT_FALSE(platform::ManualTicks());
+  int fired = 0;
+  QTimer::singleShot(20, [&] { ++fired; });
+  timespec cpu0{}, cpu1{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu0);
+  QElapsedTimer wall;
+  wall.start();
+  platform::ProcessMessagesFor(300);
+  const qint64 elapsed = wall.elapsed();
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu1);
+  const double cpuMs = (cpu1.tv_sec - cpu0.tv_sec) * 1e3 + (cpu1.tv_nsec - cpu0.tv_nsec) / 1e6;
+  EXPECT_GE(elapsed, 299);
+  EXPECT_EQ(fired, 1);
+  EXPECT_LT(cpuMs, 150.0);
+}
+
+TEST(UiServices, RealProcessMessagesForEndsEarlyWhenTheProgramIsToEnd) {
+  ASSERT_FALSE(platform::ManualTicks());
+  QTimer::singleShot(10, [] { platform::RequestQuit(); });
+  QElapsedTimer wall;
+  wall.start();
+  platform::ProcessMessagesFor(60000);
+  const bool quit = platform::QuitRequested();
+  platform::ResetQuitRequest();
+  EXPECT_TRUE(quit);
+  EXPECT_LT(wall.elapsed(), 30000);
+}
+
+}  // namespace
