@@ -47,6 +47,8 @@ class TThread {
 
   // Runs queued deliveries of every thread; for the main thread's event handling and tests.
   static void RunPendingCalls();
+  // Calls handed over and not yet taken up by the main thread.
+  static size_t PendingCalls();
 
  protected:
   virtual void Execute() = 0;

@@ -1,0 +1,301 @@
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <unordered_set>
+
+#include "platform/serial_device.h"
+#include "platform/serial_posix_detail.h"
+#include "platform/ticks.h"
+
+namespace platform {
+namespace {
+
+using detail::RetryOnEintr;
+using Clock = std::chrono::steady_clock;
+
+static_assert(sizeof(termios) <= sizeof(CommState::Native));
+
+constexpr auto kStallLimit = std::chrono::milliseconds(2000);
+
+struct SpeedEntry {
+  speed_t code;
+  uint32_t baud;
+};
+
+constexpr SpeedEntry kSpeeds[] = {
+    {B50, 50},           {B75, 75},           {B110, 110},         {B134, 134},
+    {B150, 150},         {B200, 200},         {B300, 300},         {B600, 600},
+    {B1200, 1200},       {B1800, 1800},       {B2400, 2400},       {B4800, 4800},
+    {B9600, 9600},       {B19200, 19200},     {B38400, 38400},     {B57600, 57600},
+    {B115200, 115200},   {B230400, 230400},   {B460800, 460800},   {B500000, 500000},
+    {B576000, 576000},   {B921600, 921600},   {B1000000, 1000000}, {B1152000, 1152000},
+    {B1500000, 1500000}, {B2000000, 2000000}, {B2500000, 2500000}, {B3000000, 3000000},
+    {B3500000, 3500000}, {B4000000, 4000000},
+};
+
+bool SpeedCode(uint32_t baud, speed_t& code) {
+  for (const SpeedEntry& e : kSpeeds) {
+    if (e.baud == baud) {
+      code = e.code;
+      return true;
+    }
+  }
+  return false;
+}
+
+uint32_t SpeedBaud(speed_t code) {
+  for (const SpeedEntry& e : kSpeeds) {
+    if (e.code == code) return e.baud;
+  }
+  return 0;
+}
+
+constexpr tcflag_t kRawInputOff = IGNBRK | BRKINT | PARMRK | INPCK | ISTRIP | INLCR | IGNCR |
+                                  ICRNL | IUCLC | IXON | IXOFF | IXANY;
+constexpr tcflag_t kRawLocalOff =
+    ICANON | ECHO | ECHOE | ECHOK | ECHONL | ECHOCTL | ECHOPRT | ECHOKE | ISIG | IEXTEN;
+
+// True when applying the binary flags would change nothing.
+bool IsRaw(const termios& t) {
+  return (t.c_iflag & kRawInputOff) == 0 && (t.c_lflag & kRawLocalOff) == 0 &&
+         (t.c_oflag & OPOST) == 0 && (t.c_cflag & (CLOCAL | CREAD)) == (CLOCAL | CREAD) &&
+         t.c_cc[VMIN] == 0 && t.c_cc[VTIME] == 0;
+}
+
+// The record SetCommState applies: the port's own record with the state's fields laid over
+// it. custom is set when the speed has no Bxxx constant.
+bool BuildRecord(const CommState& state, termios& t, bool& custom) {
+  if (state.ByteSize < 5 || state.ByteSize > 8 || state.BaudRate == 0) return false;
+  std::memcpy(&t, state.Native, sizeof t);
+
+  static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
+  t.c_cflag = (t.c_cflag & ~CSIZE) | kSizes[state.ByteSize - 5];
+
+  t.c_cflag &= ~(PARENB | PARODD | CMSPAR);
+  switch (state.ParityMode) {
+    case Parity::None:
+      break;
+    case Parity::Odd:
+      t.c_cflag |= PARENB | PARODD;
+      break;
+    case Parity::Even:
+      t.c_cflag |= PARENB;
+      break;
+    case Parity::Mark:
+      t.c_cflag |= PARENB | CMSPAR | PARODD;
+      break;
+    case Parity::Space:
+      t.c_cflag |= PARENB | CMSPAR;
+      break;
+  }
+
+  if (state.Stop == StopBits::Two) {
+    t.c_cflag |= CSTOPB;
+  } else {
+    t.c_cflag &= ~CSTOPB;
+  }
+
+  if (state.Binary) {
+    t.c_iflag &= ~kRawInputOff;
+    t.c_oflag &= ~OPOST;
+    t.c_lflag &= ~kRawLocalOff;
+    t.c_cflag |= CLOCAL | CREAD;
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+  }
+
+  speed_t code;
+  custom = !SpeedCode(state.BaudRate, code);
+  if (custom) {
+    t.c_cflag = (t.c_cflag & ~CBAUD) | detail::CustomSpeedFlag();
+  } else {
+    cfsetospeed(&t, code);
+    cfsetispeed(&t, code);
+  }
+  return true;
+}
+
+detail::KernelLineRecord ToKernelRecord(const termios& t) {
+  detail::KernelLineRecord k;
+  k.iflag = t.c_iflag;
+  k.oflag = t.c_oflag;
+  k.cflag = t.c_cflag;
+  k.lflag = t.c_lflag;
+  k.line = t.c_line;
+  std::memcpy(k.cc, t.c_cc, sizeof k.cc);
+  return k;
+}
+
+// Descriptors whose output stayed full past the stall limit; see TransmitByte.
+std::mutex g_stallMutex;
+std::unordered_set<int> g_stalled;
+
+bool IsStalled(int fd) {
+  std::lock_guard<std::mutex> lock(g_stallMutex);
+  return g_stalled.count(fd) != 0;
+}
+
+void SetStalled(int fd, bool stalled) {
+  std::lock_guard<std::mutex> lock(g_stallMutex);
+  if (stalled) {
+    g_stalled.insert(fd);
+  } else {
+    g_stalled.erase(fd);
+  }
+}
+
+int RemainingMs(Clock::time_point until) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+}  // namespace
+
+PortHandle OpenExclusive(const std::string& path) {
+  const int fd =
+      RetryOnEintr([&] { return open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
+  if (fd < 0) return PortHandle::Invalid();
+  if (RetryOnEintr([&] { return flock(fd, LOCK_EX | LOCK_NB); }) != 0 ||
+      RetryOnEintr([&] { return ioctl(fd, TIOCEXCL); }) != 0) {
+    close(fd);
+    return PortHandle::Invalid();
+  }
+  SetStalled(fd, false);
+  return PortHandle::FromDescriptor(fd);
+}
+
+void Close(PortHandle handle) {
+  if (!handle.IsOpen()) return;
+  const int fd = handle.Descriptor();
+  RetryOnEintr([&] { return ioctl(fd, TIOCNXCL); });
+  RetryOnEintr([&] { return tcflush(fd, TCOFLUSH); });
+  SetStalled(fd, false);
+  close(fd);  // never retried: the descriptor is gone even when close reports EINTR
+}
+
+bool GetCommState(PortHandle handle, CommState& state) {
+  if (!handle.IsOpen()) return false;
+  const int fd = handle.Descriptor();
+  termios t{};
+  if (RetryOnEintr([&] { return tcgetattr(fd, &t); }) != 0) return false;
+  std::memcpy(state.Native, &t, sizeof t);
+
+  uint32_t baud = 0;
+  state.BaudRate = detail::ReadCustomSpeed(fd, baud) ? baud : SpeedBaud(cfgetospeed(&t));
+  switch (t.c_cflag & CSIZE) {
+    case CS5:
+      state.ByteSize = 5;
+      break;
+    case CS6:
+      state.ByteSize = 6;
+      break;
+    case CS7:
+      state.ByteSize = 7;
+      break;
+    default:
+      state.ByteSize = 8;
+      break;
+  }
+  if ((t.c_cflag & PARENB) == 0) {
+    state.ParityMode = Parity::None;
+  } else if ((t.c_cflag & CMSPAR) != 0) {
+    state.ParityMode = (t.c_cflag & PARODD) != 0 ? Parity::Mark : Parity::Space;
+  } else {
+    state.ParityMode = (t.c_cflag & PARODD) != 0 ? Parity::Odd : Parity::Even;
+  }
+  state.Stop = (t.c_cflag & CSTOPB) != 0 ? StopBits::Two : StopBits::One;
+  state.Binary = IsRaw(t);
+  return true;
+}
+
+bool SetCommState(PortHandle handle, const CommState& state) {
+  if (!handle.IsOpen()) return false;
+  const int fd = handle.Descriptor();
+  termios t{};
+  bool custom = false;
+  if (!BuildRecord(state, t, custom)) return false;
+  if (custom) return detail::ApplyWithCustomSpeed(fd, ToKernelRecord(t), state.BaudRate);
+  return RetryOnEintr([&] { return tcsetattr(fd, TCSANOW, &t); }) == 0;
+}
+
+NativeLineRecord BuildNativeRecord(const CommState& state) {
+  termios t{};
+  bool custom = false;
+  if (!BuildRecord(state, t, custom)) std::memcpy(&t, state.Native, sizeof t);
+  return NativeLineRecord{t.c_iflag, t.c_oflag, t.c_cflag, t.c_lflag};
+}
+
+void RaiseRts(PortHandle handle) {
+  if (!handle.IsOpen()) return;
+  const int bits = TIOCM_RTS;
+  // Pseudo-terminals have no modem lines (ENOTTY); the port works without.
+  RetryOnEintr([&] { return ioctl(handle.Descriptor(), TIOCMBIS, &bits); });
+}
+
+void Purge(PortHandle handle) {
+  if (!handle.IsOpen()) return;
+  RetryOnEintr([&] { return tcflush(handle.Descriptor(), TCIOFLUSH); });
+}
+
+size_t BytesWaiting(PortHandle handle) {
+  if (!handle.IsOpen()) return 0;
+  int count = 0;
+  if (RetryOnEintr([&] { return ioctl(handle.Descriptor(), FIONREAD, &count); }) != 0) return 0;
+  return count > 0 ? static_cast<size_t>(count) : 0;
+}
+
+size_t ReadBytes(PortHandle handle, uint8_t* buffer, size_t max) {
+  if (!handle.IsOpen() || max == 0) return 0;
+  const ssize_t n = RetryOnEintr([&] { return read(handle.Descriptor(), buffer, max); });
+  return n > 0 ? static_cast<size_t>(n) : 0;
+}
+
+void WaitForInput(PortHandle handle, uint32_t ms) {
+  const Clock::time_point until = Clock::now() + std::chrono::milliseconds(ms);
+  if (handle.IsOpen()) {
+    pollfd p{handle.Descriptor(), POLLIN, 0};
+    const int rc = RetryOnEintr([&] { return poll(&p, 1, RemainingMs(until)); });
+    if (rc == 0) return;
+    if (rc > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0) return;
+  }
+  // Hung up, failed or no device: poll would answer at once every time, so wait it out.
+  const int left = RemainingMs(until);
+  if (left > 0) RealSleep(static_cast<uint32_t>(left));
+}
+
+void TransmitByte(PortHandle handle, uint8_t value) {
+  if (!handle.IsOpen()) return;
+  const int fd = handle.Descriptor();
+  Clock::time_point until{};
+  bool waiting = false;
+  for (;;) {
+    const ssize_t n = RetryOnEintr([&] { return write(fd, &value, 1); });
+    if (n == 1) {
+      SetStalled(fd, false);
+      return;
+    }
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return;  // the byte is lost
+    if (IsStalled(fd)) return;
+    if (!waiting) {
+      until = Clock::now() + kStallLimit;
+      waiting = true;
+    }
+    const int left = RemainingMs(until);
+    if (left == 0) {
+      SetStalled(fd, true);
+      return;
+    }
+    pollfd p{fd, POLLOUT, 0};
+    const int rc = RetryOnEintr([&] { return poll(&p, 1, left); });
+    if (rc < 0 || (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return;
+  }
+}
+
+}  // namespace platform

@@ -1,0 +1,130 @@
+#include "serial/ComUtils.h"
+
+#include <algorithm>
+
+#include "platform/com_devices.h"
+#include "platform/int_conv.h"
+
+namespace {
+
+constexpr size_t kMaxModeLength = 255;
+constexpr size_t kDeviceNameLength = 5;
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+bool IsOneOf(std::string_view field, std::string_view letters) {
+  return field.size() == 1 && letters.find(field[0]) != std::string_view::npos;
+}
+
+// The text at the 1-based positions from..to of the mode string, cut to what exists.
+std::string_view Positions(std::string_view mode, long from, long to) {
+  const long size = static_cast<long>(mode.size());
+  from = std::max(from, 1L);
+  to = std::min(to, size);
+  if (to < from) return {};
+  return mode.substr(static_cast<size_t>(from - 1), static_cast<size_t>(to - from + 1));
+}
+
+char CharAt(std::string_view mode, long position) {
+  const std::string_view at = Positions(mode, position, position);
+  return at.empty() ? '\0' : at[0];
+}
+
+int DeviceNumber(std::string_view name) {
+  int number = 0;
+  for (size_t i = 3; i < name.size() && IsDigit(name[i]); ++i)
+    number = number * 10 + (name[i] - '0');
+  return number;
+}
+
+}  // namespace
+
+bool ModeStringAccepted(std::string_view mode) {
+  if (mode.size() > kMaxModeLength || mode.substr(0, 3) != "com") return false;
+  size_t i = 3;
+  while (i < mode.size() && IsDigit(mode[i])) ++i;
+  if (i == 3 || i >= mode.size() || mode[i] != ':') return false;
+
+  // baud[,parity[,data[,stop[,flow]]]]: every field present must be valid, none empty.
+  using Rule = bool (*)(std::string_view);
+  static constexpr Rule kRules[] = {
+      [](std::string_view f) {
+        return !f.empty() && f.find_first_not_of("0123456789") == std::string_view::npos &&
+               f.find_first_not_of('0') != std::string_view::npos;
+      },
+      [](std::string_view f) { return IsOneOf(f, "nNeEoOmMsS"); },
+      [](std::string_view f) { return IsOneOf(f, "5678"); },
+      [](std::string_view f) { return f == "1" || f == "1.5" || f == "2"; },
+      [](std::string_view f) { return IsOneOf(f, "xXpP"); },
+  };
+  std::string_view rest = mode.substr(i + 1);
+  for (const Rule rule : kRules) {
+    const size_t comma = rest.find(',');
+    if (!rule(rest.substr(0, comma))) return false;
+    if (comma == std::string_view::npos) return true;
+    rest.remove_prefix(comma + 1);
+  }
+  return false;
+}
+
+std::string ModeDeviceName(std::string_view mode) {
+  return std::string(mode.substr(0, kDeviceNameLength));
+}
+
+ModeFields ReadModeFields(std::string_view mode) {
+  // P: the 1-based position of the first comma, 0 when there is none.
+  const size_t comma = mode.find(',');
+  const long p = comma == std::string_view::npos ? 0 : static_cast<long>(comma) + 1;
+  ModeFields fields;
+  fields.BaudRate = static_cast<uint32_t>(platform::StrToInt(Positions(mode, 6, p - 1)));
+  fields.ByteSize = static_cast<uint8_t>(platform::StrToInt(Positions(mode, p + 3, p + 3)));
+  fields.ParityNone = CharAt(mode, p + 1) == 'n';
+  fields.ParityEven = CharAt(mode, p + 1) == 'e';
+  fields.TwoStopBits = CharAt(mode, p + 5) == '2';
+  return fields;
+}
+
+void LayModeFields(const ModeFields& fields, platform::CommState& state) {
+  state.BaudRate = fields.BaudRate;
+  state.ByteSize = fields.ByteSize;
+  if (fields.ParityNone) state.ParityMode = platform::Parity::None;
+  if (fields.ParityEven) state.ParityMode = platform::Parity::Even;
+  state.Stop = fields.TwoStopBits ? platform::StopBits::Two : platform::StopBits::One;
+}
+
+platform::PortHandle OpenComPort(std::string_view mode, bool Binary) {
+  if (!ModeStringAccepted(mode)) return platform::PortHandle::Invalid();
+
+  // Open and read the current settings; a device that cannot be had gives the invalid
+  // handle, on which every later step fails quietly.
+  const std::string name = ModeDeviceName(mode);
+  const platform::PortHandle handle =
+      platform::OpenExclusive(platform::ComDevicePath(DeviceNumber(name)));
+  platform::CommState state;
+  state.Binary = true;
+  platform::GetCommState(handle, state);
+
+  // Lay the fields of the string over them; a field that does not convert gives the device
+  // back before the error goes out.
+  ModeFields fields;
+  try {
+    fields = ReadModeFields(mode);
+  } catch (...) {
+    platform::Close(handle);
+    throw;
+  }
+  LayModeFields(fields, state);
+  if (Binary) state.Binary = true;
+
+  // Apply, raise RTS, empty both buffers.
+  platform::SetCommState(handle, state);
+  platform::RaiseRts(handle);
+  PurgePort(handle);
+  return handle;
+}
+
+void PurgePort(platform::PortHandle handle) {
+  platform::Purge(handle);
+}

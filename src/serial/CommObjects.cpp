@@ -1,0 +1,202 @@
+#include "serial/CommObjects.h"
+
+#include <algorithm>
+
+#include "platform/ticks.h"
+#include "serial/ComUtils.h"
+
+namespace {
+
+constexpr uint32_t kIdlePollMs = 25;
+constexpr size_t kReadBatch = 4096;
+
+// The tick count that arms a time-out. The one tick value that means "disarmed" is moved
+// back by a millisecond, so an arming at that instant is not lost.
+uint32_t ArmingTick() {
+  const uint32_t now = platform::GetTickCount();
+  return now == 0xFFFFFFFFu ? now - 1 : now;
+}
+
+}  // namespace
+
+TPeripheral::TPeripheral(bool CreateSuspended, TPeripheral* Parent, int32_t PortNumber)
+    : platform::TThread(CreateSuspended) {
+  SetPriorityBelowNormal();
+  deadline_ = 2147483647;
+  SetTimeout(-1);
+  parent_ = Parent;
+  if (parent_ != nullptr) {
+    std::lock_guard<std::mutex> lock(parent_->childrenMutex_);
+    parent_->children_.push_back(this);
+  }
+  portNumber_ = PortNumber;
+}
+
+TPeripheral::~TPeripheral() {
+  StopThread();
+  std::vector<TPeripheral*> children;
+  {
+    std::lock_guard<std::mutex> lock(childrenMutex_);
+    children.swap(children_);
+  }
+  for (TPeripheral* child : children) child->parent_ = nullptr;
+  if (parent_ != nullptr) parent_->DetachChild(this);
+}
+
+void TPeripheral::DetachChild(TPeripheral* child) {
+  std::lock_guard<std::mutex> lock(childrenMutex_);
+  std::erase(children_, child);
+}
+
+std::vector<TPeripheral*> TPeripheral::Children() const {
+  std::lock_guard<std::mutex> lock(childrenMutex_);
+  return children_;
+}
+
+void TPeripheral::SetTimeout(int32_t Value) {
+  timeout_ = Value;
+  if (parent_ != nullptr) parent_->SetTimeout(Value);
+  lastByteTick_ = ArmingTick();
+}
+
+void TPeripheral::Execute() {
+  while (!Terminated()) {
+    if (!CheckSuspended() || DeadlinePassed()) return;
+    platform::RealSleep(kIdlePollMs);
+  }
+}
+
+bool TPeripheral::DeadlinePassed() const {
+  return static_cast<int32_t>(platform::GetTickCount()) > deadline_;
+}
+
+void TPeripheral::ResumeChildrenStartingWithParent() {
+  // Held across the resumes: a child leaves the list (in its destructor) only after this.
+  std::lock_guard<std::mutex> lock(childrenMutex_);
+  for (TPeripheral* child : children_) {
+    if (child->StartWithParent) child->Resume();
+  }
+}
+
+void TPeripheral::SendByte(TPeripheral* /*Sender*/, uint8_t Value) {
+  if (parent_ != nullptr) parent_->SendByte(this, Value);
+}
+
+void TPeripheral::SendBuffer(TPeripheral* /*Sender*/, const uint8_t* Buffer, int32_t Count) {
+  if (parent_ != nullptr) parent_->SendBuffer(this, Buffer, Count);
+}
+
+namespace {
+
+// Hands an event to each child present at the start, the child's thread held suspended
+// while it runs; the resume is made on an error too, which then goes on outward. The child
+// is looked up again each time, since a handler may destroy one.
+template <class Handle>
+void ForEachChild(const TPeripheral& parent, Handle handle) {
+  const size_t n = parent.Children().size();
+  for (size_t i = 0; i < n; ++i) {
+    const std::vector<TPeripheral*> children = parent.Children();
+    if (i >= children.size()) return;
+    TPeripheral* child = children[i];
+    child->Suspend();
+    try {
+      handle(child);
+    } catch (...) {
+      child->Resume();
+      throw;
+    }
+    child->Resume();
+  }
+}
+
+}  // namespace
+
+void TPeripheral::DoReceive(uint8_t Value) {
+  ForEachChild(*this, [Value](TPeripheral* child) { child->DoReceive(Value); });
+  // A copy: the handler may destroy this object.
+  const TReceiveEvent handler = OnReceive;
+  if (handler) handler(this, Value);
+}
+
+void TPeripheral::DoTimeout() {
+  ForEachChild(*this, [](TPeripheral* child) { child->DoTimeout(); });
+  const TTimeoutEvent handler = OnTimeout;
+  if (handler) handler();
+}
+
+TRealCom::TRealCom(bool CreateSuspended, TPeripheral* Parent, int32_t PortNumber,
+                   const std::string& Settings)
+    : TPeripheral(CreateSuspended, Parent, PortNumber) {
+  portHandle_ = platform::PortHandle::None();
+  if (PortNumber != 0) {
+    portHandle_ = OpenComPort("com" + std::to_string(PortNumber) + ":" + Settings, true);
+  }
+}
+
+TRealCom::~TRealCom() {
+  StopThread();
+  if (portHandle_.IsOpen()) platform::Close(portHandle_);
+}
+
+void TRealCom::Execute() {
+  uint8_t batch[kReadBatch];
+  bool firstPass = true;
+  lastByteTick_ = kDisarmed;
+  while (!Terminated()) {
+    if (DeadlinePassed() || !CheckSuspended()) return;
+
+    const size_t waiting = platform::BytesWaiting(portHandle_);
+    if (waiting > 0) {
+      // Everything waiting goes over in one synchronous call, still one DoReceive per byte,
+      // in order. The batch stops at once if this object starts being destroyed in a
+      // handler; an error leaves it and ends the thread.
+      const size_t n = platform::ReadBytes(portHandle_, batch, std::min(waiting, kReadBatch));
+      if (n > 0) {
+        Synchronize([this, &batch, n] {
+          for (size_t i = 0; i < n; ++i) {
+            if (DeliveryDropped()) return;
+            rxByte_ = batch[i];
+            DoReceive(rxByte_);
+          }
+        });
+        lastByteTick_ = ArmingTick();
+      }
+    } else {
+      const uint32_t last = lastByteTick_;
+      const int32_t timeout = timeout_;
+      if (last != kDisarmed && timeout > 0 &&
+          platform::GetTickCount() - last > static_cast<uint32_t>(timeout)) {
+        lastByteTick_ = kDisarmed;
+        Synchronize([this] { DoTimeout(); });
+      }
+      platform::WaitForInput(portHandle_, kIdlePollMs);
+      ++idlePolls_;
+    }
+
+    if (firstPass) {
+      firstPass = false;
+      ResumeChildrenStartingWithParent();
+    }
+  }
+}
+
+void TRealCom::SendByte(TPeripheral* /*Sender*/, uint8_t Value) {
+  Synchronize([this, Value] {
+    txByte_ = Value;
+    TransmitByte();
+  });
+}
+
+void TRealCom::SendBuffer(TPeripheral* /*Sender*/, const uint8_t* Buffer, int32_t Count) {
+  for (int32_t i = 0; i < Count; ++i) {
+    const uint8_t value = Buffer[i];
+    Synchronize([this, value] {
+      txByte_ = value;
+      TransmitByte();
+    });
+  }
+}
+
+void TRealCom::TransmitByte() {
+  platform::TransmitByte(portHandle_, txByte_);
+}

@@ -1,0 +1,50 @@
+#include "platform/thread.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <stdexcept>
+
+#include "test_support.h"
+
+namespace {
+
+class Worker : public platform::TThread {
+ public:
+  Worker(bool suspended, std::function<void()> body) : TThread(suspended), body_(std::move(body)) {}
+  ~Worker() override { StopThread(); }
+  std::atomic<bool> ran{false};
+
+ protected:
+  void Execute() override {
+    ran = true;
+    body_();
+  }
+
+ private:
+  std::function<void()> body_;
+};
+
+TEST(Thread, CreatedRunningStartsOnceConstructionIsOverUnlessDestroyedFirst) {
+  std::make_unique<Worker>(false, [] {}).reset();
+  Worker started(false, [] {});
+  EXPECT_FALSE(started.ran);
+  ASSERT_TRUE(WaitUntil([&] { return started.Finished(); }));
+  EXPECT_TRUE(started.ran);
+}
+
+TEST(Thread, RunsBelowNormalPriorityAndFinishesWhenTheBodyThrows) {
+  int nice = 0;
+  Worker w(true, [&] {
+    nice = getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)));
+    throw std::runtime_error("body failed");
+  });
+  w.SetPriorityBelowNormal();
+  w.Resume();
+  ASSERT_TRUE(WaitUntil([&] { return w.Finished(); }));
+  EXPECT_EQ(nice, 5);
+}
+
+}  // namespace
