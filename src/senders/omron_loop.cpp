@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 #include "platform/app_paths.h"
 #include "platform/cp1254.h"
@@ -20,7 +21,17 @@ void TForm5::SpeedButtonLoopClick() {
   LoopRunning = !LoopRunning;
   // A press while a loop runs only flips the flag: the running loop sees it before its next
   // cycle, and never a second loop starts inside the first.
-  if (LoopRunning && !loopActive_) RunOmronLoop();
+  if (LoopRunning && !loopActive_) {
+    // A loop started from inside a tick's message processing must still let ticks through
+    // between its steps; the outer tick stays parked meanwhile, so ticks never nest.
+    const bool tickWasBusy = std::exchange(tickBusy_, false);
+    struct Restore {
+      bool& flag;
+      bool value;
+      ~Restore() { flag = value; }
+    } restore{tickBusy_, tickWasBusy};
+    RunOmronLoop();
+  }
 }
 
 void TForm5::WaitHalfSecond() {

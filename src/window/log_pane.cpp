@@ -74,31 +74,36 @@ void LogPane::AddLine(std::string_view cp1254) {
   bar->setValue(bar->maximum());
 }
 
+int LogPane::LastLineLength() const {
+  if (lastLineLength_ >= 0) return lastLineLength_;
+  const auto lastBreak = pending_.lastIndexOf(QChar(u'\n'));
+  if (lastBreak >= 0) return static_cast<int>(pending_.size() - lastBreak - 1);
+  return document()->lastBlock().length() - 1 + static_cast<int>(pending_.size());
+}
+
 void LogPane::ExtendLastLine(std::string_view cp1254) {
   const QString entry = platform::ToQString(cp1254);
-  QTextDocument* doc = document();
   if (pending_.isEmpty()) {
-    QTextBlock last = doc->lastBlock();
     QTextBlock target = LastTextBlock();
-    if (target != last) {
+    if (target != document()->lastBlock()) {
       // The last line that holds text is followed by an empty line: extend it in place.
-      QTextCursor cursor(target);
-      cursor.movePosition(QTextCursor::EndOfBlock);
       if (target.length() - 1 + entry.size() > kMaxLineChars) {
         AddLine(cp1254);
         return;
       }
+      QTextCursor cursor(target);
+      cursor.movePosition(QTextCursor::EndOfBlock);
       cursor.insertText(entry);
       return;
     }
-    if (lastLineLength_ < 0) lastLineLength_ = last.length() - 1;
   }
-  if (lastLineLength_ > 0 && lastLineLength_ + entry.size() > kMaxLineChars) {
+  int length = LastLineLength();
+  if (length > 0 && length + entry.size() > kMaxLineChars) {
     pending_ += QChar(u'\n');
-    lastLineLength_ = 0;
+    length = 0;
   }
   pending_ += entry;
-  lastLineLength_ += static_cast<int>(entry.size());
+  lastLineLength_ = length + static_cast<int>(entry.size());
   if (!flushTimer_.isActive()) flushTimer_.start();
 }
 

@@ -39,6 +39,7 @@ class LogPane : public QPlainTextEdit {
 
  private:
   QTextBlock LastTextBlock() const;
+  int LastLineLength() const;
   void TrimToBound();
 
   QString pending_;       // text waiting to be appended at the end of the document

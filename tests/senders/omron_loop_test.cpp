@@ -1,0 +1,249 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <set>
+#include <stdexcept>
+#include <string>
+
+#include "platform/toolkit_timer.h"
+#include "sender_window.h"
+
+namespace {
+
+using testing::ElementsAre;
+using testing::HasSubstr;
+
+const std::string kChoosePort = Cp("Lütfen bilginin hangi porta yazılacağını seçin.");
+
+// Reads the stream as words: a frame is its command text, DLE ENQ is "16,5", a tick mark is
+// "."; anything else shows as "?" followed by the byte.
+std::vector<std::string> Words(const Bytes& bytes) {
+  std::vector<std::string> words;
+  for (size_t i = 0; i < bytes.size();) {
+    if (bytes[i] == kTickMark) {
+      words.push_back(".");
+      ++i;
+    } else if (i + 1 < bytes.size() && bytes[i] == 0x10 && bytes[i + 1] == 0x05) {
+      words.push_back("16,5");
+      i += 2;
+    } else if (i + 1 < bytes.size() && bytes[i] == 0x10 && bytes[i + 1] == 0x02) {
+      std::string text;
+      uint8_t check = 0;
+      size_t j = i + 2;
+      for (; j + 2 < bytes.size() && !(bytes[j] == 0x10 && bytes[j + 1] == 0x03); ++j) {
+        text += static_cast<char>(bytes[j]);
+        check ^= bytes[j];
+      }
+      const bool whole = j + 2 < bytes.size() && bytes[j + 2] == (check ^ 0x03);
+      words.push_back(whole ? text : "?frame " + text);
+      i = j + 3;
+    } else {
+      words.push_back("?" + std::to_string(bytes[i]));
+      ++i;
+    }
+  }
+  return words;
+}
+
+std::string Joined(const std::vector<std::string>& words) {
+  std::string out;
+  for (const std::string& w : words) out += (out.empty() ? "" : " ") + w;
+  return out;
+}
+
+// Each command goes out, "16,5" 500 ms later, the next command 1000 ms after that; 2000 ms
+// after "C00" and after "C40". A mark every 500 ms shows the schedule.
+const std::string kStart = "C00 . 16,5 . . . .";
+const std::string kCycle = "C40 . 16,5 . . . . C61 . 16,5 . . C62 . 16,5 . . C30 . 16,5 . .";
+constexpr uint32_t kStartMs = 2500;
+constexpr uint32_t kCycleMs = 7000;
+
+std::string Schedule(int cycles) {
+  std::string s = kStart;
+  for (int i = 0; i < cycles; ++i) s += " " + kCycle;
+  return s;
+}
+
+class OmronLoop : public testing::Test {
+ protected:
+  OmronLoop() {
+    w.Open(1);
+    f.PageControl1->setCurrentWidget(f.TabSheetOmron);
+    f.Memo[1]->AddLine(Cp("İşlem ğüşöç"));
+  }
+
+  // A mark into the stream every 500 ms from now on, and then whatever the test wants done at
+  // that mark (marks count from 1).
+  void MarkEveryHalfSecond(std::function<void(int)> atMark) {
+    marks.SetInterval(500);
+    marks.OnTimer = [this, atMark = std::move(atMark)] {
+      w.com1.Mark(kTickMark);
+      atMark(++markCount);
+    };
+    marks.SetEnabled(true);
+  }
+
+  std::string Results() const { return w.dir.ReadFile("OmronResults.txt"); }
+  bool ResultsExist() const { return std::filesystem::exists(w.dir.Path() + "OmronResults.txt"); }
+
+  SenderWindow w;
+  TForm5& f = *w.form;
+  platform::ToolkitTimer marks;
+  int markCount = 0;
+};
+
+TEST_F(OmronLoop, PressesDuringARunDecideAfterWhichCycleItSavesAndStops) {
+  const struct {
+    const char* name;
+    std::set<int> pressAtMarks;
+    int cycles;
+  } rows[] = {
+      {"stop in the start step", {2}, 0},
+      {"stop in the first cycle", {12}, 1},
+      {"stop in the last step of the first cycle", {19}, 1},
+      {"stop, go on, stop in the second cycle", {12, 13, 26}, 2},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::filesystem::remove(w.dir.Path() + "OmronResults.txt");
+    markCount = 0;
+    MarkEveryHalfSecond([&](int mark) {
+      if (row.pressAtMarks.count(mark)) f.SpeedButtonLoop->click();
+    });
+    const uint32_t start = w.Now();
+    f.SpeedButtonLoop->click();
+    marks.SetEnabled(false);
+    EXPECT_FALSE(f.LoopRunning);
+    EXPECT_EQ(Joined(Words(w.com1.Sent())), Schedule(row.cycles));
+    EXPECT_EQ(w.Now() - start, kStartMs + kCycleMs * static_cast<uint32_t>(row.cycles));
+    EXPECT_EQ(Results(), Cp("İşlem ğüşöç\r\n"));
+    EXPECT_EQ(f.SpeedButtonLoop->text(), QStringLiteral("Loop"));
+  }
+  EXPECT_TRUE(w.boxes.Messages.empty());
+}
+
+TEST_F(OmronLoop, ClosingTheWindowEndsTheLoopAtOnceAndSavesTheResults) {
+  f.EditInterval->setText(QStringLiteral("0"));
+  f.SpeedButton1->click();  // periodic sending on, without ticks
+  MarkEveryHalfSecond([&](int mark) {
+    if (mark == 12) {
+      f.Memo[1]->AddLine(Cp("kapanış"));
+      f.close();
+    }
+  });
+  const uint32_t start = w.Now();
+  f.SpeedButtonLoop->click();
+  marks.SetEnabled(false);
+  EXPECT_EQ(Joined(Words(w.com1.Sent())), kStart + " C40 . 16,5 . . . . C61 . 16,5 .");
+  EXPECT_EQ(w.Now() - start, 12 * 500u);
+  EXPECT_FALSE(f.LoopRunning);
+  EXPECT_FALSE(f.TimerSensor.Enabled());
+  EXPECT_EQ(Results(), Cp("İşlem ğüşöç\r\nkapanış\r\n"));
+}
+
+TEST_F(OmronLoop, ALoopLeftRunningEndsAfterCycle10001AndSavesEveryHundredCycles) {
+  // Cycle 100 ends at the start step plus 100 cycles; look just before and just after.
+  const uint32_t start = w.Now();
+  platform::ToolkitTimer probe;
+  int probes = 0;
+  probe.OnTimer = [&] {
+    if (++probes == 1) {
+      EXPECT_FALSE(ResultsExist()) << "saved before cycle 100";
+      f.Memo[1]->AddLine(Cp("yüzüncü tur"));
+      probe.SetInterval(5000);
+    } else {
+      EXPECT_EQ(Results(), Cp("İşlem ğüşöç\r\nyüzüncü tur\r\n"));
+      f.Memo[1]->AddLine(Cp("son"));
+      probe.SetEnabled(false);
+    }
+  };
+  probe.SetInterval(kStartMs + 99 * kCycleMs + 3500);
+  probe.SetEnabled(true);
+
+  f.SpeedButtonLoop->click();
+  EXPECT_EQ(probes, 2);
+  EXPECT_FALSE(f.LoopRunning);
+  EXPECT_EQ(w.Now() - start, kStartMs + 10001u * kCycleMs);
+  EXPECT_EQ(Results(), Cp("İşlem ğüşöç\r\nyüzüncü tur\r\nson\r\n"));
+
+  std::map<std::string, int> counts;
+  for (const std::string& word : Words(w.com1.Sent())) ++counts[word];
+  const std::map<std::string, int> expected{{"C00", 1},     {"C40", 10001}, {"C61", 10001},
+                                            {"C62", 10001}, {"C30", 10001}, {"16,5", 40005}};
+  EXPECT_EQ(counts, expected);
+  EXPECT_TRUE(w.boxes.Messages.empty());
+}
+
+TEST_F(OmronLoop, AResultsFileThatCannotBeWrittenEndsTheLoopWithItsErrorAndFreesTheButton) {
+  std::filesystem::create_directory(w.dir.Path() + "OmronResults.txt");
+
+  // Stopped in the start step: the final save fails.
+  MarkEveryHalfSecond([&](int mark) {
+    if (mark == 2) f.SpeedButtonLoop->click();
+  });
+  f.SpeedButtonLoop->click();
+  marks.SetEnabled(false);
+  ASSERT_THAT(w.boxes.Messages, ElementsAre(HasSubstr("OmronResults.txt")));
+  EXPECT_FALSE(f.LoopRunning);
+  EXPECT_EQ(Joined(Words(w.com1.Sent())), Schedule(0));
+
+  // Left running: the save after cycle 100 fails and ends the loop with one report.
+  const uint32_t start = w.Now();
+  f.SpeedButtonLoop->click();
+  ASSERT_EQ(w.boxes.Messages.size(), 2u);
+  EXPECT_THAT(w.boxes.Messages[1], HasSubstr("OmronResults.txt"));
+  EXPECT_FALSE(f.LoopRunning);
+  EXPECT_EQ(w.Now() - start, kStartMs + 100 * kCycleMs);
+  std::map<std::string, int> counts;
+  for (const std::string& word : Words(w.com1.Sent())) ++counts[word];
+  EXPECT_EQ(counts["C00"], 1);
+  EXPECT_EQ(counts["C30"], 100);
+  EXPECT_TRUE(std::filesystem::is_directory(w.dir.Path() + "OmronResults.txt"));
+}
+
+TEST_F(OmronLoop, WithNoPortChosenPressesShowTheBoxAndAnErrorInAStepEndsTheLoopAfterTheFinalSave) {
+  f.ComboBox1->setCurrentIndex(-1);
+
+  // The loop goes on once the box is closed; stopped in the start step it asked twice.
+  MarkEveryHalfSecond([&](int mark) {
+    if (mark == 2) f.SpeedButtonLoop->click();
+  });
+  f.SpeedButtonLoop->click();
+  marks.SetEnabled(false);
+  EXPECT_THAT(w.boxes.Messages, ElementsAre(kChoosePort, kChoosePort));
+  EXPECT_EQ(Joined(Words(w.com1.Sent())), ". . . . .");
+
+  // An error that leaves the first press is reported once the results are saved.
+  std::filesystem::remove(w.dir.Path() + "OmronResults.txt");
+  w.boxes.Messages.clear();
+  bool raised = false;
+  std::string savedWhenReported;
+  w.boxes.OnShow = [&](const std::string&) {
+    if (!raised) {
+      raised = true;
+      throw std::runtime_error("box failed");
+    }
+    savedWhenReported = Results();
+  };
+  const uint32_t start = w.Now();
+  f.SpeedButtonLoop->click();
+  EXPECT_THAT(w.boxes.Messages, ElementsAre(kChoosePort, "box failed"));
+  EXPECT_EQ(savedWhenReported, Cp("İşlem ğüşöç\r\n"));
+  EXPECT_EQ(w.Now(), start);
+  EXPECT_FALSE(f.LoopRunning);
+
+  // The next press starts a new loop.
+  w.boxes.OnShow = nullptr;
+  w.Choose(1);
+  markCount = 0;
+  MarkEveryHalfSecond([&](int mark) {
+    if (mark == 2) f.SpeedButtonLoop->click();
+  });
+  f.SpeedButtonLoop->click();
+  EXPECT_EQ(Joined(Words(w.com1.Sent())), Schedule(0));
+}
+
+}  // namespace

@@ -1,0 +1,177 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <functional>
+#include <string>
+
+#include "sender_window.h"
+#include "senders/omron_frame.h"
+
+namespace {
+
+using testing::HasSubstr;
+
+const std::string kChoosePort = Cp("Lütfen bilginin hangi porta yazılacağını seçin.");
+
+TEST(Send, PutsTheBytesOfTheActiveTabOnTheChosenPortWithThePauseAfterEveryByte) {
+  SenderWindow w;
+  w.Open(1);
+  ASSERT_NE(w.form->Ports[1], nullptr);
+  const Bytes c00WithDleEnq{0x10, 0x02, 0x43, 0x30, 0x30, 0x10, 0x03, 0x40, 0x10, 0x05};
+  const struct {
+    bool omron;
+    const char* text;  // UTF-8
+    bool auto165;
+    const char* sleep;
+    uint32_t pauseMs;
+    Bytes bytes;
+  } rows[] = {
+      {false, "033006005032", false, "0", 0, {33, 6, 5, 32}},
+      {false, "0330", false, "0", 0, {33}},
+      {false, "65", false, "100", 0, {}},
+      {false, "", false, "100", 0, {}},
+      {false, "256300", false, "0", 0, {0, 44}},
+      {false, " 65", false, "0", 0, {65}},
+      {false, "65 ", false, "0", 0, {0}},
+      {false, "abc033", false, "0", 0, {0, 33}},
+      {false, "-01$1F999", false, "0", 0, {255, 31, 231}},
+      {false, "033006", false, "100", 200, {33, 6}},
+      {false, "033006", false, "-5", 0, {33, 6}},
+      {false, "033006", false, "abc", 0, {33, 6}},
+      {true, "C00", true, "100", 1000, c00WithDleEnq},
+      {true, "C61", false, "0", 0, {0x10, 0x02, 0x43, 0x36, 0x31, 0x10, 0x03, 0x47}},
+      {true, "", false, "7", 35, {0x10, 0x02, 0x10, 0x03, 0x03}},
+      {true, "Ağ", false, "0", 0, {0x10, 0x02, 0x41, 0xF0, 0x10, 0x03, 0xB2}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.omron ? "Omron " : "ASCII ") + row.text + " sleep " + row.sleep);
+    TForm5& f = *w.form;
+    f.PageControl1->setCurrentWidget(row.omron ? f.TabSheetOmron : f.TabSheetASCII);
+    (row.omron ? f.EditOmron : f.EditASCII)->setText(QString::fromUtf8(row.text));
+    f.CheckBox5->setChecked(row.auto165);
+    f.EditSleep->setText(QString::fromUtf8(row.sleep));
+    const uint32_t before = w.Now();
+    f.SpeedButton2->click();
+    EXPECT_EQ(w.com1.Sent(), row.bytes);
+    EXPECT_EQ(w.Now() - before, row.pauseMs);
+  }
+  EXPECT_TRUE(w.boxes.Messages.empty());
+}
+
+TEST(Send, WithTheRealClockASendLastsAtLeastOnePausePerByte) {
+  SenderWindow w(/*manualClock=*/false);
+  w.Open(1);
+  w.form->EditASCII->setText(QStringLiteral("033006"));
+  w.form->EditSleep->setText(QStringLiteral("100"));
+  QElapsedTimer took;
+  took.start();
+  w.form->SpeedButton2->click();
+  EXPECT_GE(took.elapsed(), 200);
+  EXPECT_EQ(w.com1.Sent(), (Bytes{33, 6}));
+}
+
+TEST(Send, SixteenFiveSendsDleEnqOnEveryTabAndLeavesItsCodesInTheAsciiField) {
+  SenderWindow w;
+  w.Open(1);
+  TForm5& f = *w.form;
+  f.CheckBox5->setChecked(true);  // "Auto16,5" is for frames only
+  f.EditOmron->setText(QStringLiteral("C00"));
+  for (QWidget* tab : {f.TabSheetASCII, f.TabSheetOmron, f.TabSheetPos, f.TabSheetYazarKasa}) {
+    SCOPED_TRACE(f.PageControl1->tabText(f.PageControl1->indexOf(tab)).toStdString());
+    f.PageControl1->setCurrentWidget(tab);
+    f.EditASCII->setText(QStringLiteral("065066"));
+    f.SpeedButton165->click();
+    EXPECT_EQ(w.com1.Sent(), (Bytes{0x10, 0x05}));
+    EXPECT_EQ(f.EditASCII->text(), QStringLiteral("016005"));
+  }
+}
+
+TEST(Send, CommandButtonPutsItsCaptionInTheOmronFieldAndSendsItsFrame) {
+  SenderWindow w;
+  w.Open(2);
+  TForm5& f = *w.form;
+  f.PageControl1->setCurrentWidget(f.TabSheetOmron);
+  for (QToolButton* button : {f.SpeedButton00, f.SpeedButton20, f.SpeedButton30, f.SpeedButton61,
+                              f.SpeedButton62, f.SpeedButton40}) {
+    const std::string caption = button->text().toStdString();
+    SCOPED_TRACE(caption);
+    f.EditOmron->setText(QStringLiteral("X"));
+    button->click();
+    EXPECT_EQ(f.EditOmron->text().toStdString(), caption);
+    EXPECT_EQ(w.com2.Sent(), OmronFrame(caption, false));
+  }
+}
+
+TEST(Send, WithoutAWorkingPortEverySenderSendsNothingAndMakesNoPause) {
+  SenderWindow w;
+  TForm5& f = *w.form;
+  f.EditSleep->setText(QStringLiteral("100"));
+  const struct {
+    const char* name;
+    std::function<void()> press;
+    Bytes bytes;  // on a working port
+  } senders[] = {
+      {"Send on ASCII",
+       [&] {
+         f.PageControl1->setCurrentWidget(f.TabSheetASCII);
+         f.EditASCII->setText(QStringLiteral("065066"));
+         f.SpeedButton2->click();
+       },
+       {65, 66}},
+      {"Send on Omron Strings",
+       [&] {
+         f.PageControl1->setCurrentWidget(f.TabSheetOmron);
+         f.EditOmron->setText(QString());
+         f.SpeedButton2->click();
+       },
+       {0x10, 0x02, 0x10, 0x03, 0x03}},
+      {"16,5", [&] { f.SpeedButton165->click(); }, {0x10, 0x05}},
+      {"C20",
+       [&] {
+         f.PageControl1->setCurrentWidget(f.TabSheetOmron);
+         f.SpeedButton20->click();
+       },
+       {0x10, 0x02, 0x43, 0x32, 0x30, 0x10, 0x03, 0x42}},
+  };
+
+  // No port chosen: the box, nothing else.
+  for (const auto& sender : senders) {
+    SCOPED_TRACE(sender.name);
+    const uint32_t before = w.Now();
+    w.boxes.Messages.clear();
+    sender.press();
+    EXPECT_THAT(w.boxes.Messages, testing::ElementsAre(kChoosePort));
+    EXPECT_EQ(w.Now(), before);
+  }
+
+  // Port 2 failed to open: it is listed but its slot is empty. Port 1 works but is not chosen.
+  w.Open(1);
+  w.boxes.Messages.clear();
+  w.Open(2, "9600");
+  ASSERT_THAT(w.boxes.Messages, testing::ElementsAre(HasSubstr("is not a valid integer value")));
+  ASSERT_EQ(f.Ports[2], nullptr);
+  w.Choose(2);
+  ASSERT_EQ(f.ComboBox1->currentText(), QStringLiteral("Com2"));
+  w.boxes.Messages.clear();
+  for (const auto& sender : senders) {
+    SCOPED_TRACE(sender.name);
+    const uint32_t before = w.Now();
+    sender.press();
+    EXPECT_EQ(w.Now(), before);
+    EXPECT_EQ(w.com1.Sent(), Bytes{});
+  }
+  EXPECT_TRUE(w.boxes.Messages.empty());
+
+  // The same presses on the working port do send, with their pauses.
+  w.Choose(1);
+  for (const auto& sender : senders) {
+    SCOPED_TRACE(sender.name);
+    const uint32_t before = w.Now();
+    sender.press();
+    EXPECT_EQ(w.com1.Sent(), sender.bytes);
+    EXPECT_EQ(w.Now() - before, 100 * sender.bytes.size());
+  }
+}
+
+}  // namespace
