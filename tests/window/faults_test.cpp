@@ -1,0 +1,181 @@
+// Faults the window must live through: a device that vanishes while receiving, a device held
+// by someone else, a stalled line, odd settings texts, a garbage WireLab.ini, and a request to
+// end while a long send runs.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/quit_request.h"
+#include "platform/serial_device.h"
+#include "pty_pair.h"
+#include "test_support.h"
+#include "window/wirelabmain.h"
+
+namespace {
+
+class Faults : public testing::Test {
+ protected:
+  void Create(const std::string& iniHead = "") {
+    std::string ini = iniHead + "\n[Ports]\n";
+    for (int n = 1; n <= 2; ++n) ini += "Com" + std::to_string(n) + "=" + pty[n].SlavePath() + "\n";
+    dir.WriteFile("WireLab.ini", ini);
+    form = std::make_unique<TForm5>();
+  }
+  void Open(int n, const std::string& settings = "9600,n,8,1") {
+    form->Edit[n]->setText(QString::fromUtf8(settings.c_str()));
+    form->CheckBox[n]->click();
+  }
+  size_t PaneChars(int n) {
+    size_t total = 0;
+    for (const std::string& line : form->Memo[n]->Lines()) total += line.size();
+    return total;
+  }
+
+  TempAppDir dir;
+  MessageBoxCapture boxes;
+  PtyPair pty[3];  // [1..2]
+  std::unique_ptr<TForm5> form;
+};
+
+TEST_F(Faults, DeviceVanishingWhileReceivingNeitherCrashesNorSpinsAndOtherPortsGoOn) {
+  Create();
+  Open(1);
+  Open(2);
+  pty[1].Write(std::string(50, 'a'));
+  pty[2].Write(std::string(50, 'b'));
+  ASSERT_TRUE(WaitUntil([&] { return PaneChars(1) > 0 && PaneChars(2) > 0; }));
+
+  pty[1].CloseMaster();  // the adapter is pulled mid-stream
+  // The hung-up port idles at its poll period: twenty idle passes take at least a quarter of
+  // a second, where a spinning thread would make them in microseconds.
+  const uint64_t before = form->Ports[1]->IdlePolls();
+  QElapsedTimer elapsed;
+  elapsed.start();
+  ASSERT_TRUE(WaitUntil([&] { return form->Ports[1]->IdlePolls() >= before + 20; }));
+  EXPECT_GE(elapsed.elapsed(), 250);
+
+  const size_t port2 = PaneChars(2);
+  pty[2].Write(std::string(30, 'c'));
+  EXPECT_TRUE(WaitUntil([&] { return PaneChars(2) > port2; }));
+  form->CheckBox[1]->click();  // closes normally
+  EXPECT_EQ(form->Ports[1], nullptr);
+  EXPECT_TRUE(boxes.Messages.empty());
+}
+
+TEST_F(Faults, DeviceHeldByAnotherOpensMuteAndSilently) {
+  Create();
+  const platform::PortHandle holder = platform::OpenExclusive(pty[1].SlavePath());
+  ASSERT_TRUE(holder.IsOpen());
+  Open(1);
+  ASSERT_NE(form->Ports[1], nullptr);
+  EXPECT_TRUE(form->Ports[1]->PortHandle().IsInvalid());
+  EXPECT_TRUE(boxes.Messages.empty());
+  EXPECT_EQ(form->ComboBox1->currentText(), QStringLiteral("Com1"));
+
+  form->EditASCII->setText(QStringLiteral("065066"));
+  form->SpeedButton2->click();  // the bytes are lost, nothing freezes
+  pty[1].Write("xyz");
+  // What the holder reads is its business; WireLab put nothing on the line and shows nothing.
+  std::vector<uint8_t> got(8);
+  EXPECT_LE(read(holder.Descriptor(), got.data(), got.size()), 3);
+  EXPECT_TRUE(pty[1].ReadAvailable().empty());
+  EXPECT_TRUE(form->Memo[1]->Lines().empty());
+  form->CheckBox[1]->click();
+  platform::Close(holder);
+}
+
+TEST_F(Faults, SendOnAStalledLineReturnsAndTheWindowKeepsAnswering) {
+  Create();
+  Open(1);
+  // Far more than the driver buffers, and nobody reads the other side.
+  std::string codes;
+  for (int i = 0; i < 200000; ++i) codes += "065";
+  form->EditASCII->setText(QString::fromStdString(codes));
+  QElapsedTimer elapsed;
+  elapsed.start();
+  form->SpeedButton2->click();
+  // Generous: the bound is about 2 s for the whole send; a send that waited per byte would
+  // take hours.
+  EXPECT_LT(elapsed.elapsed(), 30000);
+  bool answered = false;
+  QTimer::singleShot(0, [&] { answered = true; });
+  EXPECT_TRUE(WaitUntil([&] { return answered; }));
+  EXPECT_FALSE(pty[1].ReadAvailable().empty());  // the line took what fitted
+}
+
+TEST_F(Faults, OddSettingsTextsGiveTheirOutcomeAndNeverACrash) {
+  Create();
+  const struct {
+    std::string settings;
+    bool conversionError;
+  } rows[] = {
+      {std::string(300, '9'), false},  // over 255 characters: refused, port mute
+      {"9600,\xC5\x9F,8,1", false},     // a Turkish letter: refused
+      {"", false},                      // nothing: refused
+      {"abc,n,8,1", false},
+      {"9600,n,x,1", false},
+      {"9600", true},  // accepted as a whole, but no comma for the baud rate
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.settings.substr(0, 20));
+    boxes.Messages.clear();
+    Open(1, row.settings);
+    if (row.conversionError) {
+      ASSERT_EQ(boxes.Messages.size(), 1u);
+      EXPECT_EQ(boxes.Messages[0], "'' is not a valid integer value");
+      EXPECT_EQ(form->Ports[1], nullptr);
+    } else {
+      EXPECT_TRUE(boxes.Messages.empty());
+      ASSERT_NE(form->Ports[1], nullptr);
+      EXPECT_TRUE(form->Ports[1]->PortHandle().IsInvalid());
+    }
+    form->CheckBox[1]->click();
+    EXPECT_EQ(form->ComboBox1->count(), 0);
+  }
+  // The device was never left held: a good text opens it.
+  Open(1);
+  EXPECT_TRUE(form->Ports[1]->PortHandle().IsOpen());
+}
+
+TEST_F(Faults, GarbageConfigurationGivesTheDefaults) {
+  std::string garbage;
+  for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 37) & 0xFF);
+  garbage += "\n" + std::string(1 << 20, 'x') + "=\n[Tabs\nAscii\n=0\n";
+  dir.WriteFile("WireLab.ini", garbage);
+  form = std::make_unique<TForm5>();
+  for (int i = 0; i < 4; ++i) EXPECT_TRUE(form->PageControl1->isTabVisible(i)) << i;
+  EXPECT_EQ(form->ActivePage(), form->TabSheetASCII);
+}
+
+TEST_F(Faults, ARequestToEndCutsALongSendShort) {
+  Create();
+  Open(1);
+  platform::InstallQuitSignals([this] { form->close(); });
+  form->EditSleep->setText(QStringLiteral("100000"));  // 100 s after every byte
+  form->EditASCII->setText(QStringLiteral("065066067"));
+  std::thread terminator([this] {
+    // As soon as the first byte is out, the process is asked to end.
+    pty[1].ReadExactly(1, std::chrono::seconds(10));
+    kill(getpid(), SIGTERM);
+  });
+  QElapsedTimer elapsed;
+  elapsed.start();
+  form->SpeedButton2->click();
+  terminator.join();
+  EXPECT_LT(elapsed.elapsed(), 30000);
+  EXPECT_TRUE(platform::QuitRequested());
+  EXPECT_TRUE(pty[1].ReadAvailable().empty());  // the rest of the send was dropped
+  signal(SIGTERM, SIG_DFL);
+  signal(SIGINT, SIG_DFL);
+}
+
+}  // namespace
