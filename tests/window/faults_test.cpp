@@ -119,8 +119,8 @@ TEST_F(Faults, OddSettingsTextsGiveTheirOutcomeAndNeverACrash) {
     bool conversionError;
   } rows[] = {
       {std::string(300, '9'), false},  // over 255 characters: refused, port mute
-      {"9600,\xC5\x9F,8,1", false},     // a Turkish letter: refused
-      {"", false},                      // nothing: refused
+      {"9600,\xC5\x9F,8,1", false},    // a Turkish letter: refused
+      {"", false},                     // nothing: refused
       {"abc,n,8,1", false},
       {"9600,n,x,1", false},
       {"9600", true},  // accepted as a whole, but no comma for the baud rate
