@@ -12,5 +12,7 @@ bool QuitRequested();
 void ResetQuitRequest();
 // Routes SIGINT and SIGTERM to RequestQuit and, from the main thread's event loop, to onQuit.
 void InstallQuitSignals(std::function<void()> onQuit);
+// Gives SIGINT and SIGTERM back to their defaults and forgets onQuit and any wake-up pending.
+void RemoveQuitSignals();
 
 }  // namespace platform

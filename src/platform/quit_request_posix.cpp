@@ -46,4 +46,15 @@ void InstallQuitSignals(std::function<void()> onQuit) {
   sigaction(SIGTERM, &action, nullptr);
 }
 
+void RemoveQuitSignals() {
+  signal(SIGINT, SIG_DFL);
+  signal(SIGTERM, SIG_DFL);
+  quitHandler = nullptr;
+  if (wakePipe[0] >= 0) {
+    char buffer[16];
+    while (read(wakePipe[0], buffer, sizeof buffer) > 0) {
+    }
+  }
+}
+
 }  // namespace platform

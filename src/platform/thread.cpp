@@ -191,7 +191,14 @@ void TThread::Synchronize(const std::function<void()>& routine) {
 
 void TThread::RunPendingCalls() {
   if (!OnMainThread()) return;
-  for (;;) {
+  // Only the calls waiting now: busy ports keep queueing while these run, and the event loop
+  // must get its turn (paints, clicks, timers) before the next round.
+  size_t budget;
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    budget = g_queue.size();
+  }
+  for (; budget > 0; --budget) {
     std::shared_ptr<Call> call;
     {
       std::lock_guard<std::mutex> lock(g_mutex);
@@ -213,6 +220,12 @@ void TThread::RunPendingCalls() {
       call->done = true;
     }
     g_callEnded.notify_all();
+  }
+  std::lock_guard<std::mutex> lock(g_mutex);
+  if (!g_queue.empty()) {
+    if (Dispatcher* d = g_dispatcher.load(std::memory_order_acquire)) {
+      QCoreApplication::postEvent(d, new QEvent(kRunCallsEvent));
+    }
   }
 }
 

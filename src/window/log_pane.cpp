@@ -104,7 +104,12 @@ void LogPane::ExtendLastLine(std::string_view cp1254) {
   }
   pending_ += entry;
   lastLineLength_ = length + static_cast<int>(entry.size());
-  if (!flushTimer_.isActive()) flushTimer_.start();
+  // Buffered text stays bounded even when the event loop cannot get to the flush.
+  if (pending_.size() >= kMaxPendingChars) {
+    Flush();
+  } else if (!flushTimer_.isActive()) {
+    flushTimer_.start();
+  }
 }
 
 std::vector<std::string> LogPane::Lines() {

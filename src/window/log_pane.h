@@ -21,6 +21,7 @@ class LogPane : public QPlainTextEdit {
   static constexpr int kMaxLineChars = 4096;
   static constexpr int kKeepChars = 8 * 1024 * 1024;
   static constexpr int kMaxChars = 10 * 1024 * 1024;
+  static constexpr int kMaxPendingChars = 64 * 1024;
 
   explicit LogPane(QWidget* parent);
 

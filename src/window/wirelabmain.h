@@ -58,55 +58,55 @@ class TForm5 : public QWidget, private PosLink {
   ~TForm5() override;
 
   // ---- Controls ----
-  TPanel* Panel1;
-  QTabWidget* PageControl1;
-  TPanel* TabSheetASCII;
-  TPanel* TabSheetOmron;
-  TPanel* TabSheetPos;
-  TPanel* TabSheetYazarKasa;
+  TPanel* Panel1 = nullptr;
+  QTabWidget* PageControl1 = nullptr;
+  TPanel* TabSheetASCII = nullptr;
+  TPanel* TabSheetOmron = nullptr;
+  TPanel* TabSheetPos = nullptr;
+  TPanel* TabSheetYazarKasa = nullptr;
   // "ASCII"
-  QLabel* Label1;
-  QLineEdit* EditASCII;
-  QToolButton* SpeedButton1;
-  QLineEdit* EditInterval;
-  QMenu* PopupMenu1;
-  QAction* Send1;
+  QLabel* Label1 = nullptr;
+  QLineEdit* EditASCII = nullptr;
+  QToolButton* SpeedButton1 = nullptr;
+  QLineEdit* EditInterval = nullptr;
+  QMenu* PopupMenu1 = nullptr;
+  QAction* Send1 = nullptr;
   // "Omron Strings"
-  QLabel* Label2;
-  QLineEdit* EditOmron;
-  QToolButton* SpeedButton165;
-  QToolButton* SpeedButton00;
-  QToolButton* SpeedButton20;
-  QToolButton* SpeedButton30;
-  QToolButton* SpeedButton61;
-  QToolButton* SpeedButton62;
-  QToolButton* SpeedButton40;
-  QCheckBox* CheckBox5;
-  QToolButton* SpeedButtonLoop;
+  QLabel* Label2 = nullptr;
+  QLineEdit* EditOmron = nullptr;
+  QToolButton* SpeedButton165 = nullptr;
+  QToolButton* SpeedButton00 = nullptr;
+  QToolButton* SpeedButton20 = nullptr;
+  QToolButton* SpeedButton30 = nullptr;
+  QToolButton* SpeedButton61 = nullptr;
+  QToolButton* SpeedButton62 = nullptr;
+  QToolButton* SpeedButton40 = nullptr;
+  QCheckBox* CheckBox5 = nullptr;
+  QToolButton* SpeedButtonLoop = nullptr;
   // "POS"
-  QLabel* Label9;
-  QLineEdit* EditPosNo;
-  QLabel* Label7;
-  QLineEdit* EditSendCommand;
-  TPanel* PanelIslemBilgisi;
-  QLabel* Label5;
-  QLabel* LabelYazarKasaNo;
-  QLabel* LabelIslemNo;
+  QLabel* Label9 = nullptr;
+  QLineEdit* EditPosNo = nullptr;
+  QLabel* Label7 = nullptr;
+  QLineEdit* EditSendCommand = nullptr;
+  TPanel* PanelIslemBilgisi = nullptr;
+  QLabel* Label5 = nullptr;
+  QLabel* LabelYazarKasaNo = nullptr;
+  QLabel* LabelIslemNo = nullptr;
   // "Yazar Kasa"
-  QLabel* Label8;
-  QLineEdit* EditYazarKasa;
-  QToolButton* SpeedButton3;
+  QLabel* Label8 = nullptr;
+  QLineEdit* EditYazarKasa = nullptr;
+  QToolButton* SpeedButton3 = nullptr;
   // Send band
-  TPanel* Panel4;
-  QToolButton* SpeedButton2;
-  QComboBox* ComboBox1;
+  TPanel* Panel4 = nullptr;
+  QToolButton* SpeedButton2 = nullptr;
+  QComboBox* ComboBox1 = nullptr;
   // "sleep" band
-  TPanel* Panel3;
-  QLabel* Label3;
-  QLineEdit* EditSleep;
-  QLabel* Label4;
+  TPanel* Panel3 = nullptr;
+  QLabel* Label3 = nullptr;
+  QLineEdit* EditSleep = nullptr;
+  QLabel* Label4 = nullptr;
   // Port groups
-  TPanel* Panel2;
+  TPanel* Panel2 = nullptr;
   std::array<TGroupBox*, 5> GroupBox{};   // [1..4]
   std::array<TCheckBox*, 5> CheckBox{};   // [1..4], Tag N
   std::array<QLineEdit*, 5> Edit{};       // [1..4]

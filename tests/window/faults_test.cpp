@@ -159,7 +159,10 @@ TEST_F(Faults, GarbageConfigurationGivesTheDefaults) {
 TEST_F(Faults, ARequestToEndCutsALongSendShort) {
   Create();
   Open(1);
-  platform::InstallQuitSignals([this] { form->close(); });
+  struct QuitSignals {
+    explicit QuitSignals(TForm5* f) { platform::InstallQuitSignals([f] { f->close(); }); }
+    ~QuitSignals() { platform::RemoveQuitSignals(); }
+  } quitSignals(form.get());
   form->EditSleep->setText(QStringLiteral("100000"));  // 100 s after every byte
   form->EditASCII->setText(QStringLiteral("065066067"));
   std::thread terminator([this] {
@@ -174,8 +177,6 @@ TEST_F(Faults, ARequestToEndCutsALongSendShort) {
   EXPECT_LT(elapsed.elapsed(), 30000);
   EXPECT_TRUE(platform::QuitRequested());
   EXPECT_TRUE(pty[1].ReadAvailable().empty());  // the rest of the send was dropped
-  signal(SIGTERM, SIG_DFL);
-  signal(SIGINT, SIG_DFL);
 }
 
 }  // namespace
