@@ -123,10 +123,7 @@ void TForm5::BuildBands() {
     sheet->OnResize = [this, sheet] { LayoutSheet(sheet); };
   }
 
-  SpeedButton2 = new QToolButton(Panel4);
-  SpeedButton2->setText(T("Send"));
-  SpeedButton2->setAutoRaise(true);
-  SpeedButton2->setGeometry(Px(8), Px(3), Px(41), Px(22));
+  SpeedButton2 = FlatButton(Panel4, "Send", 8, 3, 41, 22);
   ConnectClick(SpeedButton2, [this] { ButtonSendClick(); });
   ComboBox1 = new QComboBox(Panel4);
   ComboBox1->setEditable(false);
@@ -139,6 +136,15 @@ void TForm5::BuildBands() {
   EditSleep->setGeometry(Px(48), Px(4), Px(41), Px(21));
   Label4 = new QLabel(T("Gönderilen karakterler arasındaki bekleme süresi...(milisaniye)"), Panel3);
   Label4->setGeometry(Px(96), Px(12), Px(295), Px(13));
+}
+
+QToolButton* TForm5::FlatButton(QWidget* parent, const char* caption, int left, int top, int width,
+                                int height) {
+  auto* button = new QToolButton(parent);
+  button->setText(T(caption));
+  button->setAutoRaise(true);
+  button->setGeometry(Px(left), Px(top), Px(width), Px(height));
+  return button;
 }
 
 void TForm5::ConnectClick(QToolButton* button, std::function<void()> handler) {
@@ -154,10 +160,7 @@ void TForm5::BuildAsciiSheet() {
   Label1->setGeometry(Px(8), Px(8), Px(553), Px(13));
   EditASCII = new QLineEdit(s);
   rightAnchored_.push_back({EditASCII, 8, 24, 664, 21});
-  SpeedButton1 = new QToolButton(s);
-  SpeedButton1->setText(T("periyodik"));
-  SpeedButton1->setAutoRaise(true);
-  SpeedButton1->setGeometry(Px(416), Px(48), Px(63), Px(22));
+  SpeedButton1 = FlatButton(s, "periyodik", 416, 48, 63, 22);
   ConnectClick(SpeedButton1, [this] { SpeedButton1Click(); });
   EditInterval = new QLineEdit(T("800"), s);
   EditInterval->setGeometry(Px(488), Px(48), Px(33), Px(21));
@@ -182,11 +185,7 @@ void TForm5::BuildOmronSheet() {
   rightAnchored_.push_back({EditOmron, 8, 24, 672, 21});
 
   auto button = [&](const char* caption, int left, int width) {
-    auto* b = new QToolButton(s);
-    b->setText(T(caption));
-    b->setAutoRaise(true);
-    b->setGeometry(Px(left), Px(48), Px(width), Px(22));
-    return b;
+    return FlatButton(s, caption, left, 48, width, 22);
   };
   SpeedButton165 = button("16,5", 152, 41);
   ConnectClick(SpeedButton165, [this] { SpeedButton165Click(); });
@@ -239,10 +238,7 @@ void TForm5::BuildYazarKasaSheet() {
   Label8->setGeometry(Px(8), Px(56), Px(89), Px(13));
   EditYazarKasa = new QLineEdit(s);
   EditYazarKasa->setGeometry(Px(104), Px(48), Px(217), Px(21));
-  SpeedButton3 = new QToolButton(s);
-  SpeedButton3->setText(T("Clear"));
-  SpeedButton3->setAutoRaise(true);
-  SpeedButton3->setGeometry(Px(328), Px(48), Px(33), Px(22));
+  SpeedButton3 = FlatButton(s, "Clear", 328, 48, 33, 22);
 }
 
 void TForm5::BuildPortGroup(int n) {

@@ -181,6 +181,8 @@ class TForm5 : public QWidget, private PosLink {
   // "choose a port" box.
   int SelectedPortOrAsk();
   void SaveOmronResults();
+  QToolButton* FlatButton(QWidget* parent, const char* caption, int left, int top, int width,
+                          int height);
   void ConnectClick(QToolButton* button, std::function<void()> handler);
 
   // PosLink
