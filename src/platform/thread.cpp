@@ -70,6 +70,11 @@ class StartEvent : public QEvent {
 class Dispatcher : public QObject {
  public:
   bool event(QEvent* e) override {
+    {
+      // Workers post their events while holding g_mutex. Taking it here orders this read
+      // after the post for tools that cannot see inside Qt's own queue locking.
+      std::lock_guard<std::mutex> lock(g_mutex);
+    }
     if (e->type() == kRunCallsEvent) {
       TThread::RunPendingCalls();
       return true;
