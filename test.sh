@@ -14,32 +14,32 @@ quick=0
 
 configure() {  # dir, extra cmake arguments...
   local dir=$1; shift
-  cmake -S . -B "$dir" -G Ninja -DWIRELAB_BENCH=OFF "$@" >/dev/null
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
 }
 
 started=$(date +%s)
 echo "== Tests"
-configure build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+configure build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo  # the benchmarks are built too
 cmake --build build-test -j "$jobs"
 ctest --test-dir build-test --output-on-failure -j "$jobs" --timeout 300
 
 if [ "$quick" = 1 ]; then exit 0; fi
 
 echo "== Tests under AddressSanitizer + UndefinedBehaviorSanitizer"
-configure build-asan -DCMAKE_BUILD_TYPE=Debug -DWIRELAB_SANITIZE=address
+configure build-asan -DCMAKE_BUILD_TYPE=Debug -DWIRELAB_SANITIZE=address -DWIRELAB_BENCH=OFF
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 600
 
 echo "== Serial and window tests under ThreadSanitizer"
-configure build-tsan -DCMAKE_BUILD_TYPE=Debug -DWIRELAB_SANITIZE=thread
+configure build-tsan -DCMAKE_BUILD_TYPE=Debug -DWIRELAB_SANITIZE=thread -DWIRELAB_BENCH=OFF
 cmake --build build-tsan -j "$jobs" --target serial_tests window_tests
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp" \
   ctest --test-dir build-tsan -L 'serial|window' --output-on-failure -j "$jobs" --timeout 600
 
 echo "== Fuzzing (bounded runs)"
 CC=clang CXX=clang++ configure build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DWIRELAB_FUZZ=ON -DWIRELAB_SANITIZE=address
+  -DWIRELAB_FUZZ=ON -DWIRELAB_SANITIZE=address -DWIRELAB_BENCH=OFF
 fuzzers=(int_conv_fuzz mode_string_fuzz byte_codes_fuzz pos_receiver_fuzz)
 cmake --build build-fuzz -j "$jobs" --target "${fuzzers[@]}"
 for f in "${fuzzers[@]}"; do
