@@ -9,7 +9,25 @@
 
 namespace {
 constexpr int kFlushDelayMs = 15;
+
+// A carriage return or line feed inside a logged text (a packet as received) stays inside its
+// line, shown as its control picture, and reads back as the byte it was.
+constexpr char16_t kLineFeedPicture = u'\u240A';
+constexpr char16_t kCarriageReturnPicture = u'\u240D';
+
+QString ToPane(std::string_view cp1254) {
+  QString text = platform::ToQString(cp1254);
+  text.replace(QChar(u'\n'), QChar(kLineFeedPicture));
+  text.replace(QChar(u'\r'), QChar(kCarriageReturnPicture));
+  return text;
 }
+
+std::string FromPane(QString text) {
+  text.replace(QChar(kLineFeedPicture), QChar(u'\n'));
+  text.replace(QChar(kCarriageReturnPicture), QChar(u'\r'));
+  return platform::FromQString(text);
+}
+}  // namespace
 
 LogPane::LogPane(QWidget* parent) : QPlainTextEdit(parent) {
   setUndoRedoEnabled(false);
@@ -61,7 +79,7 @@ void LogPane::TrimToBound() {
 
 void LogPane::AddLine(std::string_view cp1254) {
   Flush();
-  const QString line = platform::ToQString(cp1254);
+  const QString line = ToPane(cp1254);
   QTextDocument* doc = document();
   QTextBlock last = doc->lastBlock();
   QTextCursor cursor(doc);
@@ -82,7 +100,7 @@ int LogPane::LastLineLength() const {
 }
 
 void LogPane::ExtendLastLine(std::string_view cp1254) {
-  const QString entry = platform::ToQString(cp1254);
+  const QString entry = ToPane(cp1254);
   if (pending_.isEmpty()) {
     QTextBlock target = LastTextBlock();
     if (target != document()->lastBlock()) {
@@ -119,14 +137,14 @@ std::vector<std::string> LogPane::Lines() {
   QTextBlock end = doc->lastBlock();
   for (QTextBlock b = doc->firstBlock(); b.isValid(); b = b.next()) {
     if (b == end && b.text().isEmpty()) break;
-    lines.push_back(platform::FromQString(b.text()));
+    lines.push_back(FromPane(b.text()));
   }
   return lines;
 }
 
 std::string LogPane::LastLine() {
   Flush();
-  return platform::FromQString(LastTextBlock().text());
+  return FromPane(LastTextBlock().text());
 }
 
 int LogPane::LineCount() { return static_cast<int>(Lines().size()); }

@@ -190,4 +190,15 @@ TEST(LogPaneTest, EmptyPaneSavesNothing) {
   EXPECT_EQ(pane.LastLine(), "");
 }
 
+TEST(LogPaneTest, ALoggedTextWithLineBreakBytesStaysOneLineAndReadsBackUnchanged) {
+  LogPane pane(nullptr);
+  // A register that ends its packets with CR LF leaves the LF at the head of the next packet,
+  // and the packet is logged as received.
+  pane.AddLine("\n001STTX12|34E");
+  pane.AddLine("a\rb");
+  pane.ExtendLastLine("c");
+  EXPECT_EQ(pane.Lines(), (Lines{"\n001STTX12|34E", "a\rbc"}));
+  EXPECT_EQ(pane.SavedText(), "\n001STTX12|34E\r\na\rbc\r\n");
+}
+
 }  // namespace
