@@ -39,12 +39,17 @@ LogPane::LogPane(QWidget* parent) : QPlainTextEdit(parent) {
   QObject::connect(&flushTimer_, &QTimer::timeout, this, [this] { Flush(); });
   // Whatever the user types invalidates the cached length of the last line.
   QObject::connect(document(), &QTextDocument::contentsChange, this,
-                   [this](int, int, int) { lastLineLength_ = -1; });
+                   [this](int, int, int) {
+                     lastLineLength_ = -1;
+                     emptyLineAdded_ = false;
+                   });
 }
 
 QTextBlock LogPane::LastTextBlock() const {
   QTextBlock last = document()->lastBlock();
-  if (last.text().isEmpty() && last.previous().isValid()) return last.previous();
+  if (last.text().isEmpty() && !emptyLineAdded_ && last.previous().isValid()) {
+    return last.previous();
+  }
   return last;
 }
 
@@ -84,10 +89,13 @@ void LogPane::AddLine(std::string_view cp1254) {
   QTextBlock last = doc->lastBlock();
   QTextCursor cursor(doc);
   cursor.movePosition(QTextCursor::End);
-  // An empty last line is where the new line goes; otherwise it follows a line break.
-  cursor.insertText(last.text().isEmpty() ? line : QChar(u'\n') + line);
+  // An empty last line left by a final line break is where the new line goes; otherwise,
+  // and after an empty line added here, it follows a line break.
+  const bool intoLast = last.text().isEmpty() && !emptyLineAdded_;
+  cursor.insertText(intoLast ? line : QChar(u'\n') + line);
   TrimToBound();
   lastLineLength_ = static_cast<int>(line.size());
+  emptyLineAdded_ = line.isEmpty();
   QScrollBar* bar = verticalScrollBar();
   bar->setValue(bar->maximum());
 }
@@ -136,7 +144,7 @@ std::vector<std::string> LogPane::Lines() {
   QTextDocument* doc = document();
   QTextBlock end = doc->lastBlock();
   for (QTextBlock b = doc->firstBlock(); b.isValid(); b = b.next()) {
-    if (b == end && b.text().isEmpty()) break;
+    if (b == end && b.text().isEmpty() && !emptyLineAdded_) break;
     lines.push_back(FromPane(b.text()));
   }
   return lines;
@@ -163,4 +171,5 @@ void LogPane::Clear() {
   flushTimer_.stop();
   clear();
   lastLineLength_ = 0;
+  emptyLineAdded_ = false;
 }

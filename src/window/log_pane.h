@@ -45,5 +45,6 @@ class LogPane : public QPlainTextEdit {
 
   QString pending_;       // text waiting to be appended at the end of the document
   int lastLineLength_ = -1;  // length of the last block, pending text included; -1 unknown
+  bool emptyLineAdded_ = false;  // the empty last block is a line AddLine put there
   QTimer flushTimer_;
 };

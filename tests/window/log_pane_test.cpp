@@ -201,4 +201,20 @@ TEST(LogPaneTest, ALoggedTextWithLineBreakBytesStaysOneLineAndReadsBackUnchanged
   EXPECT_EQ(pane.SavedText(), "\n001STTX12|34E\r\na\rbc\r\n");
 }
 
+TEST(LogPaneTest, AnAddedEmptyLineIsALineOfItsOwn) {
+  LogPane pane(nullptr);
+  pane.AddLine("a");
+  pane.AddLine("");
+  EXPECT_EQ(pane.Lines(), (Lines{"a", ""}));
+  pane.AddLine("b");
+  EXPECT_EQ(pane.Lines(), (Lines{"a", "", "b"}));
+  pane.AddLine("");
+  pane.ExtendLastLine("x");  // the empty line is the last line, and it takes the entry
+  EXPECT_EQ(pane.Lines(), (Lines{"a", "", "b", "x"}));
+  // A line break typed at the end is no line: the next line goes where it left off.
+  pane.setPlainText(QStringLiteral("abc\n"));
+  pane.AddLine("y");
+  EXPECT_EQ(pane.Lines(), (Lines{"abc", "y"}));
+}
+
 }  // namespace
