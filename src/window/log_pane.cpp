@@ -165,11 +165,3 @@ std::string LogPane::SavedText() {
   }
   return out;
 }
-
-void LogPane::Clear() {
-  pending_.clear();
-  flushTimer_.stop();
-  clear();
-  lastLineLength_ = 0;
-  emptyLineAdded_ = false;
-}

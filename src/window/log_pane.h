@@ -33,7 +33,6 @@ class LogPane : public QPlainTextEdit {
   int LineCount();
   // The whole text as saved: every line in CP1254 followed by CR LF.
   std::string SavedText();
-  void Clear();
 
   // Writes what is buffered into the document now.
   void Flush();
