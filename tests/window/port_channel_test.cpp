@@ -141,7 +141,7 @@ TEST_F(PortChannelTest, ClosingTheWindowWhileBytesPourInEndsAndGivesThePortsBack
   Click(3);
   Flood flood({pty[1].get(), pty[3].get()}, 'x');
   ASSERT_TRUE(WaitUntil([&] {
-    return form->Memo[1]->LastLine().size() > 1000 && form->Memo[3]->LastLine().size() > 1000;
+    return PaneChars(1) > 1000 && PaneChars(3) > 1000;
   })) << PortState(1)
       << "; " << PortState(3);
   form.reset();

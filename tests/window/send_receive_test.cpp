@@ -169,7 +169,7 @@ TEST_F(ReceiveDisplayTest, OnThePosTabBytesGoToThePosReceiverAndAreNotShown) {
 TEST_F(ReceiveDisplayTest, NoByteOfAPortReachesItsPaneOnceItIsClosed) {
   Click(1);
   Flood flood({pty[1].get()}, 'z');
-  ASSERT_TRUE(WaitUntil([&] { return form->Memo[1]->LastLine().size() > 500; })) << PortState(1);
+  ASSERT_TRUE(WaitUntil([&] { return PaneChars(1) > 500; })) << PortState(1);
 
   Click(1);  // closes port 1 while its bytes keep coming
   const std::vector<std::string> atClose = form->Memo[1]->Lines();

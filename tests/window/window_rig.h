@@ -94,6 +94,14 @@ class WindowTest : public testing::Test {
     return form->Memo[n]->LastLine();
   }
 
+  // Characters in port n's pane, buffered text included. A count of the whole pane, not the
+  // last line's length: a pty that stays full hands over batches of one size, and with
+  // entries of one size the last line can then come out the same short length every time.
+  int PaneChars(int n) {
+    form->Memo[n]->Flush();
+    return form->Memo[n]->document()->characterCount();
+  }
+
   // What the port of channel n is doing, for failure messages.
   std::string PortState(int n) const {
     TRealCom* port = form->Ports[n];
