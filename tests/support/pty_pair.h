@@ -23,7 +23,7 @@ class PtyPair {
   void Write(const std::string& bytes);
   // Reads what WireLab sent until count bytes came or the deadline passed.
   std::vector<uint8_t> ReadExactly(size_t count, std::chrono::milliseconds deadline =
-                                                     std::chrono::milliseconds(5000));
+                                                     std::chrono::milliseconds(20000));
   // Reads whatever arrives within the quiet period after the last byte.
   std::vector<uint8_t> ReadAvailable(std::chrono::milliseconds quiet =
                                          std::chrono::milliseconds(100));

@@ -34,4 +34,4 @@ class SlaveView {
 
 // Waits until pred holds or the deadline passes, without processing events; returns pred().
 bool WaitWithoutEvents(const std::function<bool()>& pred,
-                       std::chrono::milliseconds deadline = std::chrono::milliseconds(5000));
+                       std::chrono::milliseconds deadline = std::chrono::milliseconds(20000));

@@ -41,7 +41,7 @@ class TempAppDir {
 
 // Processes events until pred holds or the deadline passes; returns pred().
 bool WaitUntil(const std::function<bool()>& pred,
-               std::chrono::milliseconds deadline = std::chrono::milliseconds(5000));
+               std::chrono::milliseconds deadline = std::chrono::milliseconds(20000));
 
 // UTF-8 to CP1254, for expectations written in the test source.
 std::string Cp(const std::string& utf8);

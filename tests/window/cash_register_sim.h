@@ -82,9 +82,9 @@ class CashRegisterSim {
   void SendRaw(std::string_view bytes);
 
   // The next frame of the POS terminal, or nothing when no whole frame came in time.
-  std::optional<Frame> ReadFrame(std::chrono::milliseconds deadline = std::chrono::seconds(5));
+  std::optional<Frame> ReadFrame(std::chrono::milliseconds deadline = std::chrono::seconds(20));
   // The raw bytes of the next frame, or what came before the deadline: handy in EXPECT_EQ.
-  std::string ReadRaw(std::chrono::milliseconds deadline = std::chrono::seconds(5));
+  std::string ReadRaw(std::chrono::milliseconds deadline = std::chrono::seconds(20));
   // True when nothing arrives within quiet (events are processed meanwhile); what came is
   // kept for the next read.
   bool Quiet(std::chrono::milliseconds quiet = std::chrono::milliseconds(100));
