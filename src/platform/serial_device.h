@@ -3,31 +3,52 @@
 //
 // A PortHandle is "none" (no port asked for), "invalid" (the device could not be had) or a
 // real open device; descriptor 0 can be a real device, so none and invalid are apart from
-// every descriptor. Every operation on none or invalid fails quietly.
+// every descriptor. An invalid handle carries why the device could not be had. Every
+// operation on none or invalid fails quietly.
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace platform {
 
+// Why a port has no working device. The system's error codes become one of these in one
+// place, PortErrorFromErrno.
+enum class PortError : uint8_t {
+  None,
+  NoSuchDevice,
+  PermissionDenied,
+  Busy,       // held by another program, or by another port of this one
+  NotSerial,  // a file, a directory, a FIFO, /dev/null...
+  Gone,       // hung up or removed while open (an adapter pulled out)
+  SettingsRefused,
+  Other,
+};
+
+PortError PortErrorFromErrno(int err);
+
 class PortHandle {
  public:
-  static PortHandle None() { return PortHandle(kNone); }
-  static PortHandle Invalid() { return PortHandle(kInvalid); }
-  static PortHandle FromDescriptor(int fd) { return PortHandle(fd); }
+  static PortHandle None() { return PortHandle(kNone, PortError::None); }
+  static PortHandle Invalid(PortError error = PortError::Other) {
+    return PortHandle(kInvalid, error);
+  }
+  static PortHandle FromDescriptor(int fd) { return PortHandle(fd, PortError::None); }
 
   bool IsNone() const { return fd_ == kNone; }
   bool IsInvalid() const { return fd_ == kInvalid; }
   bool IsOpen() const { return fd_ >= 0; }
   int Descriptor() const { return fd_; }
+  PortError Error() const { return error_; }
   bool operator==(const PortHandle&) const = default;
 
  private:
   static constexpr int kNone = -1;
   static constexpr int kInvalid = -2;
-  explicit PortHandle(int fd) : fd_(fd) {}
+  PortHandle(int fd, PortError error) : fd_(fd), error_(error) {}
   int fd_;
+  PortError error_;
 };
 
 enum class Parity : uint8_t { None = 0, Odd = 1, Even = 2, Mark = 3, Space = 4 };
@@ -45,13 +66,24 @@ struct CommState {
   alignas(8) unsigned char Native[128] = {};  // the platform's own record (termios here)
 };
 
-// Opens the device for exclusive use; Invalid() when it is missing or held by anyone.
+// Opens the device for exclusive use; an invalid handle with the reason when it is missing,
+// forbidden, not a serial device, or held by anyone: another port object, a program that
+// took it exclusively (even when we run as root), or a live "LCK.." lock file.
 PortHandle OpenExclusive(const std::string& path);
-void Close(PortHandle handle);  // drops unsent output first, so it never hangs
+// Gives the device back. Output still queued in the driver may drain for as long as its bytes
+// need at the line's speed, at most kMaxDrainMs, in the background; only what is left after
+// that is dropped. Returns at once.
+void Close(PortHandle handle);
+// Gives a device that has gone back at once, dropping whatever it still had queued.
+void CloseGone(PortHandle handle);
+// Waits until every background drain of Close has ended (for the end of the program).
+void WaitForPortDrains();
+constexpr uint32_t kMaxDrainMs = 3000;
+// How long queued bytes may take to leave at the given speed, with a margin, bounded.
+uint32_t DrainBoundMs(size_t queuedBytes, uint32_t baud, uint32_t bitsPerCharacter);
 
 bool GetCommState(PortHandle handle, CommState& state);
 bool SetCommState(PortHandle handle, const CommState& state);
-void RaiseRts(PortHandle handle);  // fails quietly where the device has no modem lines
 void Purge(PortHandle handle);     // empties both driver buffers
 
 // Bytes waiting in the driver's receive buffer; 0 when the query fails.
@@ -59,7 +91,10 @@ size_t BytesWaiting(PortHandle handle);
 // Reads at most max waiting bytes without blocking; returns the count read (0 on failure).
 size_t ReadBytes(PortHandle handle, uint8_t* buffer, size_t max);
 // Waits at most ms for input. On a hung-up or invalid device it sleeps out the whole time.
-void WaitForInput(PortHandle handle, uint32_t ms);
+// False when the device has hung up or failed (it is gone).
+bool WaitForInput(PortHandle handle, uint32_t ms);
+// False when the device node the port was opened from no longer exists.
+bool DeviceNodePresent(const std::string& path);
 // Hands one byte to the driver. On a full queue it waits for room, but a port that stays
 // stalled past about 2 s loses bytes at once until it drains. Never reports a failure.
 void TransmitByte(PortHandle handle, uint8_t value);
@@ -73,4 +108,8 @@ struct NativeLineRecord {
   uint32_t iflag, oflag, cflag, lflag;
 };
 NativeLineRecord BuildNativeRecord(const CommState& state);
+
+// Sees the request of every ioctl the port layer makes (tests check which calls an open
+// makes: pseudo-terminals have no modem lines to read back). Empty: nobody watches.
+void SetIoctlObserver(std::function<void(unsigned long request)> observer);
 }  // namespace platform

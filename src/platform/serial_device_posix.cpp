@@ -5,11 +5,17 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <thread>
 #include <unordered_set>
 
+#include "platform/port_holders.h"
 #include "platform/serial_device.h"
 #include "platform/serial_posix_detail.h"
 #include "platform/ticks.h"
@@ -151,6 +157,60 @@ void SetStalled(int fd, bool stalled) {
   }
 }
 
+std::mutex g_observerMutex;
+std::function<void(unsigned long)> g_ioctlObserver;
+
+// Every ioctl of the port layer goes through here, retried on EINTR.
+template <class Arg>
+int Ioctl(int fd, unsigned long request, Arg arg) {
+  {
+    std::lock_guard<std::mutex> lock(g_observerMutex);
+    if (g_ioctlObserver) g_ioctlObserver(request);
+  }
+  return RetryOnEintr([&] { return ioctl(fd, request, arg); });
+}
+
+// Devices whose Close is still letting queued output drain, by device number; an open of the
+// same device waits for the drain to end instead of finding the device busy.
+std::mutex g_drainMutex;
+std::condition_variable g_drainEnded;
+std::unordered_multiset<dev_t> g_draining;
+
+dev_t DeviceNumber(int fd) {
+  struct stat st {};
+  return fstat(fd, &st) == 0 ? st.st_rdev : 0;
+}
+
+void WaitForDrainOf(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) return;
+  std::unique_lock<std::mutex> lock(g_drainMutex);
+  g_drainEnded.wait_for(lock, std::chrono::milliseconds(kMaxDrainMs + 1000),
+                        [&] { return g_draining.count(st.st_rdev) == 0; });
+}
+
+size_t OutputQueued(int fd) {
+  int queued = 0;
+  if (Ioctl(fd, TIOCOUTQ, &queued) != 0 || queued < 0) return 0;
+  return static_cast<size_t>(queued);
+}
+
+// The line's bits per character: start, data, parity and stop bits.
+uint32_t BitsPerCharacter(const termios& t) {
+  static constexpr uint32_t kData[] = {5, 6, 7, 8};
+  const uint32_t data = kData[(t.c_cflag & CSIZE) == CS5   ? 0
+                              : (t.c_cflag & CSIZE) == CS6 ? 1
+                              : (t.c_cflag & CSIZE) == CS7 ? 2
+                                                           : 3];
+  return 1 + data + ((t.c_cflag & PARENB) ? 1 : 0) + ((t.c_cflag & CSTOPB) ? 2 : 1);
+}
+
+// Drops what is still queued and gives the descriptor back.
+void FlushAndClose(int fd) {
+  RetryOnEintr([&] { return tcflush(fd, TCOFLUSH); });
+  close(fd);  // never retried: the descriptor is gone even when close reports EINTR
+}
+
 int RemainingMs(Clock::time_point until) {
   const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
   return left.count() > 0 ? static_cast<int>(left.count()) : 0;
@@ -158,26 +218,118 @@ int RemainingMs(Clock::time_point until) {
 
 }  // namespace
 
+PortError PortErrorFromErrno(int err) {
+  switch (err) {
+    case 0:
+      return PortError::None;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+    case EIO:  // a serial node with no UART behind it
+      return PortError::NoSuchDevice;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return PortError::PermissionDenied;
+    case EBUSY:
+    case EWOULDBLOCK:
+      return PortError::Busy;
+    case ENOTTY:
+    case EISDIR:
+    case ENOTDIR:
+    case EINVAL:
+      return PortError::NotSerial;
+    default:
+      return PortError::Other;
+  }
+}
+
 PortHandle OpenExclusive(const std::string& path) {
+  WaitForDrainOf(path);
   const int fd =
       RetryOnEintr([&] { return open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
-  if (fd < 0) return PortHandle::Invalid();
-  if (RetryOnEintr([&] { return flock(fd, LOCK_EX | LOCK_NB); }) != 0 ||
-      RetryOnEintr([&] { return ioctl(fd, TIOCEXCL); }) != 0) {
+  if (fd < 0) return PortHandle::Invalid(PortErrorFromErrno(errno));
+  const auto refuse = [fd](PortError error) {
     close(fd);
-    return PortHandle::Invalid();
+    return PortHandle::Invalid(error);
+  };
+  termios t{};
+  if (RetryOnEintr([&] { return tcgetattr(fd, &t); }) != 0) {
+    return refuse(PortErrorFromErrno(errno));
   }
+  // Root passes another program's exclusive hold, so ask for it before taking the port.
+  int exclusive = 0;
+  if (Ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) return refuse(PortError::Busy);
+  if (LockFileHolder(path) != 0) return refuse(PortError::Busy);
+  if (RetryOnEintr([&] { return flock(fd, LOCK_EX | LOCK_NB); }) != 0) {
+    return refuse(PortErrorFromErrno(errno));
+  }
+  if (Ioctl(fd, TIOCEXCL, 0) != 0) return refuse(PortErrorFromErrno(errno));
   SetStalled(fd, false);
   return PortHandle::FromDescriptor(fd);
+}
+
+uint32_t DrainBoundMs(size_t queuedBytes, uint32_t baud, uint32_t bitsPerCharacter) {
+  if (queuedBytes == 0) return 0;
+  constexpr uint64_t kMarginMs = 500;
+  if (baud == 0) return kMaxDrainMs;
+  const uint64_t needed = static_cast<uint64_t>(queuedBytes) * bitsPerCharacter * 1000 / baud;
+  return static_cast<uint32_t>(std::min<uint64_t>(needed + kMarginMs, kMaxDrainMs));
 }
 
 void Close(PortHandle handle) {
   if (!handle.IsOpen()) return;
   const int fd = handle.Descriptor();
-  RetryOnEintr([&] { return ioctl(fd, TIOCNXCL); });
-  RetryOnEintr([&] { return tcflush(fd, TCOFLUSH); });
+  Ioctl(fd, TIOCNXCL, 0);
   SetStalled(fd, false);
-  close(fd);  // never retried: the descriptor is gone even when close reports EINTR
+  const size_t queued = OutputQueued(fd);
+  termios t{};
+  uint32_t baud = 0;
+  if (queued > 0 && RetryOnEintr([&] { return tcgetattr(fd, &t); }) == 0 &&
+      !detail::ReadCustomSpeed(fd, baud)) {
+    baud = SpeedBaud(cfgetospeed(&t));
+  }
+  const uint32_t bound = DrainBoundMs(queued, baud, BitsPerCharacter(t));
+  if (bound == 0) {
+    // Nothing waits in the driver. A pseudo-terminal reports nothing here even while its peer
+    // has not read what was sent: a flush would throw that away, so there is none.
+    close(fd);
+    return;
+  }
+  const dev_t device = DeviceNumber(fd);
+  {
+    std::lock_guard<std::mutex> lock(g_drainMutex);
+    g_draining.insert(device);
+  }
+  std::thread([fd, device, bound] {
+    const Clock::time_point until = Clock::now() + std::chrono::milliseconds(bound);
+    while (OutputQueued(fd) > 0 && Clock::now() < until) RealSleep(10);
+    FlushAndClose(fd);
+    std::lock_guard<std::mutex> lock(g_drainMutex);
+    g_draining.erase(g_draining.find(device));
+    g_drainEnded.notify_all();
+  }).detach();
+}
+
+void CloseGone(PortHandle handle) {
+  if (!handle.IsOpen()) return;
+  SetStalled(handle.Descriptor(), false);
+  FlushAndClose(handle.Descriptor());
+}
+
+void WaitForPortDrains() {
+  std::unique_lock<std::mutex> lock(g_drainMutex);
+  g_drainEnded.wait(lock, [] { return g_draining.empty(); });
+}
+
+void SetIoctlObserver(std::function<void(unsigned long)> observer) {
+  std::lock_guard<std::mutex> lock(g_observerMutex);
+  g_ioctlObserver = std::move(observer);
+}
+
+bool DeviceNodePresent(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 || errno != ENOENT;
 }
 
 bool GetCommState(PortHandle handle, CommState& state) {
@@ -232,13 +384,6 @@ NativeLineRecord BuildNativeRecord(const CommState& state) {
   return NativeLineRecord{t.c_iflag, t.c_oflag, t.c_cflag, t.c_lflag};
 }
 
-void RaiseRts(PortHandle handle) {
-  if (!handle.IsOpen()) return;
-  const int bits = TIOCM_RTS;
-  // Pseudo-terminals have no modem lines (ENOTTY); the port works without.
-  RetryOnEintr([&] { return ioctl(handle.Descriptor(), TIOCMBIS, &bits); });
-}
-
 void Purge(PortHandle handle) {
   if (!handle.IsOpen()) return;
   RetryOnEintr([&] { return tcflush(handle.Descriptor(), TCIOFLUSH); });
@@ -247,7 +392,7 @@ void Purge(PortHandle handle) {
 size_t BytesWaiting(PortHandle handle) {
   if (!handle.IsOpen()) return 0;
   int count = 0;
-  if (RetryOnEintr([&] { return ioctl(handle.Descriptor(), FIONREAD, &count); }) != 0) return 0;
+  if (Ioctl(handle.Descriptor(), FIONREAD, &count) != 0) return 0;
   return count > 0 ? static_cast<size_t>(count) : 0;
 }
 
@@ -257,17 +402,20 @@ size_t ReadBytes(PortHandle handle, uint8_t* buffer, size_t max) {
   return n > 0 ? static_cast<size_t>(n) : 0;
 }
 
-void WaitForInput(PortHandle handle, uint32_t ms) {
+bool WaitForInput(PortHandle handle, uint32_t ms) {
   const Clock::time_point until = Clock::now() + std::chrono::milliseconds(ms);
+  bool present = true;
   if (handle.IsOpen()) {
     pollfd p{handle.Descriptor(), POLLIN, 0};
     const int rc = RetryOnEintr([&] { return poll(&p, 1, RemainingMs(until)); });
-    if (rc == 0) return;
-    if (rc > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0) return;
+    if (rc == 0) return true;
+    if (rc > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0) return true;
+    present = false;
   }
   // Hung up, failed or no device: poll would answer at once every time, so wait it out.
   const int left = RemainingMs(until);
   if (left > 0) RealSleep(static_cast<uint32_t>(left));
+  return present;
 }
 
 void TransmitByte(PortHandle handle, uint8_t value) {

@@ -1,29 +1,65 @@
 // WireLab: the application, its one window Form5 and the message loop.
 //
+// "wirelab --list-ports" prints the machine's serial devices and ends (no display needed).
 // "wirelab --screenshot FILE.png" draws the window as it is after start-up into FILE.png and
-// ends (it works offscreen, for the README's picture).
+// ends; "--menu-screenshot FILE.png" draws com1's device menu (both work offscreen, for the
+// README's pictures). "--comN PATH" maps port N to a device for this run.
 #include <QApplication>
+#include <QMenu>
 #include <QPixmap>
 #include <QString>
 #include <cstdio>
 #include <memory>
 
 #include "platform/quit_request.h"
+#include "platform/serial_device.h"
+#include "platform/serial_ports.h"
+#include "window/program_options.h"
 #include "window/wirelabmain.h"
 
+namespace {
+
+bool SavePicture(const QPixmap& picture, const std::string& file) {
+  const bool saved = picture.save(QString::fromLocal8Bit(file.c_str()), "PNG");
+  if (!saved) std::fprintf(stderr, "could not write %s\n", file.c_str());
+  return saved;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  const ProgramOptions options = ParseProgramOptions(std::vector<std::string>(argv + 1, argv + argc));
+  if (!options.error.empty()) {
+    std::fprintf(stderr, "wirelab: %s\n%s\n", options.error.c_str(), kProgramUsage);
+    return 2;
+  }
+  if (options.listPorts) {
+    std::fputs(platform::FormatPortTable(platform::ListSerialPorts()).c_str(), stdout);
+    return 0;
+  }
+
   QApplication app(argc, argv);
   auto Form5 = std::make_unique<TForm5>();
-  if (argc == 3 && QString::fromLocal8Bit(argv[1]) == QStringLiteral("--screenshot")) {
+  for (int n = 1; n <= 4; ++n) {
+    if (!options.com[n].empty()) Form5->ChoosePortDevice(n, options.com[n]);
+  }
+  if (!options.screenshot.empty() || !options.menuScreenshot.empty()) {
     Form5->show();
     QApplication::processEvents();
-    const bool saved = Form5->grab().save(QString::fromLocal8Bit(argv[2]), "PNG");
-    if (!saved) std::fprintf(stderr, "could not write %s\n", argv[2]);
+    bool saved = true;
+    if (!options.screenshot.empty()) saved = SavePicture(Form5->grab(), options.screenshot);
+    if (!options.menuScreenshot.empty()) {
+      QMenu* menu = Form5->BuildPortMenu(1);
+      menu->popup(Form5->mapToGlobal(QPoint(40, 200)));
+      QApplication::processEvents();
+      saved = SavePicture(menu->grab(), options.menuScreenshot) && saved;
+    }
     return saved ? 0 : 1;
   }
   platform::InstallQuitSignals([&Form5] { Form5->close(); });
   Form5->show();
   const int code = app.exec();
   Form5.reset();  // FormDestroy: the open ports go with the window
+  platform::WaitForPortDrains();  // what was still queued for a port leaves before the end
   return code;
 }

@@ -1,6 +1,7 @@
 #include "serial/ComUtils.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "platform/com_devices.h"
 #include "platform/int_conv.h"
@@ -41,14 +42,19 @@ int DeviceNumber(std::string_view name) {
 
 }  // namespace
 
-bool ModeStringAccepted(std::string_view mode) {
-  if (mode.size() > kMaxModeLength || mode.substr(0, 3) != "com") return false;
+bool ModeStringAccepted(std::string_view mode) { return ModeStringFault(mode).empty(); }
+
+std::string ModeStringFault(std::string_view mode) {
+  if (mode.size() > kMaxModeLength) return "length";
+  if (mode.substr(0, 3) != "com") return "port name";
   size_t i = 3;
   while (i < mode.size() && IsDigit(mode[i])) ++i;
-  if (i == 3 || i >= mode.size() || mode[i] != ':') return false;
+  if (i == 3 || i >= mode.size() || mode[i] != ':') return "port name";
 
   // baud[,parity[,data[,stop[,flow]]]]: every field present must be valid, none empty.
   using Rule = bool (*)(std::string_view);
+  static constexpr const char* kFields[] = {"baud rate", "parity", "data bits", "stop bits",
+                                            "flow control"};
   static constexpr Rule kRules[] = {
       [](std::string_view f) {
         return !f.empty() && f.find_first_not_of("0123456789") == std::string_view::npos &&
@@ -60,13 +66,13 @@ bool ModeStringAccepted(std::string_view mode) {
       [](std::string_view f) { return IsOneOf(f, "xXpP"); },
   };
   std::string_view rest = mode.substr(i + 1);
-  for (const Rule rule : kRules) {
+  for (size_t field = 0; field < std::size(kRules); ++field) {
     const size_t comma = rest.find(',');
-    if (!rule(rest.substr(0, comma))) return false;
-    if (comma == std::string_view::npos) return true;
+    if (!kRules[field](rest.substr(0, comma))) return kFields[field];
+    if (comma == std::string_view::npos) return {};
     rest.remove_prefix(comma + 1);
   }
-  return false;
+  return "flow control";  // a comma after the last field
 }
 
 std::string ModeDeviceName(std::string_view mode) {
@@ -94,14 +100,22 @@ void LayModeFields(const ModeFields& fields, platform::CommState& state) {
   state.Stop = fields.TwoStopBits ? platform::StopBits::Two : platform::StopBits::One;
 }
 
+std::string ModeDevicePath(std::string_view mode) {
+  return platform::ComDevicePath(DeviceNumber(ModeDeviceName(mode)));
+}
+
 platform::PortHandle OpenComPort(std::string_view mode, bool Binary) {
-  if (!ModeStringAccepted(mode)) return platform::PortHandle::Invalid();
+  return OpenComDevice(ModeDevicePath(mode), mode, Binary);
+}
+
+platform::PortHandle OpenComDevice(const std::string& path, std::string_view mode, bool Binary) {
+  if (!ModeStringAccepted(mode)) {
+    return platform::PortHandle::Invalid(platform::PortError::SettingsRefused);
+  }
 
   // Open and read the current settings; a device that cannot be had gives the invalid
   // handle, on which every later step fails quietly.
-  const std::string name = ModeDeviceName(mode);
-  const platform::PortHandle handle =
-      platform::OpenExclusive(platform::ComDevicePath(DeviceNumber(name)));
+  const platform::PortHandle handle = platform::OpenExclusive(path);
   platform::CommState state;
   state.Binary = true;
   platform::GetCommState(handle, state);
@@ -118,9 +132,9 @@ platform::PortHandle OpenComPort(std::string_view mode, bool Binary) {
   LayModeFields(fields, state);
   if (Binary) state.Binary = true;
 
-  // Apply, raise RTS, empty both buffers.
+  // Apply and empty both buffers. The modem lines are left alone: on adapters that use RTS
+  // for RS-485 direction or as a reset line, raising it would change the device's state.
   platform::SetCommState(handle, state);
-  platform::RaiseRts(handle);
   PurgePort(handle);
   return handle;
 }

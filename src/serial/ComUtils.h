@@ -18,6 +18,9 @@ struct ModeFields {
 // The platform's mode-string check: "com", the port digits, ":", then
 // baud[,parity[,data[,stop[,flow]]]]; at most 255 characters.
 bool ModeStringAccepted(std::string_view mode);
+// What keeps the mode string from being accepted, in a user's words ("baud rate", "parity",
+// "data bits", "stop bits", "flow control", "port name", "length"); empty when it is accepted.
+std::string ModeStringFault(std::string_view mode);
 // The device name: the first five characters, such as "com1:".
 std::string ModeDeviceName(std::string_view mode);
 // Reads the fixed positions; throws platform::ConvertError for a bad baud rate or data bits.
@@ -26,8 +29,12 @@ ModeFields ReadModeFields(std::string_view mode);
 // "e" (any other letter keeps the port's), stop bits.
 void LayModeFields(const ModeFields& fields, platform::CommState& state);
 
-// Opens and configures the port; the invalid handle for a refused string, a missing device
-// or a device held by anyone. Throws platform::ConvertError (device closed first) when the
-// baud rate or data bits do not convert.
+// Opens and configures the port; the invalid handle, with its reason, for a refused string
+// or a device that cannot be had. Throws platform::ConvertError (device closed first) when
+// the baud rate or data bits do not convert. The modem lines stay as the port had them.
 platform::PortHandle OpenComPort(std::string_view mode, bool Binary);
+// The same on a given device path instead of the one the mode string's name maps to.
+platform::PortHandle OpenComDevice(const std::string& path, std::string_view mode, bool Binary);
+// The device path that the mode string's name ("comN:") maps to.
+std::string ModeDevicePath(std::string_view mode);
 void PurgePort(platform::PortHandle handle);

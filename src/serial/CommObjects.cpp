@@ -1,13 +1,18 @@
 #include "serial/CommObjects.h"
 
 #include <algorithm>
+#include <chrono>
 
+#include "platform/serial_ports.h"
 #include "platform/ticks.h"
 #include "serial/ComUtils.h"
 
 namespace {
 
 constexpr uint32_t kIdlePollMs = 25;
+constexpr uint32_t kGonePollMs = 100;
+// How often an idle port checks that its device node still exists.
+constexpr uint32_t kNodeCheckMs = 500;
 constexpr size_t kReadBatch = 4096;
 
 // The tick count that arms a time-out. The one tick value that means "disarmed" is moved
@@ -129,7 +134,10 @@ TRealCom::TRealCom(bool CreateSuspended, TPeripheral* Parent, int32_t PortNumber
     : TPeripheral(CreateSuspended, Parent, PortNumber) {
   portHandle_ = platform::PortHandle::None();
   if (PortNumber != 0) {
-    portHandle_ = OpenComPort("com" + std::to_string(PortNumber) + ":" + Settings, true);
+    mode_ = "com" + std::to_string(PortNumber) + ":" + Settings;
+    devicePath_ = ModeDevicePath(mode_);
+    identityPath_ = platform::StableDevicePath(devicePath_);
+    portHandle_ = OpenComDevice(devicePath_, mode_, true);
   }
 }
 
@@ -138,12 +146,42 @@ TRealCom::~TRealCom() {
   if (portHandle_.IsOpen()) platform::Close(portHandle_);
 }
 
+void TRealCom::MarkGone() {
+  platform::CloseGone(portHandle_);
+  portHandle_ = platform::PortHandle::Invalid(platform::PortError::Gone);
+  const std::function<void()> handler = OnDeviceChange;
+  if (handler) handler();
+}
+
+void TRealCom::TryReopen() {
+  const platform::PortHandle handle = OpenComDevice(identityPath_, mode_, true);
+  if (!handle.IsOpen()) return;  // not usable yet (its permissions may still be being set)
+  portHandle_ = handle;
+  devicePath_ = identityPath_;
+  const std::function<void()> handler = OnDeviceChange;
+  if (handler) handler();
+}
+
+void TRealCom::AwaitReturn() {
+  while (!Terminated() && portHandle_.Error() == platform::PortError::Gone) {
+    if (!CheckSuspended()) return;
+    platform::RealSleep(kGonePollMs);
+    ++idlePolls_;
+    if (platform::DeviceNodePresent(identityPath_)) Synchronize([this] { TryReopen(); });
+  }
+}
+
 void TRealCom::Execute() {
   uint8_t batch[kReadBatch];
   bool firstPass = true;
+  auto lastNodeCheck = std::chrono::steady_clock::now();
   lastByteTick_ = kDisarmed;
   while (!Terminated()) {
     if (DeadlinePassed() || !CheckSuspended()) return;
+    if (portHandle_.Error() == platform::PortError::Gone) {
+      AwaitReturn();
+      continue;
+    }
 
     const size_t waiting = platform::BytesWaiting(portHandle_);
     if (waiting > 0) {
@@ -169,8 +207,15 @@ void TRealCom::Execute() {
         lastByteTick_ = kDisarmed;
         Synchronize([this] { DoTimeout(); });
       }
-      platform::WaitForInput(portHandle_, kIdlePollMs);
+      bool present = platform::WaitForInput(portHandle_, kIdlePollMs);
       ++idlePolls_;
+      const auto now = std::chrono::steady_clock::now();
+      if (present && portHandle_.IsOpen() &&
+          now - lastNodeCheck >= std::chrono::milliseconds(kNodeCheckMs)) {
+        lastNodeCheck = now;
+        present = platform::DeviceNodePresent(devicePath_);
+      }
+      if (!present) Synchronize([this] { MarkGone(); });
     }
 
     if (firstPass) {

@@ -75,6 +75,16 @@ class TRealCom : public TPeripheral {
   void SendBuffer(TPeripheral* Sender, const uint8_t* Buffer, int32_t Count) override;
 
   platform::PortHandle PortHandle() const { return portHandle_; }
+  // Why the port has no working device (PortError::None while it has one). A port whose
+  // device went away is Gone until a device of the same identity comes back; then it reopens
+  // with its settings by itself.
+  platform::PortError Problem() const { return portHandle_.Error(); }
+  // The device path the port was opened from, and the path it reopens after an unplug: the
+  // device's /dev/serial/by-id link where it has one.
+  const std::string& DevicePath() const { return devicePath_; }
+  const std::string& IdentityPath() const { return identityPath_; }
+  // Called in the main thread when the port's device goes away or comes back.
+  std::function<void()> OnDeviceChange;
   uint8_t RxByte() const { return rxByte_; }
   // How many idle waits the polling loop has finished; lets a test wait for whole passes.
   uint64_t IdlePolls() const { return idlePolls_; }
@@ -84,7 +94,15 @@ class TRealCom : public TPeripheral {
 
  private:
   void TransmitByte();
+  // The polling loop's wait while the device is gone: looks for it again now and then and has
+  // the main thread reopen it once it is back.
+  void AwaitReturn();
+  void MarkGone();     // main thread
+  void TryReopen();    // main thread
 
+  std::string mode_;
+  std::string devicePath_;
+  std::string identityPath_;
   uint8_t txByte_ = 0;
   uint8_t rxByte_ = 0;
   platform::PortHandle portHandle_ = platform::PortHandle::None();

@@ -248,6 +248,16 @@ void TForm5::BuildPortGroup(int n) {
   TCheckBox* box = CheckBox[n];
   QObject::connect(box, &QCheckBox::clicked, this,
                    [this, box] { platform::Guarded([this, box] { OnComCheck(box); }); });
+  for (QWidget* w : std::initializer_list<QWidget*>{GroupBox[n], CheckBox[n]}) {
+    w->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(w, &QWidget::customContextMenuRequested, this, [this, n, w](const QPoint& at) {
+      platform::Guarded([&] {
+        QMenu* menu = BuildPortMenu(n);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(w->mapToGlobal(at));
+      });
+    });
+  }
   Edit[n] = new QLineEdit(T("9600,n,8,1"), GroupBox[n]);
   Memo[n] = new LogPane(GroupBox[n]);
   QFont mono(QStringLiteral("Courier New"));
@@ -331,6 +341,7 @@ void TForm5::FormCreate() {
   Pos.PacketCounter = 0;
   Pos.TransactionNo = -1;
   Pos.CashRegisterNo = -1;
+  for (int n = 1; n <= 4; ++n) ShowPortState(n);
 }
 
 void TForm5::FormDestroy() {
@@ -338,7 +349,10 @@ void TForm5::FormDestroy() {
   destroyed_ = true;
   TimerSensor.SetEnabled(false);
   TimerQueue.SetEnabled(false);
-  for (int n = 1; n <= 4; ++n) delete Ports[n];
+  for (int n = 1; n <= 4; ++n) {
+    delete Ports[n];
+    Ports[n] = nullptr;
+  }
 }
 
 void TForm5::FormResize() {
@@ -369,26 +383,41 @@ void TForm5::OnComCheck(TCheckBox* Sender) {
     const int selected = ComboBox1->currentIndex();
     ComboBox1->insertItem(at, item);
     if (selected < 0) ComboBox1->setCurrentIndex(-1);
-    const std::string settings = platform::FromQString(Edit[N]->text());
-    if (!Ports[N]) {
-      auto* port = new TRealCom(true, nullptr, N, settings);
-      Ports[N] = port;
-      port->OnReceive = [this](TPeripheral* s, uint8_t v) { PortByteReceived(s, v); };
-      port->Resume();
-    }
+    if (!Ports[N]) CreatePortObject(N);
     ComboBox1->setCurrentIndex(ComboBox1->findText(item));
   } else {
     const int found = ComboBox1->findText(item);
     if (found >= 0) ComboBox1->removeItem(found);
-    if (TRealCom* port = Ports[N]) {
-      port->Suspend();
-      platform::Sleep(100);
-      delete port;
-      Ports[N] = nullptr;
-    }
+    DestroyPortObject(N);
     ComboBox1->setCurrentIndex(ComboBox1->count() > 0 ? 0 : -1);
   }
   ComboBox1->update();
+  ShowPortState(N);
+}
+
+void TForm5::CreatePortObject(int N) {
+  openFailure_[N].clear();
+  TRealCom* port = nullptr;
+  try {
+    port = new TRealCom(true, nullptr, N, platform::FromQString(Edit[N]->text()));
+  } catch (const std::exception& e) {
+    openFailure_[N] = e.what();
+    ShowPortState(N);
+    throw;
+  }
+  Ports[N] = port;
+  port->OnReceive = [this](TPeripheral* s, uint8_t v) { PortByteReceived(s, v); };
+  port->OnDeviceChange = [this, N] { ShowPortState(N); };
+  port->Resume();
+}
+
+void TForm5::DestroyPortObject(int N) {
+  if (TRealCom* port = Ports[N]) {
+    port->Suspend();
+    platform::Sleep(100);
+    delete port;
+    Ports[N] = nullptr;
+  }
 }
 
 int TForm5::SelectedPortOrAsk() {

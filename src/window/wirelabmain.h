@@ -19,6 +19,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/toolkit_timer.h"
@@ -136,6 +137,21 @@ class TForm5 : public QWidget, private PosLink {
   // The tab page in front, or none when every tab is hidden.
   QWidget* ActivePage() const;
 
+  // ---- The device behind each port ----
+  // The port group's context menu: the detected devices (the current one checked), "Other
+  // device..." and "Save as default for comN". Made anew at each request.
+  QMenu* BuildPortMenu(int N);
+  // Makes path the device of port N for this run. An open port closes and opens the new
+  // device with its settings, as an un-tick and a tick would; a closed one uses it next time.
+  void ChoosePortDevice(int N, const std::string& path);
+  // Writes the current device of port N into the "Ports" section of WireLab.ini.
+  void SavePortDefault(int N);
+  // Asks for a device path for "Other device..."; empty when the user cancels. Tests replace it.
+  std::function<std::optional<std::string>(int N, const std::string& current)> AskDevicePath;
+  // Shows on the group of port N its device and, while it is ticked without a working
+  // device, the reason in red with a warning mark.
+  void ShowPortState(int N);
+
   // ---- Byte codes, inter-byte delay, periodic sending ----
   void SendAsciiCodes(int N);
   void InterByteDelay();
@@ -181,6 +197,9 @@ class TForm5 : public QWidget, private PosLink {
   // "choose a port" box.
   int SelectedPortOrAsk();
   void SaveOmronResults();
+  void CreatePortObject(int N);
+  void DestroyPortObject(int N);
+  std::string PortDevicePath(int N) const;
   QToolButton* FlatButton(QWidget* parent, const char* caption, int left, int top, int width,
                           int height);
   void ConnectClick(QToolButton* button, std::function<void()> handler);
@@ -199,6 +218,7 @@ class TForm5 : public QWidget, private PosLink {
   void SetQueueTimerInterval(int32_t ms) override;
 
   double scale_ = 1.0;
+  std::array<std::string, 5> openFailure_;  // [1..4]: the error that made a ticked port fail
   bool tickBusy_ = false;
   bool loopActive_ = false;
   bool destroyed_ = false;

@@ -1,0 +1,19 @@
+#pragma once
+// The window program's command line:
+//   wirelab [--com1 PATH] .. [--com4 PATH] [--list-ports] [--screenshot FILE.png]
+// --comN maps port N to a device for this run, ahead of WireLab.ini.
+
+#include <array>
+#include <string>
+#include <vector>
+
+struct ProgramOptions {
+  bool listPorts = false;
+  std::string screenshot;
+  std::string menuScreenshot;     // draws the context menu of port 1 (for the README)
+  std::array<std::string, 5> com;  // [1..4], empty: no mapping given
+  std::string error;               // why the command line was refused; empty when it was not
+};
+
+ProgramOptions ParseProgramOptions(const std::vector<std::string>& args);
+extern const char* const kProgramUsage;

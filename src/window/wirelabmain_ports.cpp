@@ -1,0 +1,118 @@
+// The device behind each port group: its context menu, the choice of device, saving it as the
+// default, and the mark and tooltip that say what is wrong with it.
+#include <QAction>
+#include <QInputDialog>
+#include <QStyle>
+
+#include "platform/app_paths.h"
+#include "platform/com_devices.h"
+#include "platform/cp1254.h"
+#include "platform/profile_writer.h"
+#include "platform/qt_text.h"
+#include "platform/serial_ports.h"
+#include "platform/ui_services.h"
+#include "serial/port_diagnosis.h"
+#include "window/wirelabmain.h"
+
+namespace {
+
+QString Utf8(const std::string& text) { return QString::fromUtf8(text.c_str()); }
+
+std::optional<std::string> AskWithDialog(QWidget* parent, int N, const std::string& current) {
+  bool ok = false;
+  const QString path = QInputDialog::getText(
+      parent, QStringLiteral("com%1").arg(N), QStringLiteral("Device path for com%1:").arg(N),
+      QLineEdit::Normal, QString::fromLocal8Bit(current.c_str()), &ok);
+  if (!ok || path.trimmed().isEmpty()) return std::nullopt;
+  return path.trimmed().toLocal8Bit().toStdString();
+}
+
+}  // namespace
+
+std::string TForm5::PortDevicePath(int N) const {
+  return Ports[N] ? Ports[N]->DevicePath() : platform::ComDevicePath(N);
+}
+
+QMenu* TForm5::BuildPortMenu(int N) {
+  auto* menu = new QMenu(this);
+  const std::string current = PortDevicePath(N);
+  bool currentListed = false;
+  for (const platform::SerialPortInfo& port : platform::ListSerialPorts()) {
+    const std::string& path = port.PreferredPath();
+    QAction* action = menu->addAction(Utf8(port.Description() + "  " + path));
+    action->setCheckable(true);
+    const bool isCurrent = platform::SameDevicePath(path, current) || path == current;
+    action->setChecked(isCurrent);
+    currentListed = currentListed || isCurrent;
+    QObject::connect(action, &QAction::triggered, this,
+                     [this, N, path] { platform::Guarded([&] { ChoosePortDevice(N, path); }); });
+  }
+  if (!currentListed) {
+    // A device that is not detected (a pseudo-terminal, a link, a missing adapter) is still
+    // shown, as the current one.
+    QAction* action = menu->addAction(Utf8(current));
+    action->setCheckable(true);
+    action->setChecked(true);
+  }
+  menu->addSeparator();
+  QObject::connect(menu->addAction(QStringLiteral("Other device...")), &QAction::triggered, this,
+                   [this, N] {
+                     platform::Guarded([&] {
+                       const std::string now = PortDevicePath(N);
+                       const std::optional<std::string> path =
+                           AskDevicePath ? AskDevicePath(N, now) : AskWithDialog(this, N, now);
+                       if (path) ChoosePortDevice(N, *path);
+                     });
+                   });
+  QObject::connect(menu->addAction(QStringLiteral("Save as default for com%1").arg(N)),
+                   &QAction::triggered, this,
+                   [this, N] { platform::Guarded([&] { SavePortDefault(N); }); });
+  return menu;
+}
+
+void TForm5::ChoosePortDevice(int N, const std::string& path) {
+  platform::SetComDevice(N, path);
+  if (Ports[N]) {
+    DestroyPortObject(N);
+    CreatePortObject(N);
+  }
+  ShowPortState(N);
+}
+
+void TForm5::SavePortDefault(int N) {
+  const std::string ini = platform::ExecutableDir() + "WireLab.ini";
+  try {
+    platform::WriteProfileValue(ini, "Ports", "Com" + std::to_string(N), PortDevicePath(N));
+  } catch (const std::exception& e) {
+    platform::ShowMessage(platform::Utf8ToCp1254(e.what()));
+  }
+}
+
+void TForm5::ShowPortState(int N) {
+  const bool ticked = CheckBox[N]->isChecked();
+  PortDiagnosis diagnosis;
+  diagnosis.devicePath = PortDevicePath(N);
+  diagnosis.settings = platform::FromQString(Edit[N]->text());
+  if (ticked && Ports[N]) {
+    diagnosis.error = Ports[N]->Problem();
+  } else if (ticked) {
+    diagnosis.error = platform::PortError::SettingsRefused;
+    diagnosis.settingsNote = openFailure_[N];
+  }
+  const std::string problem = DescribePortProblem(diagnosis);
+
+  std::string tip = "com" + std::to_string(N) + ": " + diagnosis.devicePath;
+  if (Ports[N] && Ports[N]->IdentityPath() != diagnosis.devicePath) {
+    tip += "\n" + Ports[N]->IdentityPath();
+  }
+  if (!problem.empty()) tip += "\n" + problem;
+  GroupBox[N]->setToolTip(Utf8(tip));
+  CheckBox[N]->setToolTip(Utf8(tip));
+
+  QPalette palette = CheckBox[N]->palette();
+  palette.setColor(QPalette::WindowText,
+                   problem.empty() ? GroupBox[N]->palette().color(QPalette::WindowText) : Qt::red);
+  CheckBox[N]->setPalette(palette);
+  CheckBox[N]->setIcon(problem.empty() ? QIcon()
+                                       : style()->standardIcon(QStyle::SP_MessageBoxWarning));
+}
