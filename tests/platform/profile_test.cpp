@@ -6,6 +6,7 @@
 
 #include "platform/app_paths.h"
 #include "platform/com_devices.h"
+#include "platform/profile_writer.h"
 #include "test_support.h"
 
 namespace {
@@ -132,6 +133,32 @@ TEST(AppPaths, ExecutableDirEndsWithSlashAndTestsCanMoveIt) {
     EXPECT_EQ(platform::ExecutableDir(), dir.Path());
   }
   EXPECT_EQ(platform::ExecutableDir(), real);
+}
+
+}  // namespace
+
+namespace {
+
+// Setting a value changes its own line, or adds one, and keeps every other byte.
+TEST(ProfileWriter, SetsOneValueAndKeepsTheRestOfTheFile) {
+  const struct {
+    const char* before;
+    const char* after;
+  } rows[] = {
+      {"", "[Ports]\nCom1=/dev/x\n"},
+      {"; only a comment", "; only a comment\n[Ports]\nCom1=/dev/x\n"},
+      {"[Tabs]\r\nAscii=0\r\n", "[Tabs]\r\nAscii=0\r\n[Ports]\r\nCom1=/dev/x\r\n"},
+      {"[PORTS]\n ; c\n com1 =  /dev/old \n", "[PORTS]\n ; c\n com1 =  /dev/x\n"},
+      {"[Ports]\r\nCom2=a\r\n\r\n[Tabs]\r\n", "[Ports]\r\nCom2=a\r\nCom1=/dev/x\r\n\r\n[Tabs]\r\n"},
+      {"[Ports]\n[Tabs]\nCom1=other\n", "[Ports]\nCom1=/dev/x\n[Tabs]\nCom1=other\n"},
+      {"[Ports]\nCom2=a\n[Ports]\nCom1=b\n", "[Ports]\nCom2=a\n[Ports]\nCom1=/dev/x\n"},
+      {"\xEF\xBB\xBF[Ports]\nCom1=b", "\xEF\xBB\xBF[Ports]\nCom1=/dev/x"},
+  };
+  for (const auto& row : rows) {
+    const std::string after = platform::SetProfileValue(row.before, "Ports", "Com1", "/dev/x");
+    EXPECT_EQ(after, row.after) << row.before;
+    EXPECT_EQ(Profile::Parse(after).ReadString("Ports", "Com1", ""), "/dev/x") << row.before;
+  }
 }
 
 }  // namespace

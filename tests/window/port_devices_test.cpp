@@ -1,0 +1,217 @@
+// The device behind each port group: its reasons, the choice of device, saving it, and a port
+// that outlives an unplug.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <cstdio>
+#include <filesystem>
+
+#include "platform/app_paths.h"
+#include "platform/serial_ports.h"
+#include "window/program_options.h"
+#include "window_rig.h"
+
+namespace {
+
+class PortDevicesTest : public WindowTest {
+ protected:
+  std::string Tip(int n) { return form->CheckBox[n]->toolTip().toStdString(); }
+  bool Marked(int n) { return !form->CheckBox[n]->icon().isNull(); }
+  QAction* MenuItem(int n, const QString& text) {
+    for (QAction* a : form->BuildPortMenu(n)->actions()) {
+      if (a->text() == text) return a;
+    }
+    return nullptr;
+  }
+};
+
+TEST_F(PortDevicesTest, ATickedPortWithoutAWorkingDeviceShowsTheReason) {
+  Create();
+  dir.WriteFile("file", "");
+  PtyPair held;
+  const int holder = open(held.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_EQ(ioctl(holder, TIOCEXCL), 0);
+  const std::string self = "(pid " + std::to_string(getpid());
+  const struct {
+    std::string device;  // empty: the pty of the rig
+    std::string settings;
+    std::vector<std::string> tip;  // empty: a working port
+  } rows[] = {
+      {"", "9600,n,8,1", {}},
+      {"/dev/wirelab-none", "9600,n,8,1", {"no such device", "/dev/wirelab-none"}},
+      {dir.Path() + "file", "9600,n,8,1", {"not a serial device", "is a regular file"}},
+      {"/dev/null", "9600,n,8,1", {"not a serial device"}},
+      {held.SlavePath(), "9600,n,8,1", {"busy", self}},
+      {"", "9600,n,8,1 ", {"settings not accepted", "the stop bits"}},
+      {"", "", {"settings not accepted", "the baud rate"}},
+      {"", "0,n,8,1", {"settings not accepted", "the baud rate"}},
+      {"", "9600,x,9,3", {"settings not accepted", "the parity"}},
+      {"", "9600", {"settings not accepted", "no comma", "is not a valid integer value"}},
+  };
+  for (const auto& row : rows) {
+    const std::string device = row.device.empty() ? pty[1]->SlavePath() : row.device;
+    form->ChoosePortDevice(1, device);
+    form->Edit[1]->setText(QString::fromStdString(row.settings));
+    Click(1);
+    EXPECT_EQ(Marked(1), !row.tip.empty()) << row.settings << " " << device;
+    EXPECT_NE(Tip(1).find("com1: " + device), std::string::npos) << Tip(1);
+    for (const std::string& part : row.tip) {
+      EXPECT_NE(Tip(1).find(part), std::string::npos) << Tip(1);
+    }
+    EXPECT_EQ(form->CheckBox[1]->text(), QStringLiteral("Open"));
+    Click(1);
+    EXPECT_FALSE(Marked(1)) << "an unticked port is never marked";
+  }
+  EXPECT_EQ(boxes.Messages, std::vector<std::string>{"'' is not a valid integer value"});
+  EXPECT_TRUE(form->Memo[1]->Lines().empty()) << "reasons never go into the pane";
+  close(holder);
+}
+
+TEST_F(PortDevicesTest, AChosenDeviceTakesOverAnOpenPortAndAClosedOneAtItsNextTick) {
+  Create();
+  PtyPair other, later;
+  Click(1);
+  form->AskDevicePath = [&](int n, const std::string& current) -> std::optional<std::string> {
+    EXPECT_EQ(n, 1);
+    EXPECT_EQ(current, pty[1]->SlavePath());
+    return other.SlavePath();
+  };
+  QAction* current = MenuItem(1, QString::fromStdString(pty[1]->SlavePath()));
+  ASSERT_NE(current, nullptr);
+  EXPECT_TRUE(current->isChecked());
+  MenuItem(1, QStringLiteral("Other device..."))->trigger();
+
+  other.Write("A");
+  ASSERT_TRUE(WaitUntil([&] { return form->Memo[1]->LastLine().find("A(65 )") != std::string::npos; }));
+  const platform::PortHandle old = platform::OpenExclusive(pty[1]->SlavePath());
+  EXPECT_TRUE(old.IsOpen()) << "the first device is given back";
+  platform::Close(old);
+  form->EditASCII->setText(QStringLiteral("066"));
+  Send();
+  EXPECT_EQ(other.ReadExactly(1), B("B"));
+
+  form->ChoosePortDevice(2, later.SlavePath());
+  EXPECT_EQ(form->Ports[2], nullptr) << "a closed port stays closed";
+  Click(2);
+  later.Write("C");
+  ASSERT_TRUE(WaitUntil([&] { return form->Memo[2]->LastLine().find("C(67 )") != std::string::npos; }));
+  EXPECT_TRUE(boxes.Messages.empty());
+}
+
+TEST_F(PortDevicesTest, SaveAsDefaultChangesOnlyItsLineAndAFolderThatCannotBeWrittenNothing) {
+  Create();
+  const std::string before = "\xEF\xBB\xBF; bench rig\r\n[Tabs]\r\nAscii=1\r\n\r\n[ports]\r\n"
+                             "; the adapter\r\nCOM2 = /dev/old\r\nCom3=" + pty[3]->SlavePath() +
+                             "\r\n\r\n[Other]\r\nCom2=keep\r\n";
+  dir.WriteFile("WireLab.ini", before);
+  form->ChoosePortDevice(2, "/dev/serial/by-id/usb-rig");
+  MenuItem(2, QStringLiteral("Save as default for com2"))->trigger();
+  std::string expected = before;
+  expected.replace(expected.find("/dev/old"), 8, "/dev/serial/by-id/usb-rig");
+  EXPECT_EQ(dir.ReadFile("WireLab.ini"), expected);
+
+  // The program's folder is a file here, so nothing can be written in it.
+  platform::SetExecutableDirForTests(dir.Path() + "WireLab.ini/");
+  form->SavePortDefault(2);
+  platform::SetExecutableDirForTests(dir.Path());
+  ASSERT_EQ(boxes.Messages.size(), 1u);
+  EXPECT_NE(boxes.Messages[0].find("Nothing was changed"), std::string::npos) << boxes.Messages[0];
+  EXPECT_EQ(dir.ReadFile("WireLab.ini"), expected);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+}
+
+// Unplugging is closing the master and removing the link the port is mapped to; plugging in
+// again points the link at a new pseudo-terminal.
+TEST_F(PortDevicesTest, AnUnpluggedPortIsMarkedGoneAndComesBackByItselfIntoTheSamePane) {
+  Create();
+  const std::string link = dir.Path() + "ttyUSB-rig";
+  auto plug = std::make_unique<PtyPair>();
+  std::filesystem::create_symlink(plug->SlavePath(), link);
+  form->ChoosePortDevice(1, link);
+  Click(1);
+  plug->Write("a");
+  ASSERT_TRUE(WaitUntil([&] { return form->Memo[1]->LastLine().find("a(97 )") != std::string::npos; }));
+
+  QElapsedTimer elapsed;
+  elapsed.start();
+  plug->CloseMaster();
+  std::filesystem::remove(link);
+  ASSERT_TRUE(WaitUntil([&] { return Tip(1).find("gone") != std::string::npos; })) << Tip(1);
+  const qint64 goneAfter = elapsed.elapsed();
+  EXPECT_TRUE(Marked(1));
+  // A gone port looks for its device about ten times a second, no more.
+  const uint64_t polls = form->Ports[1]->IdlePolls();
+  elapsed.restart();
+  ASSERT_TRUE(WaitUntil([&] { return elapsed.elapsed() >= 1000; }));
+  EXPECT_LE(form->Ports[1]->IdlePolls() - polls, static_cast<uint64_t>(elapsed.elapsed() / 100 + 2));
+
+  auto replug = std::make_unique<PtyPair>();
+  elapsed.restart();
+  std::filesystem::create_symlink(replug->SlavePath(), link);
+  ASSERT_TRUE(WaitUntil([&] { return !Marked(1); })) << Tip(1);
+  const qint64 backAfter = elapsed.elapsed();
+  std::printf("gone after %lld ms, back after %lld ms\n", static_cast<long long>(goneAfter),
+              static_cast<long long>(backAfter));
+  replug->Write("z");
+  ASSERT_TRUE(WaitUntil([&] { return form->Memo[1]->LastLine().find("z(122)") != std::string::npos; }));
+  EXPECT_NE(form->Memo[1]->LastLine().find("a(97 )"), std::string::npos) << "the same pane";
+  form->EditASCII->setText(QStringLiteral("066"));
+  Send();
+  EXPECT_EQ(replug->ReadExactly(1), B("B"));
+
+  replug->CloseMaster();
+  ASSERT_TRUE(WaitUntil([&] { return Tip(1).find("gone") != std::string::npos; }));
+  Click(1);
+  EXPECT_EQ(form->Ports[1], nullptr);
+  EXPECT_FALSE(Marked(1));
+  EXPECT_TRUE(boxes.Messages.empty());
+}
+
+TEST(ProgramOptions, ComNMapsAPortAndBadOptionsAreRefused) {
+  const ProgramOptions ok = ParseProgramOptions({"--com1", "/dev/ttyUSB0", "--com4", "/tmp/x"});
+  EXPECT_EQ(ok.error, "");
+  EXPECT_EQ(ok.com[1], "/dev/ttyUSB0");
+  EXPECT_EQ(ok.com[4], "/tmp/x");
+  EXPECT_TRUE(ParseProgramOptions({"--list-ports"}).listPorts);
+  const std::vector<std::string> refused[] = {
+      {"--com1"}, {"--com1", ""}, {"--com5", "/dev/x"}, {"--com0", "/dev/x"}, {"--com", "x"},
+      {"--com12", "/dev/x"}, {"--bogus"}, {"--screenshot"}};
+  for (const auto& args : refused) EXPECT_NE(ParseProgramOptions(args).error, "") << args[0];
+}
+
+TEST(SerialPortList, ATableOfWhatAPersonRecognisesADeviceBy) {
+  platform::SerialPortInfo usb;
+  usb.devicePath = "/dev/ttyUSB0";
+  usb.kernelName = "ttyUSB0";
+  usb.byIdPath = "/dev/serial/by-id/usb-FTDI_FT232R_A1-if00-port0";
+  usb.vendorId = "0403";
+  usb.productId = "6001";
+  usb.manufacturer = "FTDI";
+  usb.product = "FT232R USB UART";
+  usb.serialNumber = "A1";
+  platform::SerialPortInfo uart;
+  uart.devicePath = "/dev/ttyS4";
+  uart.kernelName = "ttyS4";
+  uart.driver = "serial8250";
+  EXPECT_EQ(platform::FormatPortTable({usb, uart}),
+            "PATH                                             DEVICE   USB ID     MANUFACTURER  "
+            "PRODUCT          SERIAL NUMBER\n"
+            "/dev/serial/by-id/usb-FTDI_FT232R_A1-if00-port0  ttyUSB0  0403:6001  FTDI          "
+            "FT232R USB UART  A1\n"
+            "/dev/ttyS4                                       ttyS4    -          -             "
+            "-                -\n");
+  EXPECT_EQ(platform::FormatPortTable({}), "No serial devices found.\n");
+  EXPECT_EQ(usb.Description(), "FTDI FT232R USB UART (ttyUSB0)");
+  EXPECT_EQ(uart.Description(), "serial8250 (ttyS4)");
+  // The machine's own list: whatever it holds, every entry names a device node.
+  for (const platform::SerialPortInfo& p : platform::ListSerialPorts()) {
+    EXPECT_EQ(p.devicePath.rfind("/dev/", 0), 0u) << p.devicePath;
+    EXPECT_FALSE(p.kernelName.empty());
+  }
+}
+
+}  // namespace
