@@ -16,7 +16,7 @@ std::string SerialPortInfo::Description() const {
   std::string text = manufacturer;
   if (!product.empty()) text += (text.empty() ? "" : " ") + product;
   if (text.empty() && !vendorId.empty()) text = "USB " + vendorId + ":" + productId;
-  if (text.empty()) text = driver.empty() ? "serial port" : driver;
+  if (text.empty()) text = "Serial port";
   return text + " (" + kernelName + ")";
 }
 
