@@ -1,0 +1,86 @@
+#pragma once
+// The ports of wirelab-cli and what runs on them, wired as the window wires them: each open
+// port's received bytes go to the POS terminal (ports given with --pos, as with the "POS" tab
+// in front) or become receive entries; the POS terminal's replies, log lines and repeated
+// messages go out through this object; --send and --packet go out at start and, with
+// --every, again at every tick.
+//
+// Received entries of a port are gathered into one line while the bytes keep coming: the line
+// is written once the port has been quiet for kBurstQuietMs, before any other event of the
+// same port, and when it reaches kBurstMaxChars.
+//
+// Main thread only; the port threads reach it through their deliveries.
+
+#include <QTimer>
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/toolkit_timer.h"
+#include "pos/pos_link.h"
+#include "pos/pos_terminal.h"
+#include "program/cli_events.h"
+#include "program/cli_options.h"
+#include "serial/CommObjects.h"
+
+class CliPorts : private PosLink {
+ public:
+  static constexpr uint32_t kBurstQuietMs = 20;
+  static constexpr size_t kBurstMaxChars = 4096;
+
+  CliPorts(const CliOptions& options, CliEventWriter& events);
+  ~CliPorts() override;
+  CliPorts(const CliPorts&) = delete;
+  CliPorts& operator=(const CliPorts&) = delete;
+
+  // Opens every given port and starts its thread. When one cannot be opened, the ports
+  // opened before it are closed again and its number is returned; 0 when all are open.
+  int Open();
+  // The first sends (on the event loop's first turn) and the --every timer.
+  void StartSending();
+  // Stops the timers, takes the bytes already read, writes what is gathered and closes the
+  // ports. Idempotent.
+  void Close();
+
+ private:
+  struct Burst {
+    std::string entries;  // CP1254
+    std::vector<uint8_t> bytes;
+    uint32_t lastTick = 0;
+  };
+
+  void PortByteReceived(TPeripheral* sender, uint8_t value);
+  void SendAll();
+  void SendByteCodes(int port, const std::string& codes);
+  void FlushBurst(int port);
+  void FlushQuietBursts();
+  void Emit(CliEvent event);
+  // Runs a timer's handler; an error is reported on stderr and the program goes on.
+  static void Guard(const std::function<void()>& handler);
+
+  // PosLink
+  bool PortPresent(int port) override;
+  void SendBytes(int port, const std::vector<uint8_t>& bytes) override;
+  void AddLogLine(int port, const std::string& line) override;
+  std::string PosNumberText() override;
+  bool TransactionPanelVisible() override { return transactionOpen_; }
+  void SetTransactionPanelVisible(bool visible) override { transactionOpen_ = visible; }
+  void SetTransactionLabels(const std::string&, const std::string&) override {}
+  bool QueueTimerEnabled() override { return timerQueue_.Enabled(); }
+  void SetQueueTimerEnabled(bool enabled) override { timerQueue_.SetEnabled(enabled); }
+  void SetQueueTimerInterval(int32_t ms) override { timerQueue_.SetInterval(ms); }
+
+  const CliOptions& options_;
+  CliEventWriter& events_;
+  std::array<TRealCom*, 5> ports_{};  // [1..4]
+  PosTerminal pos_;
+  platform::ToolkitTimer timerQueue_;
+  platform::ToolkitTimer timerEvery_;
+  QTimer burstTimer_;
+  std::array<Burst, 5> bursts_{};
+  uint32_t startTick_ = 0;
+  uint32_t lastRxTick_ = 0;
+  bool transactionOpen_ = false;
+  bool logFailed_ = false;
+};
