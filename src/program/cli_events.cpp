@@ -10,6 +10,10 @@ namespace {
 
 const char* KindName(CliEvent::Kind kind) {
   switch (kind) {
+    case CliEvent::Kind::Opened:
+      return "open";
+    case CliEvent::Kind::Closed:
+      return "close";
     case CliEvent::Kind::Received:
       return "rx";
     case CliEvent::Kind::Sent:
@@ -68,7 +72,7 @@ std::string FormatEvent(const CliEvent& event, const std::string& time, bool jso
     return time + " com" + std::to_string(event.port) + " " + KindName(event.kind) + " " + text;
   std::string line = "{\"time\":\"" + time + "\",\"port\":" + std::to_string(event.port) +
                      ",\"kind\":\"" + KindName(event.kind) + "\"";
-  if (event.kind != CliEvent::Kind::Log) {
+  if (event.kind == CliEvent::Kind::Received || event.kind == CliEvent::Kind::Sent) {
     line += ",\"bytes\":[";
     for (size_t i = 0; i < event.bytes.size(); ++i) {
       if (i > 0) line += ',';

@@ -1,6 +1,7 @@
 #pragma once
-// The events wirelab-cli reports, one line each: received bytes (a burst of receive entries),
-// bytes sent, and a line the POS terminal logs (the same line the window's pane gets).
+// The events wirelab-cli reports, one line each: a port opened, received bytes (a burst of
+// receive entries), bytes sent, a line the POS terminal logs (the same line the window's pane
+// gets), and a port closed.
 //
 // Text form:  2026-12-08 14:03:07.125 com1 rx <1234>A(65 )<1240>·(13 )
 // JSON form:  {"time":"2026-12-08 14:03:07.125","port":1,"kind":"rx","bytes":[65,13],"text":"..."}
@@ -13,11 +14,11 @@
 #include <vector>
 
 struct CliEvent {
-  enum class Kind { Received, Sent, Log };
+  enum class Kind { Opened, Received, Sent, Log, Closed };
   Kind kind = Kind::Log;
   int port = 0;
   std::vector<uint8_t> bytes;  // Received and Sent: the bytes themselves
-  std::string text;            // Received: the entries; Log: the line (CP1254)
+  std::string text;  // Received: the entries; Log: the line; Opened, Closed: the device (CP1254)
 };
 
 // Local wall-clock time to the millisecond: "YYYY-MM-DD HH:MM:SS.mmm".

@@ -33,7 +33,10 @@ int CliPorts::Open() {
     auto* port = new TRealCom(true, nullptr, n, option.settings);
     if (!port->PortHandle().IsOpen()) {
       delete port;  // created suspended: its thread never ran
-      Close();
+      for (TRealCom*& opened : ports_) {
+        delete opened;
+        opened = nullptr;
+      }
       return n;
     }
     port->OnReceive = [this](TPeripheral* sender, uint8_t value) {
@@ -41,8 +44,13 @@ int CliPorts::Open() {
     };
     ports_[n] = port;
   }
-  for (TRealCom* port : ports_) {
-    if (port != nullptr) port->Resume();
+  for (int n = 1; n <= 4; ++n) {
+    if (ports_[n] == nullptr) continue;
+    ports_[n]->Resume();
+    Emit({CliEvent::Kind::Opened,
+          n,
+          {},
+          platform::ComDevicePath(n) + " " + options_.ports[n].settings});
   }
   return 0;
 }
@@ -65,9 +73,11 @@ void CliPorts::Close() {
   platform::TThread::RunPendingCalls();
   burstTimer_.stop();
   for (int n = 1; n <= 4; ++n) FlushBurst(n);
-  for (TRealCom*& port : ports_) {
-    delete port;
-    port = nullptr;
+  for (int n = 1; n <= 4; ++n) {
+    if (ports_[n] == nullptr) continue;
+    delete ports_[n];
+    ports_[n] = nullptr;
+    Emit({CliEvent::Kind::Closed, n, {}, platform::ComDevicePath(n)});
   }
 }
 

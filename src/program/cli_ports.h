@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,9 @@ class CliPorts : private PosLink {
   // Stops the timers, takes the bytes already read, writes what is gathered and closes the
   // ports. Idempotent.
   void Close();
+  // True once an event could not be written to the log file; the event loop was told to end
+  // with exit code 1.
+  bool LogFailed() const { return logFailed_; }
 
  private:
   struct Burst {

@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
                  platform::ComDevicePath(failed).c_str());
     return 1;
   }
+  if (ports.LogFailed()) return 1;
   ports.StartSending();
   if (options.durationS > 0) {
     QTimer::singleShot(options.durationS * 1000, [] { QCoreApplication::quit(); });
@@ -52,5 +53,5 @@ int main(int argc, char** argv) {
   const int code = platform::QuitRequested() ? 0 : app.exec();
   ports.Close();
   platform::RemoveQuitSignals();
-  return code;
+  return ports.LogFailed() ? 1 : code;
 }
