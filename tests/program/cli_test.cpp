@@ -25,6 +25,8 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
+const std::string kCli = WIRELAB_CLI_PATH;
+
 // "2026-12-08 14:03:07.125 com1 log TEXT" -> "com1 log TEXT"
 std::string WithoutTime(const std::string& line) {
   static const std::regex time(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} )");
@@ -81,7 +83,7 @@ TEST(CliTest, BadInputNamesTheOptionAndExitsWithItsCode) {
     std::string command;
     for (const std::string& arg : row.args) command += " " + arg;
     SCOPED_TRACE(command);
-    CliProcess cli(row.args);
+    CliProcess cli(kCli, row.args);
     EXPECT_EQ(cli.Wait(), row.code);
     EXPECT_TRUE(Contains(cli.Stderr(), "wirelab-cli: " + row.says)) << cli.Stderr();
     const bool usage = row.code == 2 && !Contains(row.says, "--log");
@@ -98,8 +100,8 @@ TEST(CliTest, PosTerminalPlaysAWholeSaleAndReportsItsPaneLines) {
   PtyPair pty, other;
   CashRegisterSim reg(pty);
   reg.SetPosNumber("12");
-  CliProcess cli({"--port", "1=" + pty.SlavePath(), "--pos", "1", "--pos-number", "12", "--port",
-                  "2=" + other.SlavePath() + ":19200,e,7,1"});
+  CliProcess cli(kCli, {"--port", "1=" + pty.SlavePath(), "--pos", "1", "--pos-number", "12",
+                        "--port", "2=" + other.SlavePath() + ":19200,e,7,1"});
   ASSERT_TRUE(cli.WaitForLine([](const std::string& l) { return Contains(l, " com2 open "); }))
       << cli.Stderr();
 
@@ -168,8 +170,8 @@ TEST(CliTest, SendsRepeatedlyWritesJsonLinesAndEndsCleanlyOnSigterm) {
   PtyPair pty;
   TempAppDir dir;
   const std::string logPath = dir.Path() + "run.jsonl";
-  CliProcess cli({"--port", "1=" + pty.SlavePath(), "--send", "1", "065200", "--sleep", "5",
-                  "--packet", "1", "abc", "--every", "50", "--json", "--log", logPath});
+  CliProcess cli(kCli, {"--port", "1=" + pty.SlavePath(), "--send", "1", "065200", "--sleep", "5",
+                        "--packet", "1", "abc", "--every", "50", "--json", "--log", logPath});
   const std::string once = std::string("A\xC8") + "abcI\r";
   const std::vector<uint8_t> first = pty.ReadExactly(2 * once.size());
   std::string line(first.begin(), first.end());

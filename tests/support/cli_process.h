@@ -1,6 +1,7 @@
 #pragma once
-// wirelab-cli run as a child process, as a rig would run it: stdout and stderr on pipes, no
-// display in its environment. Reading never blocks the test for longer than its deadline.
+// A program (wirelab-cli) run as a child process, as a rig would run it: stdout and stderr on
+// pipes (or stdout into a file), no display in its environment. Reading never blocks the
+// caller for longer than its deadline.
 
 #include <sys/types.h>
 
@@ -11,7 +12,8 @@
 
 class CliProcess {
  public:
-  explicit CliProcess(const std::vector<std::string>& args);
+  CliProcess(const std::string& program, const std::vector<std::string>& args,
+             const std::string& stdoutFile = {});
   ~CliProcess();  // kills and reaps a child that is still running
   CliProcess(const CliProcess&) = delete;
   CliProcess& operator=(const CliProcess&) = delete;
@@ -27,6 +29,7 @@ class CliProcess {
   int Wait(std::chrono::milliseconds deadline = std::chrono::seconds(20));
   const std::string& Stdout() const { return out_; }
   const std::string& Stderr() const { return err_; }
+  pid_t Pid() const { return pid_; }
 
  private:
   void Drain(int timeoutMs);

@@ -15,21 +15,25 @@ using Clock = std::chrono::steady_clock;
 
 }  // namespace
 
-CliProcess::CliProcess(const std::vector<std::string>& args) {
+CliProcess::CliProcess(const std::string& program, const std::vector<std::string>& args,
+                       const std::string& stdoutFile) {
   int out[2], err[2];
   if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
     throw std::runtime_error("pipe failed");
   }
   std::vector<char*> argv;
-  std::string program = WIRELAB_CLI_PATH;
-  argv.push_back(program.data());
+  std::string path = program;
+  argv.push_back(path.data());
   std::vector<std::string> copies(args);
   for (std::string& arg : copies) argv.push_back(arg.data());
   argv.push_back(nullptr);
 
   pid_ = fork();
   if (pid_ == 0) {
-    dup2(out[1], 1);
+    const int file = stdoutFile.empty()
+                         ? -1
+                         : open(stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    dup2(file >= 0 ? file : out[1], 1);
     dup2(err[1], 2);
     close_range(3, ~0U, 0);  // the test's pseudo-terminals stay with the test
     unsetenv("DISPLAY");
