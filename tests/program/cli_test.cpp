@@ -226,4 +226,14 @@ TEST(CliTest, SendsRepeatedlyWritesJsonLinesAndEndsCleanlyOnSigterm) {
   EXPECT_TRUE(Contains(lines.back(), "\"kind\":\"close\"")) << lines.back();
 }
 
+TEST(CliTest, DurationEndsTheRunWithItsPortsClosed) {
+  PtyPair pty;
+  CliProcess cli(kCli, {"--port", "1=" + pty.SlavePath(), "--duration", "1"});
+  ASSERT_EQ(cli.Wait(), 0) << cli.Stderr();
+  Strings events;
+  for (const std::string& line : cli.Lines()) events.push_back(WithoutTime(line));
+  EXPECT_EQ(events, (Strings{"com1 open " + pty.SlavePath() + " 9600,n,8,1",
+                             "com1 close " + pty.SlavePath()}));
+}
+
 }  // namespace
