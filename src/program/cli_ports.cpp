@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <cstdio>
-#include <exception>
 
 #include "platform/com_devices.h"
 #include "platform/quit_request.h"
@@ -12,11 +11,12 @@
 #include "window/receive_entry.h"
 
 CliPorts::CliPorts(const CliOptions& options, CliEventWriter& events)
-    : options_(options), events_(events), pos_(*this) {
+    : options_(options), events_(events), packets_(*this) {
   startTick_ = platform::GetTickCount();
-  lastRxTick_ = startTick_;
-  timerQueue_.OnTimer = [this] { Guard([this] { pos_.TimerQueueTimer(); }); };
-  timerEvery_.OnTimer = [this] { Guard([this] { SendAll(); }); };
+  for (int n = 1; n <= 4; ++n) {
+    if (options_.pos[n]) pos_[n] = std::make_unique<CliPosPort>(static_cast<PosLink&>(*this), n);
+  }
+  timerEvery_.OnTimer = [this] { RunReportingErrors([this] { SendAll(); }); };
   burstTimer_.setSingleShot(true);
   QObject::connect(&burstTimer_, &QTimer::timeout, [this] { FlushQuietBursts(); });
 }
@@ -57,7 +57,7 @@ int CliPorts::Open() {
 
 void CliPorts::StartSending() {
   if (options_.sends.empty()) return;
-  QTimer::singleShot(0, [this] { Guard([this] { SendAll(); }); });
+  QTimer::singleShot(0, [this] { RunReportingErrors([this] { SendAll(); }); });
   if (options_.everyMs > 0) {
     timerEvery_.SetInterval(options_.everyMs);
     timerEvery_.SetEnabled(true);
@@ -66,11 +66,11 @@ void CliPorts::StartSending() {
 
 void CliPorts::Close() {
   timerEvery_.SetEnabled(false);
-  timerQueue_.SetEnabled(false);
   for (TRealCom* port : ports_) {
     if (port != nullptr) port->Suspend();
   }
   platform::TThread::RunPendingCalls();
+  for (auto& pos : pos_) pos.reset();  // and with them their retransmission timers
   burstTimer_.stop();
   for (int n = 1; n <= 4; ++n) FlushBurst(n);
   for (int n = 1; n <= 4; ++n) {
@@ -86,21 +86,19 @@ void CliPorts::PortByteReceived(TPeripheral* sender, uint8_t value) {
   for (int i = 1; i <= 4; ++i) {
     if (ports_[i] == sender) n = i;
   }
-  if (n != 0) {
+  if (n == 0) return;
+  if (options_.pos[n]) {
+    if (pos_[n]) pos_[n]->ByteReceived(value);
+  } else {
     const uint32_t now = platform::GetTickCount();
-    if (options_.pos[n]) {
-      pos_.PosByteReceived(n, value, lastRxTick_, now);
-    } else {
-      const std::string entry = ReceiveEntry(now - startTick_, value);
-      Burst& burst = bursts_[n];
-      if (burst.entries.size() + entry.size() > kBurstMaxChars) FlushBurst(n);
-      burst.entries += entry;
-      burst.bytes.push_back(value);
-      burst.lastTick = now;
-      if (!burstTimer_.isActive()) burstTimer_.start(static_cast<int>(kBurstQuietMs));
-    }
+    const std::string entry = ReceiveEntry(now - startTick_, value);
+    Burst& burst = bursts_[n];
+    if (burst.entries.size() + entry.size() > kBurstMaxChars) FlushBurst(n);
+    burst.entries += entry;
+    burst.bytes.push_back(value);
+    burst.lastTick = now;
+    if (!burstTimer_.isActive()) burstTimer_.start(static_cast<int>(kBurstQuietMs));
   }
-  lastRxTick_ = platform::GetTickCount();
 }
 
 void CliPorts::SendAll() {
@@ -109,7 +107,7 @@ void CliPorts::SendAll() {
     if (send.kind == CliSendAction::Kind::ByteCodes) {
       SendByteCodes(send.port, send.text);
     } else {
-      pos_.SendPacket(send.port, send.text);
+      packets_.SendPacket(send.port, send.text);
     }
   }
 }
@@ -160,14 +158,6 @@ void CliPorts::Emit(CliEvent event) {
     logFailed_ = true;
     std::fprintf(stderr, "wirelab-cli: --log: cannot write %s\n", options_.logPath.c_str());
     QCoreApplication::exit(1);
-  }
-}
-
-void CliPorts::Guard(const std::function<void()>& handler) {
-  try {
-    handler();
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "wirelab-cli: %s\n", e.what());
   }
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The ports of wirelab-cli and what runs on them, wired as the window wires them: each open
-// port's received bytes go to the POS terminal (ports given with --pos, as with the "POS" tab
-// in front) or become receive entries; the POS terminal's replies, log lines and repeated
+// port's received bytes go to its POS terminal (ports given with --pos, as with the "POS" tab
+// in front) or become receive entries; the POS terminals' replies, log lines and repeated
 // messages go out through this object; --send and --packet go out at start and, with
 // --every, again at every tick.
 //
@@ -14,7 +14,7 @@
 #include <QTimer>
 #include <array>
 #include <cstdint>
-#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,6 +23,7 @@
 #include "pos/pos_terminal.h"
 #include "program/cli_events.h"
 #include "program/cli_options.h"
+#include "program/cli_pos_port.h"
 #include "serial/CommObjects.h"
 
 class CliPorts : private PosLink {
@@ -60,31 +61,28 @@ class CliPorts : private PosLink {
   void FlushBurst(int port);
   void FlushQuietBursts();
   void Emit(CliEvent event);
-  // Runs a timer's handler; an error is reported on stderr and the program goes on.
-  static void Guard(const std::function<void()>& handler);
 
-  // PosLink
+  // PosLink: the ports, log lines and "Pos No:" for every POS terminal and for --packet; the
+  // transaction and timer belong to each --pos port (CliPosPort), so here they do nothing.
   bool PortPresent(int port) override;
   void SendBytes(int port, const std::vector<uint8_t>& bytes) override;
   void AddLogLine(int port, const std::string& line) override;
   std::string PosNumberText() override;
-  bool TransactionPanelVisible() override { return transactionOpen_; }
-  void SetTransactionPanelVisible(bool visible) override { transactionOpen_ = visible; }
+  bool TransactionPanelVisible() override { return false; }
+  void SetTransactionPanelVisible(bool) override {}
   void SetTransactionLabels(const std::string&, const std::string&) override {}
-  bool QueueTimerEnabled() override { return timerQueue_.Enabled(); }
-  void SetQueueTimerEnabled(bool enabled) override { timerQueue_.SetEnabled(enabled); }
-  void SetQueueTimerInterval(int32_t ms) override { timerQueue_.SetInterval(ms); }
+  bool QueueTimerEnabled() override { return false; }
+  void SetQueueTimerEnabled(bool) override {}
+  void SetQueueTimerInterval(int32_t) override {}
 
   const CliOptions& options_;
   CliEventWriter& events_;
-  std::array<TRealCom*, 5> ports_{};  // [1..4]
-  PosTerminal pos_;
-  platform::ToolkitTimer timerQueue_;
+  std::array<TRealCom*, 5> ports_{};                  // [1..4]
+  std::array<std::unique_ptr<CliPosPort>, 5> pos_{};  // [1..4], for the --pos ports
+  PosTerminal packets_;                               // SendPacket for --packet
   platform::ToolkitTimer timerEvery_;
   QTimer burstTimer_;
   std::array<Burst, 5> bursts_{};
   uint32_t startTick_ = 0;
-  uint32_t lastRxTick_ = 0;
-  bool transactionOpen_ = false;
   bool logFailed_ = false;
 };

@@ -2,6 +2,7 @@
 // pseudo-terminals. The rules behind it are tested elsewhere; these tests check the wiring
 // and the output: replies on the line, the event lines, the exit codes.
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -224,6 +225,27 @@ TEST(CliTest, SendsRepeatedlyWritesJsonLinesAndEndsCleanlyOnSigterm) {
   EXPECT_GE(packets, 2);
   ASSERT_FALSE(lines.empty());
   EXPECT_TRUE(Contains(lines.back(), "\"kind\":\"close\"")) << lines.back();
+}
+
+// Each --pos port has a terminal of its own: a packet cut in two by another port's packet is
+// still one packet, and each is answered on its own port.
+TEST(CliTest, PosPortsKeepTheirPacketsApart) {
+  PtyPair one, two;
+  CashRegisterSim reg1(one), reg2(two);
+  CliProcess cli(kCli, {"--port", "1=" + one.SlavePath(), "--pos", "1", "--port",
+                        "2=" + two.SlavePath(), "--pos", "2"});
+  ASSERT_TRUE(cli.WaitForLine([](const std::string& l) { return Contains(l, " com2 open "); }))
+      << cli.Stderr();
+  const std::string first = CashRegisterSim::Framed(CashRegisterSim::Sttx("001", "1", "10"));
+  reg1.SendRaw(first.substr(0, 5));
+  ASSERT_TRUE(WaitUntil([&] {
+    int waiting = -1;
+    return ioctl(one.SlaveFd(), FIONREAD, &waiting) == 0 && waiting == 0;
+  }));
+  reg2.Send(CashRegisterSim::Sttx("001", "2", "20"));
+  EXPECT_EQ(reg2.ReadRaw(), CashRegisterSim::Framed(reg2.Ack("001")));
+  reg1.SendRaw(first.substr(5));
+  EXPECT_EQ(reg1.ReadRaw(), CashRegisterSim::Framed(reg1.Ack("001")));
 }
 
 TEST(CliTest, DurationEndsTheRunWithItsPortsClosed) {
