@@ -17,6 +17,8 @@ class PtyPair {
 
   const std::string& SlavePath() const { return slavePath_; }
   int MasterFd() const { return master_; }
+  // The test's own slave descriptor: FIONREAD on it tells what WireLab has not read yet.
+  int SlaveFd() const { return slave_; }
 
   // Writes on the master side (what the peer sends to WireLab).
   void Write(const std::vector<uint8_t>& bytes);

@@ -1,0 +1,105 @@
+#include "program/cli_events.h"
+
+#include <sys/time.h>
+
+#include <ctime>
+
+#include "platform/cp1254.h"
+
+namespace {
+
+const char* KindName(CliEvent::Kind kind) {
+  switch (kind) {
+    case CliEvent::Kind::Opened:
+      return "open";
+    case CliEvent::Kind::Closed:
+      return "close";
+    case CliEvent::Kind::Received:
+      return "rx";
+    case CliEvent::Kind::Sent:
+      return "sent";
+    case CliEvent::Kind::Device:
+      return "device";
+    case CliEvent::Kind::Log:
+      break;
+  }
+  return "log";
+}
+
+std::string ThreeDigitCodes(const std::vector<uint8_t>& bytes) {
+  std::string codes;
+  for (const uint8_t byte : bytes) {
+    char group[4];
+    std::snprintf(group, sizeof group, "%03u", byte);
+    codes += group;
+  }
+  return codes;
+}
+
+std::string JsonString(const std::string& utf8) {
+  std::string out = "\"";
+  for (const char ch : utf8) {
+    const auto byte = static_cast<unsigned char>(ch);
+    if (ch == '"' || ch == '\\') {
+      out += '\\';
+      out += ch;
+    } else if (byte < 0x20 || byte == 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+      out += escaped;
+    } else {
+      out += ch;
+    }
+  }
+  return out + "\"";
+}
+
+}  // namespace
+
+std::string WallClockNow() {
+  timeval now{};
+  gettimeofday(&now, nullptr);
+  tm local{};
+  localtime_r(&now.tv_sec, &local);
+  char text[40];
+  const size_t n = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  std::snprintf(text + n, sizeof text - n, ".%03ld", static_cast<long>(now.tv_usec / 1000));
+  return text;
+}
+
+std::string FormatEvent(const CliEvent& event, const std::string& time, bool json) {
+  const std::string text = event.kind == CliEvent::Kind::Sent ? ThreeDigitCodes(event.bytes)
+                                                              : platform::Cp1254ToUtf8(event.text);
+  if (!json)
+    return time + " com" + std::to_string(event.port) + " " + KindName(event.kind) + " " + text;
+  std::string line = "{\"time\":\"" + time + "\",\"port\":" + std::to_string(event.port) +
+                     ",\"kind\":\"" + KindName(event.kind) + "\"";
+  if (event.kind == CliEvent::Kind::Received || event.kind == CliEvent::Kind::Sent) {
+    line += ",\"bytes\":[";
+    for (size_t i = 0; i < event.bytes.size(); ++i) {
+      if (i > 0) line += ',';
+      line += std::to_string(event.bytes[i]);
+    }
+    line += ']';
+  }
+  return line + ",\"text\":" + JsonString(text) + "}";
+}
+
+CliEventWriter::~CliEventWriter() {
+  if (log_ != nullptr) std::fclose(log_);
+}
+
+bool CliEventWriter::OpenLog(const std::string& path) {
+  log_ = std::fopen(path.c_str(), "ae");
+  return log_ != nullptr;
+}
+
+void CliEventWriter::Write(const CliEvent& event) {
+  const std::string line = FormatEvent(event, WallClockNow(), json_) + "\n";
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fflush(stdout);
+  if (log_ != nullptr && logHealthy_) {
+    const bool written = std::fwrite(line.data(), 1, line.size(), log_) == line.size();
+    logHealthy_ = written && std::fflush(log_) == 0;
+  }
+}

@@ -1,0 +1,58 @@
+// wirelab-cli: WireLab without a window, for test rigs. It opens the ports of the command
+// line, answers a cash register as the POS terminal, sends byte codes and packets, and
+// reports every event as a line on stdout (and in a log file), until SIGINT, SIGTERM or the
+// end of --duration.
+//
+// Exit codes: 0 after a clean end, 1 when a port cannot be opened or the log cannot be
+// written, 2 for a usage error.
+#include <QCoreApplication>
+#include <QTimer>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/app_paths.h"
+#include "platform/com_devices.h"
+#include "platform/profile.h"
+#include "platform/quit_request.h"
+#include "platform/serial_device.h"
+#include "program/cli_events.h"
+#include "program/cli_list_ports.h"
+#include "program/cli_options.h"
+#include "program/cli_ports.h"
+
+int main(int argc, char** argv) {
+  const CliParse parse = ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc));
+  if (!parse.options) {
+    std::fprintf(stderr, "wirelab-cli: %s\n%s\n", parse.error.c_str(), CliUsage());
+    return 2;
+  }
+  const CliOptions& options = *parse.options;
+  if (options.listPorts) return ListSerialPortsToStdout();
+
+  CliEventWriter events(options.json);
+  if (!options.logPath.empty() && !events.OpenLog(options.logPath)) {
+    std::fprintf(stderr, "wirelab-cli: --log: cannot write %s\n", options.logPath.c_str());
+    return 2;
+  }
+
+  QCoreApplication app(argc, argv);
+  platform::InstallQuitSignals([] { QCoreApplication::quit(); });
+  platform::LoadComDevices(platform::Profile::Load(platform::ExecutableDir() + "WireLab.ini"));
+
+  CliPorts ports(options, events);
+  if (const int failed = ports.Open()) {
+    std::fprintf(stderr, "wirelab-cli: port %d: %s\n", failed, ports.OpenFailure().c_str());
+    return 1;
+  }
+  if (ports.LogFailed()) return 1;
+  ports.StartSending();
+  if (options.durationS > 0) {
+    QTimer::singleShot(options.durationS * 1000, [] { QCoreApplication::quit(); });
+  }
+  const int code = platform::QuitRequested() ? 0 : app.exec();
+  ports.Close();
+  platform::WaitForPortDrains();  // what was still queued for a port leaves before the end
+  platform::RemoveQuitSignals();
+  return ports.LogFailed() ? 1 : code;
+}

@@ -1,0 +1,269 @@
+// wirelab-cli end to end: the real program as a child process, its ports real
+// pseudo-terminals. The rules behind it are tested elsewhere; these tests check the wiring
+// and the output: replies on the line, the event lines, the exit codes.
+#include <gtest/gtest.h>
+#include <sys/ioctl.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "cash_register_sim.h"
+#include "cli_process.h"
+#include "platform/cp1254.h"
+#include "pty_pair.h"
+#include "test_support.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+const std::string kCli = WIRELAB_CLI_PATH;
+
+// "2026-12-08 14:03:07.125 com1 log TEXT" -> "com1 log TEXT"
+std::string WithoutTime(const std::string& line) {
+  static const std::regex time(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} )");
+  EXPECT_TRUE(std::regex_search(line, time)) << line;
+  return line.size() > 24 ? line.substr(24) : line;
+}
+
+std::string Codes(const std::string& bytes) {
+  std::string codes;
+  for (const char ch : bytes) {
+    char group[4];
+    std::snprintf(group, sizeof group, "%03u", static_cast<uint8_t>(ch));
+    codes += group;
+  }
+  return codes;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST(CliTest, BadInputNamesTheOptionAndExitsWithItsCode) {
+  PtyPair pty;
+  const std::string port1 = "1=" + pty.SlavePath();
+  const struct {
+    Strings args;
+    int code;  // a usage line goes with 2, but for a log that cannot be opened
+    std::string says;
+  } rows[] = {
+      {{}, 2, "--port: no port given"},
+      {{"--port", port1, "--bogus"}, 2, "--bogus: unknown option"},
+      {{"--port"}, 2, "--port: missing value"},
+      {{"--port", "5=" + pty.SlavePath()}, 2, "--port: port '5' is not 1 to 4"},
+      {{"--port", port1, "--port", "1=/dev/null"}, 2, "--port: port 1 is given twice"},
+      {{"--port", port1 + ":9600"}, 2, "--port 1: settings '9600' have no comma"},
+      {{"--port", port1 + ":9600,q,8,1"}, 2, "--port 1: settings '9600,q,8,1' are not"},
+      {{"--port", port1, "--pos", "2"}, 2, "--pos: port 2 has no --port"},
+      {{"--port", port1, "--send", "3", "065"}, 2, "--send: port 3 has no --port"},
+      {{"--port", port1, "--send", "1", "06a"}, 2, "--send: '06a' is not groups of three"},
+      {{"--port", port1, "--send", "1", "0650"}, 2, "--send: '0650' is not groups of three"},
+      {{"--port", port1, "--packet", "1"}, 2, "--packet: missing value"},
+      {{"--port", port1, "--sleep", "-5"}, 2, "--sleep: '-5' is not a number"},
+      {{"--port", port1, "--send", "1", "065", "--every", "0"}, 2, "--every: '0' is not 1 to"},
+      {{"--port", port1, "--duration", "1s"}, 2, "--duration: '1s' is not a number"},
+      {{"--port", port1, "--log", "/nonexistent/run.log"},
+       2,
+       "--log: cannot write /nonexistent/run.log"},
+      {{"--port", port1, "--port", "2=/nonexistent/tty"},
+       1,
+       "port 2: no such device: nothing answers at /nonexistent/tty"},
+      {{"--port", "1=/dev/null"}, 1, "port 1: not a serial device: /dev/null is a device that is"},
+      {{"--port", port1, "--log", "/dev/full"}, 1, "--log: cannot write /dev/full"},
+  };
+  for (const auto& row : rows) {
+    std::string command;
+    for (const std::string& arg : row.args) command += " " + arg;
+    SCOPED_TRACE(command);
+    CliProcess cli(kCli, row.args);
+    EXPECT_EQ(cli.Wait(), row.code);
+    EXPECT_TRUE(Contains(cli.Stderr(), "wirelab-cli: " + row.says)) << cli.Stderr();
+    const bool usage = row.code == 2 && !Contains(row.says, "--log");
+    EXPECT_EQ(Contains(cli.Stderr(), "\nusage: wirelab-cli "), usage) << cli.Stderr();
+    if (row.code == 2) {
+      EXPECT_EQ(cli.Stdout(), "");
+    }
+  }
+}
+
+TEST(CliTest, ListPortsPrintsTheTableWithoutADisplay) {
+  CliProcess cli(kCli, {"--list-ports"});
+  EXPECT_EQ(cli.Wait(), 0) << cli.Stderr();
+  EXPECT_TRUE(cli.Stdout().rfind("PATH ", 0) == 0 || cli.Stdout() == "No serial devices found.\n")
+      << cli.Stdout();
+}
+
+// A sale against --pos on port 1, the register on the master side; port 2 is open beside it
+// without --pos, so its bytes are shown, not answered.
+TEST(CliTest, PosTerminalPlaysAWholeSaleAndReportsItsPaneLines) {
+  PtyPair pty, other;
+  CashRegisterSim reg(pty);
+  reg.SetPosNumber("12");
+  CliProcess cli(kCli, {"--port", "1=" + pty.SlavePath(), "--pos", "1", "--pos-number", "12",
+                        "--port", "2=" + other.SlavePath() + ":19200,e,7,1"});
+  ASSERT_TRUE(cli.WaitForLine([](const std::string& l) { return Contains(l, " com2 open "); }))
+      << cli.Stderr();
+
+  Strings expected = {"com1 open " + pty.SlavePath() + " 9600,n,8,1",
+                      "com2 open " + other.SlavePath() + " 19200,e,7,1"};
+  auto log = [&](const std::string& cp1254) {
+    expected.push_back("com1 log " + platform::Cp1254ToUtf8(cp1254));
+  };
+  auto reply = [&](const std::string& text) {
+    const std::optional<CashRegisterSim::Frame> frame = reg.ReadFrame();
+    ASSERT_TRUE(frame) << "no frame; expected " << text << ", got " << reg.Unread();
+    EXPECT_EQ(frame->raw, CashRegisterSim::Framed(text));
+    expected.push_back("com1 sent " + Codes(frame->raw));
+    log(Cp("Gönderilen bilgi: ") + CashRegisterSim::WithLetter(text));
+  };
+  auto send = [&](const std::string& text, const char* verdict) {
+    reg.Send(text);
+    log(CashRegisterSim::WithLetter(text));
+    log(Cp(verdict));
+  };
+  const char* const kAccepted = "APCD doğru. ACK gönderiliyor...";
+
+  send(CashRegisterSim::Sttx("001", "7", "1001"), kAccepted);
+  reply(reg.Ack("001"));
+  send(CashRegisterSim::Item("002", "01", "8690504", "2", "500"), kAccepted);
+  reply(reg.Ack("002"));
+  send(CashRegisterSim::Entx("003", "1", "2", "500"), kAccepted);
+  reply(reg.Ack("003"));
+  reply(CashRegisterSim::Prom("001", "500"));
+  reply(CashRegisterSim::Prom("001", "500"));  // repeated until acknowledged
+  send(CashRegisterSim::AckOf("001"), "ACK alındı. Bilgi tekrar yollanmayacak.");
+  send(CashRegisterSim::Odti("004", "1", "500"), kAccepted);
+  reply(reg.Ack("004"));
+  reply(CashRegisterSim::Prov("002", "500"));
+  send(CashRegisterSim::AckOf("002"), "ACK alındı. Bilgi tekrar yollanmayacak.");
+  // The provision's acknowledgement closed the transaction.
+  send(CashRegisterSim::Item("005", "01", "8690504", "1", "250"),
+       "APCD doğru ancak Henüz bir işlem başlangıcı olmadığı için geçersiz. NACK gönderiliyor...");
+  reply(reg.Nack("005"));
+
+  other.Write(std::string("A\r"));
+  ASSERT_TRUE(cli.WaitForLine([](const std::string& l) { return Contains(l, " com2 rx "); }));
+  EXPECT_TRUE(reg.Quiet());
+  cli.Signal(SIGTERM);
+  ASSERT_EQ(cli.Wait(), 0) << cli.Stderr();
+  expected.push_back("com1 close " + pty.SlavePath());
+  expected.push_back("com2 close " + other.SlavePath());
+
+  Strings seen;
+  for (const std::string& line : cli.Lines()) {
+    const std::string event = WithoutTime(line);
+    if (Contains(event, "com2 rx ")) {
+      EXPECT_TRUE(std::regex_match(event, std::regex(R"(com2 rx <\d+>A\(65 \)<\d+>·\(13 \))")))
+          << event;
+    } else {
+      seen.push_back(event);
+    }
+  }
+  EXPECT_EQ(seen, expected);
+}
+
+// Byte codes and a packet, sent at start and at every tick, while bytes come in; SIGTERM in
+// the middle of it. Every line is one JSON object, the log file holds the same lines, and
+// what the sent events name is what came out on the line.
+TEST(CliTest, SendsRepeatedlyWritesJsonLinesAndEndsCleanlyOnSigterm) {
+  PtyPair pty;
+  TempAppDir dir;
+  const std::string logPath = dir.Path() + "run.jsonl";
+  CliProcess cli(kCli, {"--port", "1=" + pty.SlavePath(), "--send", "1", "065200", "--sleep", "5",
+                        "--packet", "1", "abc", "--every", "50", "--json", "--log", logPath});
+  const std::string once = std::string("A\xC8") + "abcI\r";
+  const std::vector<uint8_t> first = pty.ReadExactly(2 * once.size());
+  std::string line(first.begin(), first.end());
+  EXPECT_EQ(line, once + once) << cli.Stderr();
+
+  pty.Write(std::string("hi\r\n"));
+  ASSERT_TRUE(cli.WaitForLine([](const std::string& l) { return Contains(l, "\"rx\""); }));
+  cli.Signal(SIGTERM);
+  ASSERT_EQ(cli.Wait(), 0) << cli.Stderr();
+  for (const uint8_t byte : pty.ReadAvailable()) line.push_back(static_cast<char>(byte));
+
+  std::ifstream file(logPath, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), cli.Stdout());
+
+  std::string sent;
+  int rx = 0, packets = 0;
+  const Strings lines = cli.Lines();
+  for (const std::string& text : lines) {
+    QJsonParseError error{};
+    const QJsonObject event =
+        QJsonDocument::fromJson(QByteArray::fromStdString(text), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << text;
+    EXPECT_EQ(event["port"].toInt(), 1) << text;
+    EXPECT_TRUE(std::regex_match(event["time"].toString().toStdString(),
+                                 std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3})")))
+        << text;
+    const QString kind = event["kind"].toString();
+    std::string bytes;
+    for (const QJsonValue byte : event["bytes"].toArray())
+      bytes.push_back(static_cast<char>(byte.toInt()));
+    const std::string what = event["text"].toString().toStdString();
+    if (kind == "sent") {
+      EXPECT_EQ(what, Codes(bytes));
+      sent += bytes;
+    } else if (kind == "log") {
+      EXPECT_EQ(what, "Gönderilen bilgi: abcI");
+      ++packets;
+    } else if (kind == "rx") {
+      EXPECT_EQ(bytes, "hi\r\n");
+      EXPECT_TRUE(std::regex_match(
+          what, std::regex(R"(<\d+>h\(104\)<\d+>i\(105\)<\d+>·\(13 \)<\d+>·\(10 \))")))
+          << what;
+      ++rx;
+    } else {
+      EXPECT_TRUE(kind == "open" || kind == "close") << text;
+    }
+  }
+  EXPECT_EQ(sent, line);
+  EXPECT_EQ(rx, 1);
+  EXPECT_GE(packets, 2);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_TRUE(Contains(lines.back(), "\"kind\":\"close\"")) << lines.back();
+}
+
+// Each --pos port has a terminal of its own: a packet cut in two by another port's packet is
+// still one packet, and each is answered on its own port.
+TEST(CliTest, PosPortsKeepTheirPacketsApart) {
+  PtyPair one, two;
+  CashRegisterSim reg1(one), reg2(two);
+  CliProcess cli(kCli, {"--port", "1=" + one.SlavePath(), "--pos", "1", "--port",
+                        "2=" + two.SlavePath(), "--pos", "2"});
+  ASSERT_TRUE(cli.WaitForLine([](const std::string& l) { return Contains(l, " com2 open "); }))
+      << cli.Stderr();
+  const std::string first = CashRegisterSim::Framed(CashRegisterSim::Sttx("001", "1", "10"));
+  reg1.SendRaw(first.substr(0, 5));
+  ASSERT_TRUE(WaitUntil([&] {
+    int waiting = -1;
+    return ioctl(one.SlaveFd(), FIONREAD, &waiting) == 0 && waiting == 0;
+  }));
+  reg2.Send(CashRegisterSim::Sttx("001", "2", "20"));
+  EXPECT_EQ(reg2.ReadRaw(), CashRegisterSim::Framed(reg2.Ack("001")));
+  reg1.SendRaw(first.substr(5));
+  EXPECT_EQ(reg1.ReadRaw(), CashRegisterSim::Framed(reg1.Ack("001")));
+}
+
+TEST(CliTest, DurationEndsTheRunWithItsPortsClosed) {
+  PtyPair pty;
+  CliProcess cli(kCli, {"--port", "1=" + pty.SlavePath(), "--duration", "1"});
+  ASSERT_EQ(cli.Wait(), 0) << cli.Stderr();
+  Strings events;
+  for (const std::string& line : cli.Lines()) events.push_back(WithoutTime(line));
+  EXPECT_EQ(events, (Strings{"com1 open " + pty.SlavePath() + " 9600,n,8,1",
+                             "com1 close " + pty.SlavePath()}));
+}
+
+}  // namespace
