@@ -3,7 +3,6 @@
 #include "platform/cp1254.h"
 #include "pos/packet_format.h"
 #include "pos/pos_terminal.h"
-#include "pos/pos_texts.h"
 
 namespace {
 constexpr int32_t kRepeatPeriodMs = 2000;
@@ -25,31 +24,12 @@ void PosTerminal::SendPendingMessage() {
   SendPacket(PendingPort, PadLeftZeros(std::to_string(PendingPacketNo), 3) + PendingMessage);
 }
 
-PacketVerdict PosTerminal::CheckAck(const std::vector<std::string>& fields, int32_t packetNumber) {
-  PacketVerdict verdict;
-  verdict.Accepted = true;
-  if (fields.size() != 1 || !fields[0].empty()) {
-    verdict.Message = PosMessage(PosText::AckWrongEntry);
-  } else if (packetNumber == PendingPacketNo) {
-    verdict.Message = PosMessage(PosText::AckReceived);
-    // Only an acknowledgement of a message still pending settles anything; a late repeat of an
-    // old acknowledgement must not close a transaction opened since.
-    if (link_.QueueTimerEnabled()) {
-      if (platform::UpperCase1254(std::string_view(PendingMessage).substr(0, 4)) == "PROV") {
-        link_.SetTransactionPanelVisible(false);
-      }
-      link_.SetQueueTimerEnabled(false);
-    }
-  } else {
-    verdict.Message = PosMessage(PosText::AckOtherNumber);
+void PosTerminal::AcknowledgePendingMessage() {
+  // Only an acknowledgement of a message still pending settles anything; a late repeat of an
+  // old acknowledgement must not close a transaction opened since.
+  if (!link_.QueueTimerEnabled()) return;
+  if (platform::UpperCase1254(std::string_view(PendingMessage).substr(0, 4)) == "PROV") {
+    link_.SetTransactionPanelVisible(false);
   }
-  return verdict;
-}
-
-PacketVerdict PosTerminal::CheckNack(const std::vector<std::string>& fields) {
-  PacketVerdict verdict;
-  verdict.Accepted = true;
-  verdict.Message = PosMessage(fields.size() == 1 && fields[0].empty() ? PosText::NackReceived
-                                                                       : PosText::NackWrong);
-  return verdict;
+  link_.SetQueueTimerEnabled(false);
 }

@@ -11,7 +11,7 @@ class PosLink {
   virtual ~PosLink() = default;
   // True while Ports[port] holds a port object.
   virtual bool PortPresent(int port) = 0;
-  // SendBuffer on Ports[port] (present).
+  // SendBuffer on Ports[port] (present). A transmission that fails throws std::runtime_error.
   virtual void SendBytes(int port, const std::vector<uint8_t>& bytes) = 0;
   // Adds a whole line to the log pane of the port.
   virtual void AddLogLine(int port, const std::string& line) = 0;

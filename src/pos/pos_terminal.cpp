@@ -1,6 +1,7 @@
 #include "pos/pos_terminal.h"
 
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "platform/cp1254.h"
@@ -18,76 +19,7 @@ constexpr size_t kCommandStart = 3;
 constexpr size_t kCommandLength = 4;
 constexpr size_t kDataStart = 7;
 
-bool Converts(const std::string& field) {
-  return platform::TryStrToInt(field).has_value();
-}
-
-PacketVerdict Reject(PosText message) {
-  PacketVerdict verdict;
-  verdict.Message = PosMessage(message);
-  return verdict;
-}
-
-PacketVerdict Accept() {
-  PacketVerdict verdict;
-  verdict.Accepted = true;
-  verdict.Message = PosMessage(PosText::Accepted);
-  return verdict;
-}
-
-PacketVerdict CheckItem(const std::vector<std::string>& fields) {
-  if (fields.size() != 4) return Reject(PosText::WrongParameters);
-  if (fields[0] != "01" && fields[0] != "02") return Reject(PosText::ItemOperationCode);
-  if (fields[1].empty()) return Reject(PosText::ItemNoBarcode);
-  if (!Converts(fields[2])) return Reject(PosText::ItemQuantity);
-  if (!Converts(fields[3])) return Reject(PosText::ItemTotal);
-  return Accept();
-}
-
-PacketVerdict CheckEntx(const std::vector<std::string>& fields) {
-  if (fields.size() != 3) return Reject(PosText::WrongParameters);
-  if (!Converts(fields[0])) return Reject(PosText::EntxPacketCount);
-  if (!Converts(fields[1])) return Reject(PosText::EntxQuantityTotal);
-  const std::optional<int32_t> total = platform::TryStrToInt(fields[2]);
-  if (!total) return Reject(PosText::EntxTransactionTotal);
-  PacketVerdict verdict = Accept();
-  verdict.TransactionTotal = *total;
-  return verdict;
-}
-
-PacketVerdict CheckPron(const std::vector<std::string>& fields) {
-  if (fields.size() != 1) return Reject(PosText::WrongParameters);
-  if (!Converts(fields[0])) return Reject(PosText::PronDiscountedAmount);
-  return Accept();
-}
-
-PacketVerdict CheckOdti(const std::vector<std::string>& fields) {
-  if (fields.size() != 2) return Reject(PosText::WrongParameters);
-  const std::optional<int32_t> type = platform::TryStrToInt(fields[0]);
-  if (!type) return Reject(PosText::OdtiPaymentType);
-  if (*type < 1) return Reject(PosText::OdtiPaymentTypeUndefined);
-  const std::optional<int32_t> amount = platform::TryStrToInt(fields[1]);
-  if (!amount) return Reject(PosText::OdtiPaymentAmount);
-  PacketVerdict verdict = Accept();
-  verdict.PaymentType = *type;
-  verdict.PaymentAmount = *amount;
-  return verdict;
-}
-
-PacketVerdict CheckIsip(const std::vector<std::string>& fields, int32_t transactionNo) {
-  if (fields.size() != 1) return Reject(PosText::WrongParameters);
-  const std::optional<int32_t> number = platform::TryStrToInt(fields[0]);
-  if (!number) return Reject(PosText::IsipSequenceNumber);
-  if (*number != transactionNo) return Reject(PosText::IsipOtherTransaction);
-  return Accept();
-}
-
 }  // namespace
-
-bool IsKnownCommand(std::string_view command) {
-  return command == "STTX" || command == "ITEM" || command == "ENTX" || command == "PRON" ||
-         command == "ODTI" || command == "ISIP" || command == "NACK" || command == "+ACK";
-}
 
 std::vector<std::string> SplitPacketFields(std::string_view packet) {
   std::string_view data;
@@ -161,17 +93,18 @@ void PosTerminal::HandlePacket(int port) {
     return;
   }
 
-  // From the packet number on, any failure (a failed reply included) ends the handling with
-  // the same line and no further reply.
+  // From the packet number on, a failed transmission ends the handling with the same line and
+  // no further reply. Any other error is a fault of this code and goes to the caller.
   try {
     const std::string numberText = packet.substr(0, kCommandStart);
-    if (!platform::TryStrToInt(numberText)) {
+    const std::optional<int32_t> number = platform::TryStrToInt(numberText);
+    if (!number) {
       link_.AddLogLine(port, PosMessage(PosText::NoPacketNumber));
       return;
     }
-    const std::string command =
-        platform::UpperCase1254(std::string_view(packet).substr(kCommandStart, kCommandLength));
-    if (!IsKnownCommand(command)) {
+    const PosCommand* command = FindPosCommand(
+        platform::UpperCase1254(std::string_view(packet).substr(kCommandStart, kCommandLength)));
+    if (command == nullptr) {
       link_.AddLogLine(port, PosMessage(PosText::UnknownMessage));
       SendAckNack(false, port, numberText);
       return;
@@ -182,64 +115,50 @@ void PosTerminal::HandlePacket(int port) {
       return;
     }
 
-    // The command's own checks; acknowledgements are never answered.
-    const PacketVerdict verdict = ValidatePacket(packet, command);
+    const PacketVerdict verdict = ValidatePacket(*command, packet, *number);
     link_.AddLogLine(port, verdict.Message);
     if (!verdict.Accepted) {
       SendAckNack(false, port, numberText);
       return;
     }
-    if (command != "+ACK" && command != "NACK") SendAckNack(true, port, numberText);
-
-    // The prompt and the provision follow their ACK.
-    if (command == "ENTX") {
-      ArmPendingMessage(port, "PROM" + std::to_string(verdict.TransactionTotal) + "|");
-    } else if (command == "ODTI" && verdict.PaymentType == 1) {
-      ArmPendingMessage(port, "PROV00|00|" + std::to_string(verdict.PaymentAmount));
+    if (command->ReplyToAccepted == Reply::AckOrNack) SendAckNack(true, port, numberText);
+    if (command->AfterAck != nullptr) {
+      if (const std::optional<std::string> body = command->AfterAck(verdict)) {
+        ArmPendingMessage(port, *body);
+      }
     }
-  } catch (...) {
+  } catch (const std::runtime_error&) {
     link_.AddLogLine(port, PosMessage(PosText::NoPacketNumber));
   }
 }
 
-PacketVerdict PosTerminal::ValidatePacket(std::string_view packet, std::string_view command) {
-  PacketVerdict verdict = Reject(PosText::Accepted);
+PacketVerdict PosTerminal::ValidatePacket(const PosCommand& command, std::string_view packet,
+                                          int32_t packetNumber) {
   const std::vector<std::string> fields = SplitPacketFields(packet);
-  const bool open = link_.TransactionPanelVisible();
-
-  if (command == "STTX") {
-    if (open) return Reject(PosText::TransactionStillOpen);
-    if (fields.size() != 2) return Reject(PosText::WrongParameters);
-    const std::optional<int32_t> cashRegister = platform::TryStrToInt(fields[0]);
-    const std::optional<int32_t> transaction = platform::TryStrToInt(fields[1]);
-    if (!cashRegister || !transaction) return Reject(PosText::SttxUnreadable);
-    CashRegisterNo = *cashRegister;
-    TransactionNo = *transaction;
-    link_.SetTransactionPanelVisible(true);
-    link_.SetTransactionLabels(PosMessage(PosText::CashRegisterLabel) + fields[0],
-                               PosMessage(PosText::TransactionLabel) + fields[1]);
-    return Accept();
-  }
-
-  if (!open) return Reject(PosText::NoTransaction);
-
-  if (command == "ITEM") {
-    verdict = CheckItem(fields);
-  } else if (command == "ENTX") {
-    verdict = CheckEntx(fields);
-  } else if (command == "PRON") {
-    verdict = CheckPron(fields);
-  } else if (command == "ODTI") {
-    verdict = CheckOdti(fields);
-    // Any payment but type 1 settles the transaction before its ACK goes out.
-    if (verdict.Accepted && verdict.PaymentType >= 2) link_.SetTransactionPanelVisible(false);
-  } else if (command == "ISIP") {
-    verdict = CheckIsip(fields, TransactionNo);
-    if (verdict.Accepted) link_.SetTransactionPanelVisible(false);
-  } else if (command == "+ACK") {
-    verdict = CheckAck(fields, platform::StrToInt(packet.substr(0, kCommandStart)));
-  } else if (command == "NACK") {
-    verdict = CheckNack(fields);
-  }
+  const PacketVerdict verdict = JudgePacket(
+      command,
+      {fields, packetNumber, link_.TransactionPanelVisible(), TransactionNo, PendingPacketNo});
+  if (verdict.Accepted) CarryOut(verdict, fields);
   return verdict;
+}
+
+void PosTerminal::CarryOut(const PacketVerdict& verdict, const std::vector<std::string>& fields) {
+  switch (verdict.Effect) {
+    case TransactionEffect::None:
+      break;
+    case TransactionEffect::Open:
+      CashRegisterNo = verdict.CashRegisterNo;
+      TransactionNo = verdict.TransactionNo;
+      link_.SetTransactionPanelVisible(true);
+      // The labels show the fields as received, so 012 stays 012.
+      link_.SetTransactionLabels(PosMessage(PosText::CashRegisterLabel) + fields[0],
+                                 PosMessage(PosText::TransactionLabel) + fields[1]);
+      break;
+    case TransactionEffect::Close:
+      link_.SetTransactionPanelVisible(false);
+      break;
+    case TransactionEffect::AcknowledgesPending:
+      AcknowledgePendingMessage();
+      break;
+  }
 }

@@ -9,20 +9,12 @@
 #include <string_view>
 #include <vector>
 
+#include "pos/pos_commands.h"
 #include "pos/pos_link.h"
 
 // RxBuffer never grows past this; a longer stream is handled as a packet at the bound.
 constexpr size_t kRxBufferLimit = 4096;
 
-struct PacketVerdict {
-  bool Accepted = false;
-  std::string Message;  // CP1254
-  int32_t TransactionTotal = 0;
-  int32_t PaymentType = 0;
-  int32_t PaymentAmount = 0;
-};
-
-bool IsKnownCommand(std::string_view command);
 // Splits the data part (from the 8th character to the last but one) at every "|".
 std::vector<std::string> SplitPacketFields(std::string_view packet);
 
@@ -46,18 +38,19 @@ class PosTerminal {
   // A byte that arrived on port while "POS" is active; lastRxTick is the previous byte's
   // tick, now the current tick.
   void PosByteReceived(int port, uint8_t value, uint32_t lastRxTick, uint32_t now);
-  // Handles the packet in RxBuffer as ending on port (RxBuffer is emptied by the caller).
-  void HandlePacket(int port);
-  PacketVerdict ValidatePacket(std::string_view packet, std::string_view command);
-
   // Pending message.
   void ArmPendingMessage(int port, const std::string& body);
   void SendPendingMessage();
   void TimerQueueTimer() { SendPendingMessage(); }
 
  private:
-  PacketVerdict CheckAck(const std::vector<std::string>& fields, int32_t packetNumber);
-  PacketVerdict CheckNack(const std::vector<std::string>& fields);
+  // Handles the packet in RxBuffer as ending on port (RxBuffer is emptied by the caller).
+  void HandlePacket(int port);
+  PacketVerdict ValidatePacket(const PosCommand& command, std::string_view packet,
+                               int32_t packetNumber);
+  void CarryOut(const PacketVerdict& verdict, const std::vector<std::string>& fields);
+  // The pending message's number was acknowledged.
+  void AcknowledgePendingMessage();
 
   PosLink& link_;
 };

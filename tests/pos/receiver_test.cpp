@@ -240,15 +240,22 @@ TEST_F(PosTest, PortsShareOneBufferAndTheEndingPortIsAnswered) {
   EXPECT_TRUE(link.Log[2].empty() && link.Sent[2].empty());
 }
 
-TEST_F(PosTest, FailedReplyEndsHandlingWithTheNoNumberLine) {
+TEST_F(PosTest, FailedReplyEndsHandlingWithTheNoNumberLineAndAFaultGoesToTheCaller) {
   link.OnSend = [](int) { throw std::runtime_error("write failed"); };
   Receive("001STTX12|34");
   EXPECT_THAT(TakeLog(), ElementsAre("001STTX12|34E", kAccepted, kNoNumber));
   EXPECT_THAT(terminal.RxBuffer, IsEmpty());
 
+  // A fault that is no failed transmission is not dressed up as the protocol's line.
+  link.OnSend = [](int) { throw std::logic_error("fault"); };
+  Bytes(WithLetter("002ISIP34"));
+  EXPECT_THROW(Byte('\r'), std::logic_error);
+  EXPECT_THAT(TakeLog(), ElementsAre(WithLetter("002ISIP34"), kAccepted));
+  EXPECT_THAT(terminal.RxBuffer, IsEmpty());
+
   link.OnSend = nullptr;
-  Receive("002ISIP34");
-  EXPECT_THAT(TakeSent(), ElementsAre(Frame("001002ACK")));
+  Receive("003STTX12|35");
+  EXPECT_THAT(TakeSent(), ElementsAre(Frame("001003ACK")));
 }
 
 }  // namespace
