@@ -24,6 +24,7 @@
 #include "platform/toolkit_timer.h"
 #include "pos/pos_link.h"
 #include "pos/pos_terminal.h"
+#include "senders/results_file.h"
 #include "serial/CommObjects.h"
 #include "window/log_pane.h"
 
@@ -201,6 +202,7 @@ class TForm5 : public QWidget, private PosLink {
   double scale_ = 1.0;
   bool tickBusy_ = false;
   bool loopActive_ = false;
+  ResultsFile results_;  // of the running or last Omron loop
   bool destroyed_ = false;
   struct Anchored {
     QWidget* widget;
