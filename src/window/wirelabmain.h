@@ -47,6 +47,8 @@ class TGroupBox : public QGroupBox {
   void resizeEvent(QResizeEvent* event) override;
 };
 
+class SendHold;
+
 class TCheckBox : public QCheckBox {
  public:
   TCheckBox(const QString& text, QWidget* parent, int tag) : QCheckBox(text, parent), Tag(tag) {}
@@ -182,6 +184,11 @@ class TForm5 : public QWidget, private PosLink {
   // "choose a port" box.
   int SelectedPortOrAsk();
   void SaveOmronResults();
+  // Sends the bytes on port N, each followed by InterByteDelay, holding the window's other
+  // work during the pauses (see SendHold). Ends early when the window closes or port N is
+  // closed from inside a pause.
+  void SendPaced(int N, const std::vector<uint8_t>& bytes);
+  bool SendStopped() const;
   QToolButton* FlatButton(QWidget* parent, const char* caption, int left, int top, int width,
                           int height);
   void ConnectClick(QToolButton* button, std::function<void()> handler);
@@ -203,6 +210,11 @@ class TForm5 : public QWidget, private PosLink {
   bool tickBusy_ = false;
   bool loopActive_ = false;
   ResultsFile results_;  // of the running or last Omron loop
+  struct Sending {
+    SendHold* hold = nullptr;  // none: no send is running
+    int port = 0;
+    TRealCom* object = nullptr;  // Ports[port] when the send began
+  } sending_;
   bool destroyed_ = false;
   struct Anchored {
     QWidget* widget;
