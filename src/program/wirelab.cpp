@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "platform/quit_request.h"
+#include "platform/ui_services.h"
 #include "window/wirelabmain.h"
 
 int main(int argc, char** argv) {
@@ -25,5 +26,7 @@ int main(int argc, char** argv) {
   Form5->show();
   const int code = app.exec();
   Form5.reset();  // FormDestroy: the open ports go with the window
-  return code;
+  platform::RemoveQuitSignals();
+  // Ended by a signal with an error nobody could see (results not saved): it was on stderr.
+  return code != 0 ? code : platform::EndsWithError() ? 1 : 0;
 }

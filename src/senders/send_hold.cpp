@@ -135,7 +135,8 @@ void SendHold::Pause(uint32_t ms, const std::function<bool()>& stop) {
   while (!stop()) {
     const qint64 left = deadline.remainingTime();
     if (left <= 0) break;
-    wake_.start(static_cast<int>(std::min<qint64>(left, 1 << 30)));
+    // Wakes at least every 50 ms: a signal to end sets its flag without an event.
+    wake_.start(static_cast<int>(std::min<qint64>(left, 50)));
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents |
                                     QEventLoop::ExcludeSocketNotifiers);
   }
