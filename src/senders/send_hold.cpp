@@ -104,7 +104,6 @@ SendHold::SendHold(std::function<bool(QWidget*)> letThrough) : letThrough_(std::
 }
 
 SendHold::~SendHold() {
-  QCoreApplication::instance()->removeEventFilter(this);
   // The held input goes back in one step from the event loop, each event made and sent in
   // turn (see Remake).
   if (!heldInput_.empty()) {
