@@ -48,7 +48,7 @@ void TForm5::RunOmronLoop() {
     WaitHalfSecond();
   };
   loopActive_ = true;
-  results_.Begin(platform::ExecutableDir() + "OmronResults.txt");
+  results_.Begin(platform::ExecutableDir() + "OmronResults.txt", Memo[1]->Lines());
   try {
     commandStep(SpeedButton00);
     WaitHalfSecond();
@@ -62,7 +62,12 @@ void TForm5::RunOmronLoop() {
       commandStep(SpeedButton62);
       commandStep(SpeedButton30);
       ++cycles;
-      if (cycles % kSaveEvery == 0) SaveOmronResults();
+      if (cycles % kSaveEvery == 0) {
+        SaveOmronResults();
+      } else {
+        // A fast talker fills the pane past its bound long before the next save is due.
+        results_.SaveIfPaneDropped(Memo[1]->Lines());
+      }
       if (cycles > kLastCycle) LoopRunning = false;
     }
   } catch (...) {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -48,37 +49,59 @@ size_t DroppedLines(const std::vector<std::string>& earlier, const std::vector<s
                                                   std::strerror(error)));
 }
 
+void AppendSaved(std::string& text, const std::string& line) {
+  text += line;
+  text += "\r\n";
+}
+
 }  // namespace
 
-void ResultsFile::Begin(std::string path) {
+void ResultsFile::Begin(std::string path, std::vector<std::string> paneLines) {
   path_ = std::move(path);
-  started_ = false;
-  seen_.clear();
+  seen_ = std::move(paneLines);
+  onDisk_ = false;
+  savedLines_ = 0;
   keptBytes_ = 0;
 }
 
 void ResultsFile::Save(const std::vector<std::string>& paneLines) {
-  uint64_t kept = 0;
-  if (started_) {
-    const size_t dropped = DroppedLines(seen_, paneLines);
-    kept = keptBytes_;
-    for (size_t i = 0; i < dropped; ++i) kept += SavedSize(seen_[i]);
+  Look(paneLines, true);
+}
+
+void ResultsFile::SaveIfPaneDropped(const std::vector<std::string>& paneLines) {
+  Look(paneLines, false);
+}
+
+void ResultsFile::Look(const std::vector<std::string>& paneLines, bool save) {
+  const size_t dropped = DroppedLines(seen_, paneLines);
+  if (!save && dropped == 0) {
+    seen_ = paneLines;
+    return;
   }
+  // Of the lines dropped, those of the last save are in the file already (but its last line,
+  // which may have grown since); the others go out now, before the pane's lines.
+  size_t reused = onDisk_ && savedLines_ > 0 ? std::min(dropped, savedLines_ - 1) : 0;
+  uint64_t offset = keptBytes_;
+  for (size_t i = 0; i < reused; ++i) offset += SavedSize(seen_[i]);
+
   const int fd =
-      open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (started_ ? 0 : O_TRUNC), 0666);
+      open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (onDisk_ ? 0 : O_TRUNC), 0666);
   if (fd < 0) Fail("Cannot create", path_, errno);
   struct stat st {};
   // A file cut short by someone else since the last save cannot be continued: start it anew.
-  if (fstat(fd, &st) == 0 && static_cast<uint64_t>(st.st_size) < kept) kept = 0;
-  std::string text;
-  for (const std::string& line : paneLines) {
-    text += line;
-    text += "\r\n";
+  if (fstat(fd, &st) == 0 && static_cast<uint64_t>(st.st_size) < offset) {
+    offset = 0;
+    reused = 0;
   }
-  bool ok = ftruncate(fd, static_cast<off_t>(kept)) == 0;
+  std::string text;
+  for (size_t i = reused; i < dropped; ++i) AppendSaved(text, seen_[i]);
+  const uint64_t kept = offset + text.size();
+  for (const std::string& line : paneLines) AppendSaved(text, line);
+
+  bool ok = ftruncate(fd, static_cast<off_t>(offset)) == 0;
   for (size_t done = 0; ok && done < text.size();) {
     const ssize_t n =
-        pwrite(fd, text.data() + done, text.size() - done, static_cast<off_t>(kept + done));
+        pwrite(fd, text.data() + done, text.size() - done, static_cast<off_t>(offset + done));
     if (n > 0) {
       done += static_cast<size_t>(n);
     } else if (n == 0) {
@@ -91,7 +114,8 @@ void ResultsFile::Save(const std::vector<std::string>& paneLines) {
   const int writeError = errno;
   const bool closed = close(fd) == 0;
   if (!ok || !closed) Fail("Cannot write", path_, ok ? errno : writeError);
-  started_ = true;
   seen_ = paneLines;
+  onDisk_ = true;
+  savedLines_ = paneLines.size();
   keptBytes_ = kept;
 }

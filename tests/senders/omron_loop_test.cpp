@@ -179,11 +179,12 @@ TEST_F(OmronLoop, ALoopLeftRunningEndsAfterCycle10001AndSavesEveryHundredCycles)
 }
 
 TEST_F(OmronLoop, TheResultsHoldEverythingThePaneShowedSinceTheStartThoughThePaneDroppedIt) {
-  // Long lines, so that the pane passes its bound within some 200 cycles.
-  auto line = [](int n) { return std::to_string(n) + std::string(4000, 'x'); };
+  // Long lines: the pane passes its bound within 20 cycles, long before the save after cycle
+  // 100 would come.
+  auto line = [](int n) { return std::to_string(n) + std::string(40000, 'x'); };
   MarkEveryHalfSecond([&](int mark) {
     f.Memo[1]->AddLine(line(mark));
-    if (mark == 2800) f.SpeedButtonLoop->click();
+    if (mark == 350) f.SpeedButtonLoop->click();
   });
   f.SpeedButtonLoop->click();
   marks.SetEnabled(false);
@@ -211,7 +212,7 @@ TEST(ResultsFile, KeepsWhatThePaneDroppedAndFollowsItsGrowingLastLine) {
   ResultsFile file;
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    file.Begin(dir.Path() + "r.txt");
+    file.Begin(dir.Path() + "r.txt", {});
     file.Save(row.first);
     file.Save(row.second);
     EXPECT_EQ(dir.ReadFile("r.txt"), row.file);
