@@ -68,6 +68,12 @@ Profile Profile::Load(const std::string& path) {
 
 Profile Profile::Parse(std::string_view content) {
   Profile profile;
+  // Windows editors often start a UTF-8 file with a byte-order mark; it is no part of the
+  // first line.
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (content.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+    content.remove_prefix(kByteOrderMark.size());
+  }
   std::string section;
   bool inSection = false;
   size_t pos = 0;

@@ -1,8 +1,9 @@
 #pragma once
 // Reader for profile (INI) files, with the platform's profile semantics: section and key names
 // match without regard to case, keys and values are trimmed, a value wholly in quotes is
-// unquoted, the first match wins, lines starting with ";" are comments. A missing file,
-// section or key gives the default. Values are returned as the file's bytes (CP1254).
+// unquoted, the first match wins, lines starting with ";" are comments, and a UTF-8
+// byte-order mark at the start of the file is skipped. A missing file, section or key gives
+// the default. Values are returned as the file's bytes (CP1254).
 
 #include <cstdint>
 #include <optional>

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <signal.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <QSocketNotifier>
@@ -10,21 +11,59 @@
 namespace platform {
 namespace {
 std::atomic<bool> quitRequested{false};
+std::atomic<bool> quitBySignal{false};
 int wakePipe[2] = {-1, -1};
 std::function<void()> quitHandler;
 
+// The bound on ending after a signal: a timer made at installation, armed by the first signal.
+constexpr long kEndBoundNs = 800'000'000;
+timer_t watchdog;
+std::atomic<bool> watchdogMade{false};
+std::atomic<bool> watchdogArmed{false};
+
+void OnWatchdog(int) {
+  static const char message[] =
+      "WireLab: still running 0.8 s after the signal to end; ending now, unfinished work is "
+      "lost\n";
+  [[maybe_unused]] ssize_t n = write(STDERR_FILENO, message, sizeof message - 1);
+  _exit(2);
+}
+
 void OnSignal(int) {
   quitRequested = true;
+  quitBySignal = true;
+  if (watchdogMade && !watchdogArmed.exchange(true)) {
+    itimerspec bound{};
+    bound.it_value.tv_nsec = kEndBoundNs;
+    timer_settime(watchdog, 0, &bound, nullptr);
+  }
   if (wakePipe[1] >= 0) {
     char byte = 1;
     [[maybe_unused]] ssize_t n = write(wakePipe[1], &byte, 1);
   }
 }
+
+void DisarmWatchdog() {
+  if (!watchdogMade) return;
+  const itimerspec off{};
+  timer_settime(watchdog, 0, &off, nullptr);
+  watchdogArmed = false;
+}
 }  // namespace
 
-void RequestQuit() { quitRequested = true; }
-bool QuitRequested() { return quitRequested; }
-void ResetQuitRequest() { quitRequested = false; }
+void RequestQuit() {
+  quitRequested = true;
+}
+bool QuitRequested() {
+  return quitRequested;
+}
+bool QuitBySignal() {
+  return quitBySignal;
+}
+void ResetQuitRequest() {
+  quitRequested = false;
+  quitBySignal = false;
+}
 
 void InstallQuitSignals(std::function<void()> onQuit) {
   quitHandler = std::move(onQuit);
@@ -39,9 +78,17 @@ void InstallQuitSignals(std::function<void()> onQuit) {
       if (quitHandler) quitHandler();
     });
   }
+  if (!watchdogMade) {
+    sigevent event{};
+    event.sigev_notify = SIGEV_SIGNAL;
+    event.sigev_signo = SIGALRM;
+    watchdogMade = timer_create(CLOCK_MONOTONIC, &event, &watchdog) == 0;
+  }
   struct sigaction action = {};
-  action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
+  action.sa_handler = OnWatchdog;
+  sigaction(SIGALRM, &action, nullptr);
+  action.sa_handler = OnSignal;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
 }
@@ -49,6 +96,8 @@ void InstallQuitSignals(std::function<void()> onQuit) {
 void RemoveQuitSignals() {
   signal(SIGINT, SIG_DFL);
   signal(SIGTERM, SIG_DFL);
+  DisarmWatchdog();
+  signal(SIGALRM, SIG_DFL);
   quitHandler = nullptr;
   if (wakePipe[0] >= 0) {
     char buffer[16];

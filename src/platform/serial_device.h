@@ -76,8 +76,9 @@ PortHandle OpenExclusive(const std::string& path);
 void Close(PortHandle handle);
 // Gives a device that has gone back at once, dropping whatever it still had queued.
 void CloseGone(PortHandle handle);
-// Waits until every background drain of Close has ended (for the end of the program).
-void WaitForPortDrains();
+// Waits until every background drain of Close has ended (for the end of the program); with
+// cutShort, what is still queued is dropped at once instead.
+void WaitForPortDrains(bool cutShort = false);
 constexpr uint32_t kMaxDrainMs = 3000;
 // How long queued bytes may take to leave at the given speed, with a margin, bounded.
 uint32_t DrainBoundMs(size_t queuedBytes, uint32_t baud, uint32_t bitsPerCharacter);

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -175,6 +176,7 @@ int Ioctl(int fd, unsigned long request, Arg arg) {
 std::mutex g_drainMutex;
 std::condition_variable g_drainEnded;
 std::unordered_multiset<dev_t> g_draining;
+std::atomic<bool> g_drainsCut{false};
 
 dev_t DeviceNumber(int fd) {
   struct stat st {};
@@ -303,7 +305,7 @@ void Close(PortHandle handle) {
   }
   std::thread([fd, device, bound] {
     const Clock::time_point until = Clock::now() + std::chrono::milliseconds(bound);
-    while (OutputQueued(fd) > 0 && Clock::now() < until) RealSleep(10);
+    while (OutputQueued(fd) > 0 && Clock::now() < until && !g_drainsCut) RealSleep(10);
     FlushAndClose(fd);
     std::lock_guard<std::mutex> lock(g_drainMutex);
     g_draining.erase(g_draining.find(device));
@@ -317,7 +319,8 @@ void CloseGone(PortHandle handle) {
   FlushAndClose(handle.Descriptor());
 }
 
-void WaitForPortDrains() {
+void WaitForPortDrains(bool cutShort) {
+  if (cutShort) g_drainsCut = true;
   std::unique_lock<std::mutex> lock(g_drainMutex);
   g_drainEnded.wait(lock, [] { return g_draining.empty(); });
 }

@@ -50,6 +50,8 @@ std::mutex g_mutex;
 std::condition_variable g_callEnded;
 std::deque<std::shared_ptr<Call>> g_queue;
 std::vector<std::shared_ptr<Call>> g_running;  // innermost last; nested event loops stack up
+int g_holdDepth = 0;                           // main thread only
+bool g_heldWhileWaiting = false;               // main thread only: calls came while held
 
 bool OnMainThread() {
   QCoreApplication* app = QCoreApplication::instance();
@@ -196,6 +198,10 @@ void TThread::Synchronize(const std::function<void()>& routine) {
 
 void TThread::RunPendingCalls() {
   if (!OnMainThread()) return;
+  if (g_holdDepth > 0) {
+    g_heldWhileWaiting = true;
+    return;
+  }
   // Only the calls waiting now: busy ports keep queueing while these run, and the event loop
   // must get its turn (paints, clicks, timers) before the next round.
   size_t budget;
@@ -231,6 +237,19 @@ void TThread::RunPendingCalls() {
     if (Dispatcher* d = g_dispatcher.load(std::memory_order_acquire)) {
       QCoreApplication::postEvent(d, new QEvent(kRunCallsEvent));
     }
+  }
+}
+
+void TThread::HoldDeliveries() {
+  ++g_holdDepth;
+}
+
+void TThread::ReleaseDeliveries() {
+  if (g_holdDepth == 0 || --g_holdDepth > 0 || !g_heldWhileWaiting) return;
+  g_heldWhileWaiting = false;
+  std::lock_guard<std::mutex> lock(g_mutex);
+  if (Dispatcher* d = g_dispatcher.load(std::memory_order_acquire)) {
+    QCoreApplication::postEvent(d, new QEvent(kRunCallsEvent));
   }
 }
 

@@ -49,6 +49,11 @@ class TThread {
   static void RunPendingCalls();
   // Calls handed over and not yet taken up by the main thread.
   static size_t PendingCalls();
+  // While held (the calls nest), deliveries wait in their queue even where the main thread
+  // processes its events; the last release lets them run from the event loop again. Main
+  // thread only.
+  static void HoldDeliveries();
+  static void ReleaseDeliveries();
 
  protected:
   virtual void Execute() = 0;

@@ -6,8 +6,10 @@
 #include <QEventLoop>
 #include <QMessageBox>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <vector>
 
 #include "platform/cp1254.h"
 #include "platform/qt_text.h"
@@ -23,9 +25,29 @@ MessageBoxHandler& Handler() {
   return handler;
 }
 
+std::vector<QMessageBox*> openBoxes;  // innermost last
+bool endsWithError = false;
+
+void ToStderr(const std::string& text) {
+  std::fprintf(stderr, "WireLab: %s\n", Cp1254ToUtf8(text).c_str());
+}
+
+void Report(const std::string& text) {
+  if (QuitBySignal()) {
+    ToStderr(text);
+    endsWithError = true;
+    return;
+  }
+  ShowMessage(text);
+}
+
 }  // namespace
 
 void ShowMessage(const std::string& text) {
+  if (QuitBySignal()) {
+    ToStderr(text);
+    return;
+  }
   // A copy, so that a handler that replaces itself stays alive while it runs.
   const MessageBoxHandler handler = Handler();
   if (handler) {
@@ -38,7 +60,15 @@ void ShowMessage(const std::string& text) {
   }
   QMessageBox box(QMessageBox::Information, ToQString(Cp1254("RS232 Emülatör")), ToQString(text),
                   QMessageBox::Ok);
+  openBoxes.push_back(&box);
   box.exec();
+  openBoxes.erase(std::find(openBoxes.begin(), openBoxes.end(), &box));
+}
+
+void CloseMessageBoxes() {
+  for (auto box = openBoxes.rbegin(); box != openBoxes.rend(); ++box) {
+    (*box)->done(QMessageBox::Ok);
+  }
 }
 
 void SetMessageBoxHandler(MessageBoxHandler handler) {
@@ -49,10 +79,14 @@ void Guarded(const std::function<void()>& handler) {
   try {
     handler();
   } catch (const std::exception& e) {
-    ShowMessage(e.what());
+    Report(e.what());
   } catch (...) {
-    ShowMessage("Unknown error");
+    Report("Unknown error");
   }
+}
+
+bool EndsWithError() {
+  return endsWithError;
 }
 
 void ProcessMessages() {

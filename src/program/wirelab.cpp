@@ -14,6 +14,7 @@
 #include "platform/quit_request.h"
 #include "platform/serial_device.h"
 #include "platform/serial_ports.h"
+#include "platform/ui_services.h"
 #include "window/program_options.h"
 #include "window/wirelabmain.h"
 
@@ -56,10 +57,18 @@ int main(int argc, char** argv) {
     }
     return saved ? 0 : 1;
   }
-  platform::InstallQuitSignals([&Form5] { Form5->close(); });
+  platform::InstallQuitSignals([&Form5] {
+    // A box waits for an answer that may never come; the program is ending.
+    platform::CloseMessageBoxes();
+    Form5->close();
+  });
   Form5->show();
   const int code = app.exec();
   Form5.reset();  // FormDestroy: the open ports go with the window
-  platform::WaitForPortDrains();  // what was still queued for a port leaves before the end
-  return code;
+  // What was still queued for a port leaves before the end, unless a signal asked for a
+  // quick one: then it is dropped.
+  platform::WaitForPortDrains(platform::QuitBySignal());
+  platform::RemoveQuitSignals();
+  // Ended by a signal with an error nobody could see (results not saved): it was on stderr.
+  return code != 0 ? code : platform::EndsWithError() ? 1 : 0;
 }

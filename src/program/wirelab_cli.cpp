@@ -52,7 +52,9 @@ int main(int argc, char** argv) {
   }
   const int code = platform::QuitRequested() ? 0 : app.exec();
   ports.Close();
-  platform::WaitForPortDrains();  // what was still queued for a port leaves before the end
+  // What was still queued for a port leaves before the end, a signal or not: the bound of a
+  // quick end after a signal is lifted for it.
   platform::RemoveQuitSignals();
+  platform::WaitForPortDrains();
   return ports.LogFailed() ? 1 : code;
 }

@@ -7,21 +7,47 @@
 #include "platform/ticks.h"
 #include "platform/ui_services.h"
 #include "senders/byte_codes.h"
+#include "senders/send_hold.h"
 #include "window/wirelabmain.h"
 
 void TForm5::SendAsciiCodes(int N) {
+  if (!Ports[N]) return;
+  SendPaced(N, ByteCodesToBytes(platform::FromQString(EditASCII->text())));
+}
+
+void TForm5::SendPaced(int N, const std::vector<uint8_t>& bytes) {
   TRealCom* port = Ports[N];
   if (!port) return;
-  for (uint8_t byte : ByteCodesToBytes(platform::FromQString(EditASCII->text()))) {
-    if (Closing()) return;
+  // During the pauses the window lives on, but of the user's actions only three take effect:
+  // closing the window and un-ticking this port's "Open" end the send, "STOP!" ends periodic
+  // sending after it. The rest waits for the send to end.
+  SendHold hold([this, N](QWidget* target) {
+    return (target == CheckBox[N] && CheckBox[N]->isChecked()) ||
+           (target == SpeedButton1 && TimerSensor.Enabled());
+  });
+  const Sending outer = sending_;
+  sending_ = {&hold, N, port};
+  for (uint8_t byte : bytes) {
+    if (SendStopped()) break;
     port->SendByte(nullptr, byte);
     InterByteDelay();
   }
+  sending_ = outer;
+}
+
+bool TForm5::SendStopped() const {
+  return Closing() || (sending_.hold != nullptr && Ports[sending_.port] != sending_.object);
 }
 
 void TForm5::InterByteDelay() {
   int32_t left = platform::StrToIntDef(platform::FromQString(EditSleep->text()), 0);
-  // The main thread stays blocked, but in slices, so that a request to end is seen.
+  if (left <= 0) return;
+  if (sending_.hold != nullptr) {
+    sending_.hold->Pause(static_cast<uint32_t>(left), [this] { return SendStopped(); });
+    return;
+  }
+  // Outside a send the main thread stays blocked, but in slices, so that a request to end
+  // is seen.
   constexpr int32_t kSlice = 50;
   while (left > 0 && !Closing()) {
     const int32_t slice = std::min(left, kSlice);

@@ -1,13 +1,8 @@
 // The Omron test loop: a fixed schedule of command presses that saves port 1's pane to
 // "OmronResults.txt" every 100 cycles and once more at the end.
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <stdexcept>
 #include <utility>
 
 #include "platform/app_paths.h"
-#include "platform/cp1254.h"
 #include "platform/ticks.h"
 #include "platform/ui_services.h"
 #include "window/wirelabmain.h"
@@ -53,6 +48,7 @@ void TForm5::RunOmronLoop() {
     WaitHalfSecond();
   };
   loopActive_ = true;
+  results_.Begin(platform::ExecutableDir() + "OmronResults.txt", Memo[1]->Lines());
   try {
     commandStep(SpeedButton00);
     WaitHalfSecond();
@@ -66,7 +62,12 @@ void TForm5::RunOmronLoop() {
       commandStep(SpeedButton62);
       commandStep(SpeedButton30);
       ++cycles;
-      if (cycles % kSaveEvery == 0) SaveOmronResults();
+      if (cycles % kSaveEvery == 0) {
+        SaveOmronResults();
+      } else {
+        // A fast talker fills the pane past its bound long before the next save is due.
+        results_.SaveIfPaneDropped(Memo[1]->Lines());
+      }
       if (cycles > kLastCycle) LoopRunning = false;
     }
   } catch (...) {
@@ -85,18 +86,5 @@ void TForm5::RunOmronLoop() {
 }
 
 void TForm5::SaveOmronResults() {
-  const std::string path = platform::ExecutableDir() + "OmronResults.txt";
-  const std::string text = Memo[1]->SavedText();
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) {
-    throw std::runtime_error(platform::Utf8ToCp1254("Cannot create file \"" + path + "\". " +
-                                                    std::strerror(errno)));
-  }
-  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  const int writeErrno = errno;
-  const bool closed = std::fclose(file) == 0;
-  if (!written || !closed) {
-    throw std::runtime_error(platform::Utf8ToCp1254("Cannot write file \"" + path + "\". " +
-                                                    std::strerror(written ? errno : writeErrno)));
-  }
+  results_.Save(Memo[1]->Lines());
 }

@@ -4,14 +4,9 @@
 #include "window/wirelabmain.h"
 
 void TForm5::SendOmronFrame(int N) {
-  TRealCom* port = Ports[N];
-  if (!port) return;
+  if (!Ports[N]) return;
   const std::string command = platform::FromQString(EditOmron->text());
-  for (uint8_t byte : OmronFrame(command, CheckBox5->isChecked())) {
-    if (Closing()) return;
-    port->SendByte(nullptr, byte);
-    InterByteDelay();
-  }
+  SendPaced(N, OmronFrame(command, CheckBox5->isChecked()));
 }
 
 void TForm5::SpeedButton61Click(QToolButton* Sender) {

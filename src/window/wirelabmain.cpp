@@ -17,6 +17,7 @@
 #include "platform/quit_request.h"
 #include "platform/ticks.h"
 #include "platform/ui_services.h"
+#include "senders/byte_code_field.h"
 #include "window/receive_entry.h"
 
 using platform::Cp1254;
@@ -159,6 +160,7 @@ void TForm5::BuildAsciiSheet() {
                       s);
   Label1->setGeometry(Px(8), Px(8), Px(553), Px(13));
   EditASCII = new QLineEdit(s);
+  LimitByteCodeField(EditASCII);
   rightAnchored_.push_back({EditASCII, 8, 24, 664, 21});
   SpeedButton1 = FlatButton(s, "periyodik", 416, 48, 63, 22);
   ConnectClick(SpeedButton1, [this] { SpeedButton1Click(); });

@@ -25,6 +25,7 @@
 #include "platform/toolkit_timer.h"
 #include "pos/pos_link.h"
 #include "pos/pos_terminal.h"
+#include "senders/results_file.h"
 #include "serial/CommObjects.h"
 #include "window/log_pane.h"
 
@@ -46,6 +47,8 @@ class TGroupBox : public QGroupBox {
  protected:
   void resizeEvent(QResizeEvent* event) override;
 };
+
+class SendHold;
 
 class TCheckBox : public QCheckBox {
  public:
@@ -200,6 +203,11 @@ class TForm5 : public QWidget, private PosLink {
   void CreatePortObject(int N);
   void DestroyPortObject(int N);
   std::string PortDevicePath(int N) const;
+  // Sends the bytes on port N, each followed by InterByteDelay, holding the window's other
+  // work during the pauses (see SendHold). Ends early when the window closes or port N is
+  // closed from inside a pause.
+  void SendPaced(int N, const std::vector<uint8_t>& bytes);
+  bool SendStopped() const;
   QToolButton* FlatButton(QWidget* parent, const char* caption, int left, int top, int width,
                           int height);
   void ConnectClick(QToolButton* button, std::function<void()> handler);
@@ -221,6 +229,12 @@ class TForm5 : public QWidget, private PosLink {
   std::array<std::string, 5> openFailure_;  // [1..4]: the error that made a ticked port fail
   bool tickBusy_ = false;
   bool loopActive_ = false;
+  ResultsFile results_;  // of the running or last Omron loop
+  struct Sending {
+    SendHold* hold = nullptr;  // none: no send is running
+    int port = 0;
+    TRealCom* object = nullptr;  // Ports[port] when the send began
+  } sending_;
   bool destroyed_ = false;
   struct Anchored {
     QWidget* widget;

@@ -100,6 +100,9 @@ TEST(Profile, LoadReadsTheFileAndAMissingFileIsEmpty) {
   TempAppDir dir;
   dir.WriteFile("WireLab.ini", "[tabs]\r\nOmron=0\r\n");
   EXPECT_EQ(Profile::Load(dir.Path() + "WireLab.ini").ReadInteger("Tabs", "Omron", 1), 0);
+  // As Windows editors save it: a byte-order mark before the first section.
+  dir.WriteFile("Bom.ini", "\xEF\xBB\xBF[Ports]\r\nCom1=/dev/pts/7\r\n");
+  EXPECT_EQ(Profile::Load(dir.Path() + "Bom.ini").ReadString("Ports", "Com1", ""), "/dev/pts/7");
   EXPECT_EQ(Profile::Load(dir.Path() + "Missing.ini").ReadInteger("Tabs", "Omron", 1), 1);
   EXPECT_EQ(Profile::Load(dir.Path()).ReadInteger("Tabs", "Omron", 1), 1);  // a directory
 }

@@ -10,6 +10,7 @@
 
 #include "platform/toolkit_timer.h"
 #include "sender_window.h"
+#include "senders/results_file.h"
 
 namespace {
 
@@ -175,6 +176,47 @@ TEST_F(OmronLoop, ALoopLeftRunningEndsAfterCycle10001AndSavesEveryHundredCycles)
                                             {"C62", 10001}, {"C30", 10001}, {"16,5", 40005}};
   EXPECT_EQ(counts, expected);
   EXPECT_TRUE(w.boxes.Messages.empty());
+}
+
+TEST_F(OmronLoop, TheResultsHoldEverythingThePaneShowedSinceTheStartThoughThePaneDroppedIt) {
+  // Long lines: the pane passes its bound within 20 cycles, long before the save after cycle
+  // 100 would come.
+  auto line = [](int n) { return std::to_string(n) + std::string(40000, 'x'); };
+  MarkEveryHalfSecond([&](int mark) {
+    f.Memo[1]->AddLine(line(mark));
+    if (mark == 350) f.SpeedButtonLoop->click();
+  });
+  f.SpeedButtonLoop->click();
+  marks.SetEnabled(false);
+  ASSERT_NE(f.Memo[1]->Lines().front(), Cp("İşlem ğüşöç"));  // the pane did drop lines
+  std::string expected = Cp("İşlem ğüşöç\r\n");
+  for (int mark = 1; mark <= markCount; ++mark) expected += line(mark) + "\r\n";
+  EXPECT_TRUE(Results() == expected) << Results().size() << " bytes, not " << expected.size();
+}
+
+TEST(ResultsFile, KeepsWhatThePaneDroppedAndFollowsItsGrowingLastLine) {
+  using Lines = std::vector<std::string>;
+  const struct {
+    const char* name;
+    Lines first, second;
+    std::string file;
+  } rows[] = {
+      {"grown", {"a", "b"}, {"a", "b+", "c"}, "a\r\nb+\r\nc\r\n"},
+      {"front dropped", {"a", "b", "c"}, {"c", "d"}, "a\r\nb\r\nc\r\nd\r\n"},
+      {"dropped and grown", {"a", "b", "c"}, {"b", "c+", "d"}, "a\r\nb\r\nc+\r\nd\r\n"},
+      {"repeated lines", {"a", "a", "b"}, {"a", "b", "c"}, "a\r\na\r\nb\r\nc\r\n"},
+      {"cleared", {"a", "b"}, {}, "a\r\nb\r\n"},
+      {"edited", {"a", "b"}, {"x", "b"}, "a\r\nb\r\nx\r\nb\r\n"},
+  };
+  TempAppDir dir;
+  ResultsFile file;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    file.Begin(dir.Path() + "r.txt", {});
+    file.Save(row.first);
+    file.Save(row.second);
+    EXPECT_EQ(dir.ReadFile("r.txt"), row.file);
+  }
 }
 
 TEST_F(OmronLoop, AResultsFileThatCannotBeWrittenEndsTheLoopWithItsErrorAndFreesTheButton) {

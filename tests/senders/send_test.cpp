@@ -1,11 +1,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QClipboard>
 #include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QTest>
 #include <functional>
 #include <string>
 
+#include "platform/ui_services.h"
 #include "sender_window.h"
+#include "senders/byte_code_field.h"
 #include "senders/omron_frame.h"
 
 namespace {
@@ -69,6 +74,40 @@ TEST(Send, WithTheRealClockASendLastsAtLeastOnePausePerByte) {
   w.form->SpeedButton2->click();
   EXPECT_GE(took.elapsed(), 200);
   EXPECT_EQ(w.com1.Sent(), (Bytes{33, 6}));
+}
+
+TEST(Send, APastedTextOfCodesGoesOutWholeAndAPasteThatWouldPassTheLimitIsRefusedWhole) {
+  SenderWindow w;
+  w.Open(1);
+  TForm5& f = *w.form;
+  const size_t limit = kMaxByteCodeChars;
+  const struct {
+    size_t paste;  // characters pasted at the end of the field
+    size_t fieldAfter;
+    bool refused;
+  } rows[] = {
+      {200000, 200000, false},
+      {limit, 200000, true},  // would pass the limit: none of it goes in
+      {limit - 200000, limit, false},
+      {1, limit, true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.paste);
+    std::string codes;
+    while (codes.size() < row.paste) codes += "065";
+    codes.resize(row.paste);
+    QGuiApplication::clipboard()->setText(QString::fromLatin1(codes));
+    w.boxes.Messages.clear();
+    f.EditASCII->end(false);
+    QTest::keySequence(f.EditASCII, QKeySequence::Paste);
+    platform::ProcessMessages();  // the refusal's box comes from the event loop
+    EXPECT_EQ(static_cast<size_t>(f.EditASCII->text().size()), row.fieldAfter);
+    EXPECT_EQ(w.boxes.Messages,
+              row.refused ? std::vector{ByteCodeFieldFullMessage()} : std::vector<std::string>{});
+  }
+  f.EditASCII->setText(f.EditASCII->text().left(200000));
+  f.SpeedButton2->click();
+  EXPECT_EQ(w.com1.Sent(), Bytes(200000 / 3, 65));
 }
 
 TEST(Send, SixteenFiveSendsDleEnqOnEveryTabAndLeavesItsCodesInTheAsciiField) {

@@ -49,6 +49,21 @@ class PtyLine {
   const std::string& SlavePath() const { return pty_.SlavePath(); }
 
   void Mark(uint8_t mark) { ASSERT_EQ(write(markFd_, &mark, 1), 1); }
+  // Bytes as the far end sends them, for the window to receive.
+  void Reply(const std::string& bytes) {
+    ASSERT_EQ(write(pty_.MasterFd(), bytes.data(), bytes.size()),
+              static_cast<ssize_t>(bytes.size()));
+  }
+  // Waits until at least n bytes have come since the last Sent(); the count seen.
+  size_t WaitForCount(size_t n) {
+    std::unique_lock lock(mutex_);
+    arrived_.wait_for(lock, std::chrono::seconds(20), [&] { return bytes_.size() >= n; });
+    return bytes_.size();
+  }
+  size_t Count() {
+    std::lock_guard lock(mutex_);
+    return bytes_.size();
+  }
 
   // Everything sent since the last call.
   std::vector<uint8_t> Sent() {

@@ -1,14 +1,20 @@
 // Faults the window must live through: a device that vanishes while receiving, a device held
 // by someone else, a stalled line, odd settings texts, a garbage WireLab.ini, and a request to
-// end while a long send runs.
+// end while a long send runs or a box waits.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -16,11 +22,23 @@
 
 #include "platform/quit_request.h"
 #include "platform/serial_device.h"
+#include "platform/ui_services.h"
 #include "pty_pair.h"
 #include "test_support.h"
 #include "window/wirelabmain.h"
 
 namespace {
+
+// SIGINT and SIGTERM go to the window as the program routes them.
+struct QuitSignals {
+  explicit QuitSignals(TForm5* f) {
+    platform::InstallQuitSignals([f] {
+      platform::CloseMessageBoxes();
+      f->close();
+    });
+  }
+  ~QuitSignals() { platform::RemoveQuitSignals(); }
+};
 
 class Faults : public testing::Test {
  protected:
@@ -159,10 +177,7 @@ TEST_F(Faults, GarbageConfigurationGivesTheDefaults) {
 TEST_F(Faults, ARequestToEndCutsALongSendShort) {
   Create();
   Open(1);
-  struct QuitSignals {
-    explicit QuitSignals(TForm5* f) { platform::InstallQuitSignals([f] { f->close(); }); }
-    ~QuitSignals() { platform::RemoveQuitSignals(); }
-  } quitSignals(form.get());
+  QuitSignals quitSignals(form.get());
   form->EditSleep->setText(QStringLiteral("100000"));  // 100 s after every byte
   form->EditASCII->setText(QStringLiteral("065066067"));
   std::thread terminator([this] {
@@ -177,6 +192,61 @@ TEST_F(Faults, ARequestToEndCutsALongSendShort) {
   EXPECT_LT(elapsed.elapsed(), 30000);
   EXPECT_TRUE(platform::QuitRequested());
   EXPECT_TRUE(pty[1].ReadAvailable().empty());  // the rest of the send was dropped
+}
+
+TEST_F(Faults, ASignalWhileABoxWaitsEndsTheLoopAndSaysOnStderrThatTheResultsWereNotSaved) {
+  Create();
+  std::filesystem::create_directory(dir.Path() + "OmronResults.txt");  // the save fails
+  platform::SetMessageBoxHandler(nullptr);  // real boxes: with no port chosen the loop asks
+  QuitSignals quitSignals(form.get());
+  QTimer signalWhenBoxUp;
+  QObject::connect(&signalWhenBoxUp, &QTimer::timeout, [&] {
+    if (QApplication::activeModalWidget() == nullptr) return;
+    signalWhenBoxUp.stop();
+    raise(SIGTERM);
+  });
+  signalWhenBoxUp.start(5);
+  QTimer::singleShot(10000, [] {
+    if (QWidget* box = QApplication::activeModalWidget()) {
+      ADD_FAILURE() << "the box stayed up";
+      box->close();
+    }
+  });
+  testing::internal::CaptureStderr();
+  form->SpeedButtonLoop->click();
+  const std::string stderrText = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  EXPECT_FALSE(form->LoopRunning);
+  EXPECT_THAT(stderrText, testing::HasSubstr("OmronResults.txt"));
+  EXPECT_TRUE(platform::EndsWithError());
+}
+
+TEST(Program, EndsOnSigtermOrSigintWithCodeZeroWhenNothingFailed) {
+  const std::string program =
+      std::filesystem::read_symlink("/proc/self/exe").parent_path().string() + "/wirelab";
+  ASSERT_TRUE(std::filesystem::exists(program)) << program;
+  // The handler is in place once the process catches the signal.
+  auto catches = [](pid_t pid, int sig) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+      if (line.rfind("SigCgt:", 0) == 0)
+        return (std::stoull(line.substr(7), nullptr, 16) >> (sig - 1)) & 1;
+    }
+    return 0ull;
+  };
+  for (int sig : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(sig);
+    char platformEnv[] = "QT_QPA_PLATFORM=offscreen";
+    char* env[] = {platformEnv, nullptr};
+    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, env), 0);
+    EXPECT_TRUE(WaitUntil([&] { return catches(pid, sig) != 0; }));
+    kill(pid, sig);
+    int status = 0;
+    EXPECT_TRUE(WaitUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  }
 }
 
 }  // namespace

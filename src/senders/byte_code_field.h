@@ -1,0 +1,14 @@
+#pragma once
+// The byte-code field of the "ASCII" tab holds up to kMaxByteCodeChars characters (a pasted
+// text of a few hundred thousand codes fits). A paste or keystroke that would pass the limit is
+// refused whole, never cut to fit, and a box then says so. Main thread only.
+
+#include <QLineEdit>
+#include <string>
+
+inline constexpr int kMaxByteCodeChars = 1024 * 1024;
+
+void LimitByteCodeField(QLineEdit* field);
+
+// The text of the box, CP1254.
+const std::string& ByteCodeFieldFullMessage();

@@ -1,0 +1,121 @@
+#include "senders/results_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
+#include "platform/cp1254.h"
+
+namespace {
+
+uint64_t SavedSize(const std::string& line) {
+  return line.size() + 2;
+}
+
+// How many of the earlier lines are gone from the front of the pane: the smallest k for which
+// the pane starts with earlier[k..] (the last of them possibly extended). Every earlier line
+// when the pane does not continue them. Linear in the lines: a search over the earlier lines
+// for the longest tail that the pane begins with (Knuth-Morris-Pratt, lines as symbols).
+size_t DroppedLines(const std::vector<std::string>& earlier, const std::vector<std::string>& now) {
+  if (earlier.empty()) return 0;
+  const size_t whole = earlier.size() - 1;  // lines that must match exactly; the last may grow
+  const std::string& last = earlier.back();
+  std::vector<size_t> border(now.size(), 0);
+  for (size_t i = 1, q = 0; i < now.size(); ++i) {
+    while (q > 0 && now[i] != now[q]) q = border[q - 1];
+    if (now[i] == now[q]) ++q;
+    border[i] = q;
+  }
+  size_t q = 0;  // the longest tail of earlier[0..i] that the pane begins with
+  for (size_t i = 0; i < whole && !now.empty(); ++i) {
+    if (q == now.size()) q = border[q - 1];
+    while (q > 0 && earlier[i] != now[q]) q = border[q - 1];
+    if (earlier[i] == now[q]) ++q;
+  }
+  for (;;) {
+    if (q < now.size() && now[q].compare(0, last.size(), last) == 0) return whole - q;
+    if (q == 0) return earlier.size();
+    q = border[q - 1];
+  }
+}
+
+[[noreturn]] void Fail(const char* what, const std::string& path, int error) {
+  throw std::runtime_error(platform::Utf8ToCp1254(std::string(what) + " file \"" + path + "\". " +
+                                                  std::strerror(error)));
+}
+
+void AppendSaved(std::string& text, const std::string& line) {
+  text += line;
+  text += "\r\n";
+}
+
+}  // namespace
+
+void ResultsFile::Begin(std::string path, std::vector<std::string> paneLines) {
+  path_ = std::move(path);
+  seen_ = std::move(paneLines);
+  onDisk_ = false;
+  savedLines_ = 0;
+  keptBytes_ = 0;
+}
+
+void ResultsFile::Save(const std::vector<std::string>& paneLines) {
+  Look(paneLines, true);
+}
+
+void ResultsFile::SaveIfPaneDropped(const std::vector<std::string>& paneLines) {
+  Look(paneLines, false);
+}
+
+void ResultsFile::Look(const std::vector<std::string>& paneLines, bool save) {
+  const size_t dropped = DroppedLines(seen_, paneLines);
+  if (!save && dropped == 0) {
+    seen_ = paneLines;
+    return;
+  }
+  // Of the lines dropped, those of the last save are in the file already (but its last line,
+  // which may have grown since); the others go out now, before the pane's lines.
+  size_t reused = onDisk_ && savedLines_ > 0 ? std::min(dropped, savedLines_ - 1) : 0;
+  uint64_t offset = keptBytes_;
+  for (size_t i = 0; i < reused; ++i) offset += SavedSize(seen_[i]);
+
+  const int fd =
+      open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (onDisk_ ? 0 : O_TRUNC), 0666);
+  if (fd < 0) Fail("Cannot create", path_, errno);
+  struct stat st {};
+  // A file cut short by someone else since the last save cannot be continued: start it anew.
+  if (fstat(fd, &st) == 0 && static_cast<uint64_t>(st.st_size) < offset) {
+    offset = 0;
+    reused = 0;
+  }
+  std::string text;
+  for (size_t i = reused; i < dropped; ++i) AppendSaved(text, seen_[i]);
+  const uint64_t kept = offset + text.size();
+  for (const std::string& line : paneLines) AppendSaved(text, line);
+
+  bool ok = ftruncate(fd, static_cast<off_t>(offset)) == 0;
+  for (size_t done = 0; ok && done < text.size();) {
+    const ssize_t n =
+        pwrite(fd, text.data() + done, text.size() - done, static_cast<off_t>(offset + done));
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+    } else if (n == 0) {
+      errno = EIO;
+      ok = false;
+    } else if (errno != EINTR) {
+      ok = false;
+    }
+  }
+  const int writeError = errno;
+  const bool closed = close(fd) == 0;
+  if (!ok || !closed) Fail("Cannot write", path_, ok ? errno : writeError);
+  seen_ = paneLines;
+  onDisk_ = true;
+  savedLines_ = paneLines.size();
+  keptBytes_ = kept;
+}
