@@ -4,6 +4,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 
@@ -14,22 +15,56 @@ namespace {
 constexpr int kMargin = 4;  // between the frame and the text
 }  // namespace
 
+// One clock for every pane, so that the panes that changed repaint together, in one pass over
+// the window rather than one pass each.
+class LogPane::RepaintClock {
+ public:
+  static RepaintClock& Instance() {
+    static RepaintClock* clock = new RepaintClock();  // lives as long as the program
+    return *clock;
+  }
+  void Request(LogPane* pane) {
+    waiting_.push_back(pane);
+    if (!timer_.isActive()) timer_.start();
+  }
+  void Forget(LogPane* pane) { std::erase(waiting_, pane); }
+
+ private:
+  RepaintClock() {
+    timer_.setSingleShot(true);
+    timer_.setInterval(kRepaintDelayMs);
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      std::vector<LogPane*> panes;
+      panes.swap(waiting_);
+      for (LogPane* pane : panes) {
+        pane->repaintRequested_ = false;
+        pane->viewport()->update();
+      }
+    });
+  }
+  QTimer timer_;
+  std::vector<LogPane*> waiting_;
+};
+
 LogPane::LogPane(QWidget* parent) : QAbstractScrollArea(parent) {
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setFocusPolicy(Qt::StrongFocus);
   viewport()->setCursor(Qt::IBeamCursor);
   verticalScrollBar()->setSingleStep(1);
-  repaintTimer_.setSingleShot(true);
-  repaintTimer_.setInterval(kRepaintDelayMs);
-  QObject::connect(&repaintTimer_, &QTimer::timeout, this, [this] { viewport()->update(); });
   MeasureFont();
+}
+
+LogPane::~LogPane() {
+  if (repaintRequested_) RepaintClock::Instance().Forget(this);
 }
 
 // ---- The text ----
 
 void LogPane::TextChanged() {
-  if (!repaintTimer_.isActive()) repaintTimer_.start();
+  if (repaintRequested_) return;
+  repaintRequested_ = true;
+  RepaintClock::Instance().Request(this);
 }
 
 void LogPane::AddLine(std::string_view cp1254) {
@@ -69,7 +104,7 @@ std::string LogPane::SavedText() const {
 }
 
 void LogPane::Flush() {
-  UpdateView();
+  UpdateView(true);
   viewport()->update();
 }
 
@@ -134,7 +169,7 @@ void LogPane::SetTopRow(int64_t row) {
   topRow_ = static_cast<size_t>(std::max<int64_t>(0, row - (cum_[index] - base)));
 }
 
-void LogPane::UpdateView() {
+void LogPane::UpdateView(bool barNow) {
   SyncRowCache();
   const int64_t rows = TotalRows();
   const int visible = VisibleRows();
@@ -150,6 +185,11 @@ void LogPane::UpdateView() {
                                 static_cast<int64_t>(topRow_));
   }
   SetTopRow(top);
+  if (!barNow && follow_ && barSynced_.isValid() && barSynced_.elapsed() < kFollowingBarDelayMs) {
+    TextChanged();  // a later frame brings the bar up to date
+    return;
+  }
+  barSynced_.start();
   QScrollBar* bar = verticalScrollBar();
   syncingBar_ = true;
   bar->setRange(0, static_cast<int>(std::min<int64_t>(maximum, INT32_MAX)));
@@ -195,7 +235,7 @@ std::vector<LogPane::Row> LogPane::RowsOnScreen() const {
 // ---- Painting ----
 
 void LogPane::paintEvent(QPaintEvent*) {
-  UpdateView();
+  UpdateView(false);
   QPainter painter(viewport());
   painter.setFont(font());
   const QPalette& colors = palette();
@@ -241,14 +281,14 @@ void LogPane::paintEvent(QPaintEvent*) {
 
 void LogPane::resizeEvent(QResizeEvent* event) {
   QAbstractScrollArea::resizeEvent(event);
-  UpdateView();
+  UpdateView(true);
 }
 
 void LogPane::changeEvent(QEvent* event) {
   QAbstractScrollArea::changeEvent(event);
   if (event->type() == QEvent::FontChange) {
     MeasureFont();
-    UpdateView();
+    UpdateView(true);
     viewport()->update();
   }
 }

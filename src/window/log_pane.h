@@ -10,8 +10,8 @@
 // pictures and copy as those. Main thread only.
 
 #include <QAbstractScrollArea>
+#include <QElapsedTimer>
 #include <QString>
-#include <QTimer>
 #include <deque>
 #include <string>
 #include <string_view>
@@ -24,9 +24,13 @@ class LogPane : public QAbstractScrollArea {
   static constexpr int kMaxLineChars = static_cast<int>(LogLines::kMaxLineChars);
   static constexpr int kKeepChars = static_cast<int>(LogLines::kKeepChars);
   static constexpr int kMaxChars = static_cast<int>(LogLines::kMaxChars);
-  static constexpr int kRepaintDelayMs = 16;
+  static constexpr int kRepaintDelayMs = 33;
+  // While the view follows the newest text, the scroll bar (whose handle barely moves then)
+  // is brought up to date this often; at once when the user scrolls.
+  static constexpr int kFollowingBarDelayMs = 250;
 
   explicit LogPane(QWidget* parent);
+  ~LogPane() override;
 
   void AddLine(std::string_view cp1254);
   void ExtendLastLine(std::string_view cp1254);
@@ -60,6 +64,7 @@ class LogPane : public QAbstractScrollArea {
 
  private:
   using Pos = LogLines::Pos;
+  class RepaintClock;
   // A row on screen: its block and the byte range it shows.
   struct Row {
     uint64_t block;
@@ -74,7 +79,7 @@ class LogPane : public QAbstractScrollArea {
   int64_t RowsBefore(uint64_t block) const;
   int64_t TotalRows() const;
   void SetTopRow(int64_t row);
-  void UpdateView();
+  void UpdateView(bool barNow);
   std::vector<Row> RowsOnScreen() const;
   Pos HitTest(const QPoint& point) const;
 
@@ -86,9 +91,10 @@ class LogPane : public QAbstractScrollArea {
   void InsertTyped(const QString& text);
 
   LogLines text_;
-  QTimer repaintTimer_;
+  bool repaintRequested_ = false;
   bool follow_ = true;
   bool syncingBar_ = false;
+  QElapsedTimer barSynced_;
   uint64_t topBlock_ = 0;  // the first row on screen: a block and a row inside it
   size_t topRow_ = 0;
   Pos cursor_, anchor_;  // the selection runs between them
