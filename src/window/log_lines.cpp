@@ -20,13 +20,20 @@ uint64_t LogLines::TakeChangedFrom() {
   return from;
 }
 
+void LogLines::NewBlock(std::string_view text) {
+  // The line before gives back the room it kept for entries it no longer takes.
+  std::string& before = blocks_.back();
+  if (before.capacity() > before.size() + kMaxLineChars / 8) before.shrink_to_fit();
+  blocks_.emplace_back(text);
+}
+
 void LogLines::AddLine(std::string_view cp1254) {
   // An empty last block left by a final line break is where the new line goes; otherwise,
   // and after an empty line added here, it follows a line break.
   if (blocks_.back().empty() && !emptyLineAdded_) {
     blocks_.back().assign(cp1254);
   } else {
-    blocks_.emplace_back(cp1254);
+    NewBlock(cp1254);
     ++chars_;
   }
   chars_ += cp1254.size();
@@ -42,9 +49,12 @@ void LogLines::ExtendLastLine(std::string_view cp1254) {
       AddLine(cp1254);  // into the empty block after the full line
       return;
     }
-    blocks_.emplace_back(cp1254);
+    NewBlock(cp1254);
     chars_ += cp1254.size() + 1;
   } else {
+    // A line that takes entries takes them until it is full: room for all of them at once
+    // saves growing it step by step, a copy each time.
+    if (line.capacity() < kMaxLineChars) line.reserve(kMaxLineChars);
     line.append(cp1254);
     chars_ += cp1254.size();
     if (index + 1 < blocks_.size()) Changed(index);

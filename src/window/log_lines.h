@@ -57,6 +57,7 @@ class LogLines {
 
  private:
   size_t LastLineIndex() const;
+  void NewBlock(std::string_view text);
   void Changed(size_t index);
   void TrimToBound();
 
