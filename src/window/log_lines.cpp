@@ -54,7 +54,15 @@ void LogLines::ExtendLastLine(std::string_view cp1254) {
   } else {
     // A line that takes entries takes them until it is full: room for all of them at once
     // saves growing it step by step, a copy each time.
-    if (line.capacity() < kMaxLineChars) line.reserve(kMaxLineChars);
+    if (line.capacity() < kMaxLineChars) {
+      if (spares_.empty()) {
+        line.reserve(kMaxLineChars);
+      } else {
+        spares_.back().assign(line);
+        line.swap(spares_.back());
+        spares_.pop_back();
+      }
+    }
     line.append(cp1254);
     chars_ += cp1254.size();
     if (index + 1 < blocks_.size()) Changed(index);
@@ -69,6 +77,10 @@ void LogLines::TrimToBound() {
   size_t removed = 0;
   while (blocks_.size() > 1 && removed + blocks_.front().size() + 1 <= cut) {
     removed += blocks_.front().size() + 1;
+    // Full lines go to the spares, for the lines that take entries next.
+    if (blocks_.front().capacity() >= kMaxLineChars && spares_.size() < kSpareLines) {
+      spares_.push_back(std::move(blocks_.front()));
+    }
     blocks_.pop_front();
     ++first_;
   }

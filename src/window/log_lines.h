@@ -66,4 +66,7 @@ class LogLines {
   size_t chars_ = 1;
   bool emptyLineAdded_ = false;  // the empty last block is a line that AddLine put there
   uint64_t changedFrom_ = UINT64_MAX;
+  // Storage of dropped lines, reused so that a steady stream of entries needs no allocation.
+  static constexpr size_t kSpareLines = (kMaxChars - kKeepChars) / kMaxLineChars;
+  std::vector<std::string> spares_;
 };
