@@ -136,6 +136,7 @@ struct Feed {
   std::atomic<uint64_t> sent{0};
   std::atomic<uint64_t> delivered{0};
   uint64_t maxBacklog = 0;  // writer thread only
+  uint64_t lateWrites = 0;  // writes right after another, when the writer fell behind
   // Main thread only:
   uint64_t inPane = 0;
   uint64_t wrong = 0;  // bytes that differ from the pattern (lost, doubled or reordered)
@@ -154,9 +155,16 @@ struct Feed {
       chunks.pop_front();
     }
   }
-  void Record(uint64_t end) {
+  // onTime: the write before was at least half a period ago. A writer that was kept from
+  // running catches up with writes back to back, which no serial line does; the backlog
+  // before those says nothing about the window.
+  void Record(uint64_t end, bool onTime = true) {
     const uint64_t backlog = sent - delivered.load(std::memory_order_relaxed);
-    maxBacklog = std::max(maxBacklog, backlog);
+    if (onTime) {
+      maxBacklog = std::max(maxBacklog, backlog);
+    } else {
+      ++lateWrites;
+    }
     std::lock_guard<std::mutex> lock(mutex);
     chunks.push_back({end, Clock::now()});
   }
@@ -192,10 +200,13 @@ void PacedWriter(PtyPair& pty, Feed& feed, int bytesPerSecond, std::chrono::seco
   const Clock::time_point end = start + duration;
   std::vector<uint8_t> chunk(static_cast<size_t>(perChunk));
   uint64_t offset = 0;
+  Clock::time_point lastWrite{};
   for (Clock::time_point next = start; next < end; next += kChunkPeriod) {
     std::this_thread::sleep_until(next);
     for (int i = 0; i < perChunk; ++i) chunk[static_cast<size_t>(i)] = Pattern(offset + i);
-    feed.Record(offset + perChunk);
+    const Clock::time_point now = Clock::now();
+    feed.Record(offset + perChunk, now - lastWrite >= kChunkPeriod / 2);
+    lastWrite = now;
     pty.Write(chunk);
     offset += perChunk;
     feed.sent = offset;
@@ -238,9 +249,10 @@ std::vector<int> CodesIn(const std::string& line) {
 }
 
 struct Result {
-  uint64_t sent = 0, delivered = 0, wrong = 0, maxBacklog = 0;
+  uint64_t sent = 0, delivered = 0, wrong = 0, maxBacklog = 0, lateWrites = 0;
   bool lastLineInOrder = true;
   std::vector<double> lagMs, probeMs, windowCpu;
+  double worstProbeAtS = 0;  // when the longest wait began, seconds into the run
   double seconds = 0, cpu = 0, writeSeconds = 0;
   long paneChars = 0;
 };
@@ -279,18 +291,25 @@ Result Run(const std::vector<int>& ports, int bytesPerSecond, std::chrono::secon
   OwnCpu own;
   QObject probeTarget;
   std::atomic<bool> stop{false};
+  const Clock::time_point start = Clock::now();
   std::thread probe([&, slot = own.Add()] {
     while (!stop) {
       std::this_thread::sleep_for(kProbePeriod);
       const Clock::time_point posted = Clock::now();
       QMetaObject::invokeMethod(
-          &probeTarget, [&result, posted] { result.probeMs.push_back(Ms(Clock::now() - posted)); },
+          &probeTarget,
+          [&result, posted, start] {
+            const double waited = Ms(Clock::now() - posted);
+            if (waited > Max(result.probeMs)) {
+              result.worstProbeAtS = std::chrono::duration<double>(posted - start).count();
+            }
+            result.probeMs.push_back(waited);
+          },
           Qt::QueuedConnection);
       own.Set(slot, ThreadCpuSeconds());
     }
   });
 
-  const Clock::time_point start = Clock::now();
   const double cpuStart = ProcessCpuSeconds();
   std::vector<std::thread> writers;
   std::atomic<int> writing{static_cast<int>(ports.size())};
@@ -349,6 +368,7 @@ Result Run(const std::vector<int>& ports, int bytesPerSecond, std::chrono::secon
     result.delivered += feed.delivered;
     result.wrong += feed.wrong;
     result.maxBacklog = std::max(result.maxBacklog, feed.maxBacklog);
+    result.lateWrites += feed.lateWrites;
     result.lagMs.insert(result.lagMs.end(), feed.lagMs.begin(), feed.lagMs.end());
     result.paneChars += PaneCharacters(form->Memo[n]);
     const std::vector<int> codes = CodesIn(form->Memo[n]->LastLine());
@@ -371,12 +391,13 @@ void Print(const std::string& title, const Result& r) {
       static_cast<unsigned long long>(r.wrong), r.lastLineInOrder ? "in order" : "NOT in order");
   std::printf("  received and shown %.2f MB/s over %.1f s of writing\n",
               r.delivered / r.writeSeconds / 1e6, r.writeSeconds);
-  std::printf("  largest backlog on a pty %.1f KiB\n", r.maxBacklog / 1024.0);
+  std::printf("  largest backlog on a pty %.1f KiB (%llu late writes of the writers not counted)\n",
+              r.maxBacklog / 1024.0, static_cast<unsigned long long>(r.lateWrites));
   std::printf("  display lag: p50 %.1f ms, p99 %.1f ms, max %.1f ms (%zu chunks)\n",
               Percentile(r.lagMs, 0.5), Percentile(r.lagMs, 0.99), Max(r.lagMs), r.lagMs.size());
-  std::printf("  answer: p50 %.1f ms, p99 %.1f ms, max %.1f ms (%zu probes)\n",
+  std::printf("  answer: p50 %.1f ms, p99 %.1f ms, max %.1f ms at %.1f s (%zu probes)\n",
               Percentile(r.probeMs, 0.5), Percentile(r.probeMs, 0.99), Max(r.probeMs),
-              r.probeMs.size());
+              r.worstProbeAtS, r.probeMs.size());
   std::printf("  CPU of the program %.1f s in %.1f s: %.1f%% of one core; per %d s:", r.cpu,
               r.seconds, 100.0 * r.cpu / r.seconds, kWindowSeconds);
   for (double w : r.windowCpu) std::printf(" %.1f%%", w);
