@@ -1,21 +1,31 @@
 // End-to-end receiving of the real window on pseudo-terminals.
 //
-// The window is made as the program makes it (offscreen, shown) with Com1..Com4 mapped to
-// ptys by WireLab.ini. Paced writer threads feed the ports in chunks every 10 ms; a counting
-// wrapper around each port's OnReceive checks every byte against the pattern written and
-// measures, for each chunk, the time from its write to the delivery of its last byte in the
-// main thread. A probe thread posts an event to the main thread every 50 ms and measures how
-// long it waits. Prints figures; asserts nothing.
+// The window is made and shown as the program makes it, with Com1..Com4 mapped to ptys by
+// WireLab.ini; run it under a real X server (bench/window_bench.sh starts Xvfb) so that it
+// is painted as for a user. Writer threads feed the ports; each byte's delivery is checked
+// against the pattern written, and at the end the pane's last line must hold the entries of
+// the last bytes in order. Figures:
+//   - display lag: from the write of a chunk on the master to the start of the first paint of
+//     the pane after the chunk's last entry went into the pane's text;
+//   - backlog: bytes written on a pty and not yet delivered, just before each write;
+//   - answer: how long an event posted to the main thread every 50 ms waits (input from the
+//     X server reaches the window the same way);
+//   - CPU: user+system time of the process less that of the bench's own writer and probe
+//     threads, overall and per 10 s.
+// Prints figures; asserts nothing.
 //
-//   window_bench [seconds for one fast port] [seconds for four ports] [overload bytes/s]
-//
-// Defaults 30 and 60 s. With a third argument it also feeds two ports at that rate each for
-// 10 s, to see how the window fares when bytes come faster than it shows them.
+//   window_bench four-fast [seconds=60]   4 ports x 92,160 bytes/s in chunks every 10 ms
+//   window_bench four-slow [seconds=60]   4 ports x 11,520 bytes/s
+//   window_bench flat-out  [seconds=30]   1 port, written as fast as the pty takes it
 
+#include <poll.h>
 #include <sys/resource.h>
+#include <time.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QScrollBar>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
@@ -28,6 +38,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "pty_pair.h"
@@ -41,6 +52,7 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kChunkPeriod = std::chrono::milliseconds(10);
 constexpr auto kProbePeriod = std::chrono::milliseconds(50);
 constexpr auto kDrainLimit = std::chrono::seconds(20);
+constexpr int kWindowSeconds = 10;
 
 uint8_t Pattern(uint64_t offset) {
   return static_cast<uint8_t>(offset % 251);
@@ -57,20 +69,63 @@ double Percentile(std::vector<double> values, double p) {
   return values[at];
 }
 
-long PeakRssKb() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
+double Max(const std::vector<double>& values) {
+  return values.empty() ? 0.0 : *std::max_element(values.begin(), values.end());
 }
 
-double CpuSeconds() {
+double ProcessCpuSeconds() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   auto sec = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
   return sec(usage.ru_utime) + sec(usage.ru_stime);
 }
 
-// One fed port: the writer's record of its chunks and the main thread's count of deliveries.
+double ThreadCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + t.tv_nsec / 1e9;
+}
+
+// CPU time of the bench's own threads, kept up to date by each of them.
+struct OwnCpu {
+  std::mutex mutex;
+  std::vector<double> perThread;
+  size_t Add() {
+    std::lock_guard<std::mutex> lock(mutex);
+    perThread.push_back(0);
+    return perThread.size() - 1;
+  }
+  void Set(size_t slot, double seconds) {
+    std::lock_guard<std::mutex> lock(mutex);
+    perThread[slot] = seconds;
+  }
+  double Total() {
+    std::lock_guard<std::mutex> lock(mutex);
+    double sum = 0;
+    for (double s : perThread) sum += s;
+    return sum;
+  }
+};
+
+// The pane's own count of characters, from whichever pane this is built against.
+template <class Pane>
+long PaneCharacters(Pane* pane) {
+  if constexpr (requires { pane->document(); }) {
+    return pane->document()->characterCount();
+  } else {
+    return pane->CharacterCount();
+  }
+}
+
+// Whether the pane is a text document that receives its entries in batches, or a pane whose
+// text holds each entry once ExtendLastLine returns.
+template <class Pane>
+constexpr bool kPaneIsDocument = requires(Pane* pane) {
+  pane->document();
+};
+
+// One fed port: the writer's record of its chunks, and what the main thread delivered, put
+// into the pane and painted.
 struct Feed {
   struct Chunk {
     uint64_t end;  // offset just past the chunk's last byte
@@ -79,52 +134,127 @@ struct Feed {
   std::mutex mutex;
   std::deque<Chunk> chunks;  // recorded before the write, so a delivery never precedes it
   std::atomic<uint64_t> sent{0};
+  std::atomic<uint64_t> delivered{0};
+  uint64_t maxBacklog = 0;  // writer thread only
+  uint64_t lateWrites = 0;  // writes right after another, when the writer fell behind
   // Main thread only:
-  uint64_t delivered = 0;
+  uint64_t inPane = 0;
   uint64_t wrong = 0;  // bytes that differ from the pattern (lost, doubled or reordered)
-  uint64_t nextCheck = 1;
   std::vector<double> lagMs;
 
   void Delivered(uint8_t value) {
-    if (value != Pattern(delivered)) ++wrong;
-    ++delivered;
-    if (delivered < nextCheck) return;
+    const uint64_t n = delivered.load(std::memory_order_relaxed);
+    if (value != Pattern(n)) ++wrong;
+    delivered.store(n + 1, std::memory_order_relaxed);
+  }
+  void Painted() {
     const Clock::time_point now = Clock::now();
     std::lock_guard<std::mutex> lock(mutex);
-    while (!chunks.empty() && chunks.front().end <= delivered) {
+    while (!chunks.empty() && chunks.front().end <= inPane) {
       lagMs.push_back(Ms(now - chunks.front().written));
       chunks.pop_front();
     }
-    nextCheck = chunks.empty() ? delivered + 1 : chunks.front().end;
+  }
+  // onTime: the write before was at least half a period ago. A writer that was kept from
+  // running catches up with writes back to back, which no serial line does; the backlog
+  // before those says nothing about the window.
+  void Record(uint64_t end, bool onTime = true) {
+    const uint64_t backlog = sent - delivered.load(std::memory_order_relaxed);
+    if (onTime) {
+      maxBacklog = std::max(maxBacklog, backlog);
+    } else {
+      ++lateWrites;
+    }
+    std::lock_guard<std::mutex> lock(mutex);
+    chunks.push_back({end, Clock::now()});
   }
 };
 
-void Writer(PtyPair& pty, Feed& feed, int bytesPerSecond, std::chrono::seconds duration) {
+// A text document holds the entries delivered so far once it reports a change.
+template <class Pane>
+void WatchDocument(Pane* pane, Feed* feed) {
+  if constexpr (kPaneIsDocument<Pane>) {
+    auto* doc = pane->document();
+    QObject::connect(doc, &std::remove_pointer_t<decltype(doc)>::contentsChange, pane,
+                     [feed] { feed->inPane = feed->delivered; });
+  }
+}
+
+// Marks a feed's chunks as displayed when its pane's viewport starts a paint.
+class PaintWatch : public QObject {
+ public:
+  explicit PaintWatch(Feed* feed) : feed_(feed) {}
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) feed_->Painted();
+    return false;
+  }
+
+ private:
+  Feed* feed_;
+};
+
+void PacedWriter(PtyPair& pty, Feed& feed, int bytesPerSecond, std::chrono::seconds duration,
+                 OwnCpu& own, size_t slot) {
   const int perChunk = bytesPerSecond / 100;
   const Clock::time_point start = Clock::now();
   const Clock::time_point end = start + duration;
   std::vector<uint8_t> chunk(static_cast<size_t>(perChunk));
   uint64_t offset = 0;
+  Clock::time_point lastWrite{};
   for (Clock::time_point next = start; next < end; next += kChunkPeriod) {
     std::this_thread::sleep_until(next);
     for (int i = 0; i < perChunk; ++i) chunk[static_cast<size_t>(i)] = Pattern(offset + i);
-    {
-      std::lock_guard<std::mutex> lock(feed.mutex);
-      feed.chunks.push_back({offset + perChunk, Clock::now()});
-    }
+    const Clock::time_point now = Clock::now();
+    feed.Record(offset + perChunk, now - lastWrite >= kChunkPeriod / 2);
+    lastWrite = now;
     pty.Write(chunk);
     offset += perChunk;
     feed.sent = offset;
+    own.Set(slot, ThreadCpuSeconds());
   }
 }
 
+void FlatOutWriter(PtyPair& pty, Feed& feed, std::chrono::seconds duration, OwnCpu& own,
+                   size_t slot) {
+  const Clock::time_point end = Clock::now() + duration;
+  std::vector<uint8_t> chunk(4096);
+  uint64_t offset = 0;
+  while (Clock::now() < end) {
+    pollfd p{pty.MasterFd(), POLLOUT, 0};
+    if (poll(&p, 1, 100) <= 0) continue;
+    for (size_t i = 0; i < chunk.size(); ++i) chunk[i] = Pattern(offset + i);
+    feed.Record(offset + chunk.size());
+    const ssize_t n = write(pty.MasterFd(), chunk.data(), chunk.size());
+    if (n > 0) offset += static_cast<uint64_t>(n);
+    feed.sent = offset;
+    {
+      // The record of a write cut short ends where the write did.
+      std::lock_guard<std::mutex> lock(feed.mutex);
+      if (n <= 0) feed.chunks.pop_back();
+      if (n > 0) feed.chunks.back().end = offset;
+    }
+    own.Set(slot, ThreadCpuSeconds());
+  }
+}
+
+// The bytes shown by the entries of a line: the code inside each "(...)".
+std::vector<int> CodesIn(const std::string& line) {
+  std::vector<int> codes;
+  for (size_t at = line.find('('); at != std::string::npos; at = line.find('(', at + 1)) {
+    if (at + 4 < line.size() && line[at + 4] == ')' && line[at - 2] == '>') {
+      codes.push_back(std::atoi(line.substr(at + 1, 3).c_str()));
+    }
+  }
+  return codes;
+}
+
 struct Result {
-  uint64_t sent = 0, delivered = 0, wrong = 0;
-  std::vector<double> lagMs;
-  std::vector<double> probeMs;
+  uint64_t sent = 0, delivered = 0, wrong = 0, maxBacklog = 0, lateWrites = 0;
+  bool lastLineInOrder = true;
+  std::vector<double> lagMs, probeMs, windowCpu;
   double worstProbeAtS = 0;  // when the longest wait began, seconds into the run
-  double seconds = 0, cpu = 0, drainMs = 0, closeMs = 0;
-  size_t paneChars = 0;
+  double seconds = 0, cpu = 0, writeSeconds = 0;
+  long paneChars = 0;
 };
 
 Result Run(const std::vector<int>& ports, int bytesPerSecond, std::chrono::seconds duration) {
@@ -140,22 +270,29 @@ Result Run(const std::vector<int>& ports, int bytesPerSecond, std::chrono::secon
   auto form = std::make_unique<TForm5>();
   form->show();
   std::vector<std::unique_ptr<Feed>> feeds(5);
+  std::vector<std::unique_ptr<PaintWatch>> watches;
   for (int n : ports) {
     form->CheckBox[n]->click();
     feeds[n] = std::make_unique<Feed>();
     Feed* feed = feeds[n].get();
+    auto* pane = form->Memo[n];
     TReceiveEvent original = form->Ports[n]->OnReceive;
     form->Ports[n]->OnReceive = [feed, original](TPeripheral* sender, uint8_t value) {
-      feed->Delivered(value);
       original(sender, value);
+      feed->Delivered(value);
+      if constexpr (!kPaneIsDocument<LogPane>) feed->inPane = feed->delivered;
     };
+    WatchDocument(pane, feed);
+    watches.push_back(std::make_unique<PaintWatch>(feed));
+    pane->viewport()->installEventFilter(watches.back().get());
   }
 
   Result result;
+  OwnCpu own;
   QObject probeTarget;
-  const Clock::time_point start = Clock::now();
   std::atomic<bool> stop{false};
-  std::thread probe([&] {
+  const Clock::time_point start = Clock::now();
+  std::thread probe([&, slot = own.Add()] {
     while (!stop) {
       std::this_thread::sleep_for(kProbePeriod);
       const Clock::time_point posted = Clock::now();
@@ -163,30 +300,43 @@ Result Run(const std::vector<int>& ports, int bytesPerSecond, std::chrono::secon
           &probeTarget,
           [&result, posted, start] {
             const double waited = Ms(Clock::now() - posted);
-            if (result.probeMs.empty() ||
-                waited > *std::max_element(result.probeMs.begin(), result.probeMs.end())) {
+            if (waited > Max(result.probeMs)) {
               result.worstProbeAtS = std::chrono::duration<double>(posted - start).count();
             }
             result.probeMs.push_back(waited);
           },
           Qt::QueuedConnection);
+      own.Set(slot, ThreadCpuSeconds());
     }
   });
 
-  const double cpuStart = CpuSeconds();
+  const double cpuStart = ProcessCpuSeconds();
   std::vector<std::thread> writers;
   std::atomic<int> writing{static_cast<int>(ports.size())};
   for (int n : ports) {
-    writers.emplace_back([&, n] {
-      Writer(*pty[n], *feeds[n], bytesPerSecond, duration);
+    writers.emplace_back([&, n, slot = own.Add()] {
+      if (bytesPerSecond > 0) {
+        PacedWriter(*pty[n], *feeds[n], bytesPerSecond, duration, own, slot);
+      } else {
+        FlatOutWriter(*pty[n], *feeds[n], duration, own, slot);
+      }
       --writing;
     });
   }
+  auto programCpu = [&] { return ProcessCpuSeconds() - cpuStart - own.Total(); };
+
   // Run the event loop as the program does until every byte came or the drain limit passed.
   QEventLoop loop;
-  QTimer check;
+  QTimer check, window;
   Clock::time_point writersDone{};
   bool joined = false;
+  double windowStartCpu = 0;
+  QObject::connect(&window, &QTimer::timeout, [&] {
+    const double now = programCpu();
+    result.windowCpu.push_back(100.0 * (now - windowStartCpu) / kWindowSeconds);
+    windowStartCpu = now;
+  });
+  window.start(kWindowSeconds * 1000);
   QObject::connect(&check, &QTimer::timeout, [&] {
     // A writer may wait for room in its pty, which only the main thread makes: join once
     // they all are done.
@@ -194,55 +344,67 @@ Result Run(const std::vector<int>& ports, int bytesPerSecond, std::chrono::secon
       for (std::thread& w : writers) w.join();
       joined = true;
       writersDone = Clock::now();
+      result.writeSeconds = std::chrono::duration<double>(writersDone - start).count();
+      window.stop();
     }
     if (!joined) return;
     bool done = true;
-    for (int n : ports) done = done && feeds[n]->delivered >= feeds[n]->sent;
+    for (int n : ports) {
+      done = done && feeds[n]->delivered >= feeds[n]->sent && feeds[n]->chunks.empty();
+    }
     if (done || Clock::now() > writersDone + kDrainLimit) loop.quit();
   });
   check.start(20);
   loop.exec();
-  const Clock::time_point end = Clock::now();
-  result.seconds = std::chrono::duration<double>(end - start).count();
-  result.cpu = CpuSeconds() - cpuStart;
-  result.drainMs = Ms(end - writersDone);
+  result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  result.cpu = programCpu();
 
   stop = true;
   probe.join();
   QCoreApplication::processEvents();  // the last probe
   for (int n : ports) {
-    result.sent += feeds[n]->sent;
-    result.delivered += feeds[n]->delivered;
-    result.wrong += feeds[n]->wrong;
-    result.lagMs.insert(result.lagMs.end(), feeds[n]->lagMs.begin(), feeds[n]->lagMs.end());
-    result.paneChars += static_cast<size_t>(form->Memo[n]->document()->characterCount());
+    Feed& feed = *feeds[n];
+    result.sent += feed.sent;
+    result.delivered += feed.delivered;
+    result.wrong += feed.wrong;
+    result.maxBacklog = std::max(result.maxBacklog, feed.maxBacklog);
+    result.lateWrites += feed.lateWrites;
+    result.lagMs.insert(result.lagMs.end(), feed.lagMs.begin(), feed.lagMs.end());
+    result.paneChars += PaneCharacters(form->Memo[n]);
+    const std::vector<int> codes = CodesIn(form->Memo[n]->LastLine());
+    for (size_t i = 0; i < codes.size(); ++i) {
+      const uint64_t offset = feed.delivered - codes.size() + i;
+      if (codes[i] != Pattern(offset)) result.lastLineInOrder = false;
+    }
+    if (codes.empty()) result.lastLineInOrder = false;
   }
-  const Clock::time_point closing = Clock::now();
-  form.reset();
-  result.closeMs = Ms(Clock::now() - closing);
   return result;
 }
 
-void Print(const char* title, const Result& r) {
-  std::printf("\n%s\n", title);
-  std::printf("  bytes sent %llu, delivered %llu, lost %lld, out of pattern %llu\n",
-              static_cast<unsigned long long>(r.sent), static_cast<unsigned long long>(r.delivered),
-              static_cast<long long>(r.sent) - static_cast<long long>(r.delivered),
-              static_cast<unsigned long long>(r.wrong));
+void Print(const std::string& title, const Result& r) {
+  std::printf("%s\n", title.c_str());
   std::printf(
-      "  delivery lag per 10 ms chunk: p50 %.1f ms, p99 %.1f ms, max %.1f ms (%zu chunks)\n",
-      Percentile(r.lagMs, 0.5), Percentile(r.lagMs, 0.99),
-      r.lagMs.empty() ? 0.0 : *std::max_element(r.lagMs.begin(), r.lagMs.end()), r.lagMs.size());
-  std::printf("  event loop answer: p50 %.1f ms, p99 %.1f ms, max %.1f ms at %.1f s (%zu probes)\n",
-              Percentile(r.probeMs, 0.5), Percentile(r.probeMs, 0.99),
-              r.probeMs.empty() ? 0.0 : *std::max_element(r.probeMs.begin(), r.probeMs.end()),
+      "  bytes sent %llu, delivered %llu, lost %lld, out of pattern %llu; pane's last "
+      "line %s\n",
+      static_cast<unsigned long long>(r.sent), static_cast<unsigned long long>(r.delivered),
+      static_cast<long long>(r.sent) - static_cast<long long>(r.delivered),
+      static_cast<unsigned long long>(r.wrong), r.lastLineInOrder ? "in order" : "NOT in order");
+  std::printf("  received and shown %.2f MB/s over %.1f s of writing\n",
+              r.delivered / r.writeSeconds / 1e6, r.writeSeconds);
+  std::printf("  largest backlog on a pty %.1f KiB (%llu late writes of the writers not counted)\n",
+              r.maxBacklog / 1024.0, static_cast<unsigned long long>(r.lateWrites));
+  std::printf("  display lag: p50 %.1f ms, p99 %.1f ms, max %.1f ms (%zu chunks)\n",
+              Percentile(r.lagMs, 0.5), Percentile(r.lagMs, 0.99), Max(r.lagMs), r.lagMs.size());
+  std::printf("  answer: p50 %.1f ms, p99 %.1f ms, max %.1f ms at %.1f s (%zu probes)\n",
+              Percentile(r.probeMs, 0.5), Percentile(r.probeMs, 0.99), Max(r.probeMs),
               r.worstProbeAtS, r.probeMs.size());
-  std::printf(
-      "  run %.1f s (drain after the last write %.0f ms), CPU %.1f s (%.0f%% of one core)\n",
-      r.seconds, r.drainMs, r.cpu, 100.0 * r.cpu / r.seconds);
-  std::printf("  characters in the panes at the end %zu; closing the window took %.0f ms\n",
-              r.paneChars, r.closeMs);
-  std::printf("  peak RSS so far %.1f MB\n", PeakRssKb() / 1024.0);
+  std::printf("  CPU of the program %.1f s in %.1f s: %.1f%% of one core; per %d s:", r.cpu,
+              r.seconds, 100.0 * r.cpu / r.seconds, kWindowSeconds);
+  for (double w : r.windowCpu) std::printf(" %.1f%%", w);
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  std::printf("\n  characters in the panes at the end %ld; peak RSS %.1f MB\n", r.paneChars,
+              usage.ru_maxrss / 1024.0);
 }
 
 }  // namespace
@@ -250,20 +412,19 @@ void Print(const char* title, const Result& r) {
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
-  const int fastSeconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
-  const int fourSeconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 60;
-
-  std::printf("window_bench: peak RSS at start %.1f MB\n", PeakRssKb() / 1024.0);
-  const Result fast = Run({1}, 92160, std::chrono::seconds(fastSeconds));
-  Print(("(a) one port at 92,160 bytes/s for " + std::to_string(fastSeconds) + " s").c_str(), fast);
-  const Result four = Run({1, 2, 3, 4}, 11520, std::chrono::seconds(fourSeconds));
-  Print(("(b) four ports at 11,520 bytes/s each for " + std::to_string(fourSeconds) + " s").c_str(),
-        four);
-  if (argc > 3) {
-    const int rate = std::atoi(argv[3]);
-    const Result two = Run({1, 2}, rate, std::chrono::seconds(10));
-    Print(("(c) two ports at " + std::to_string(rate) + " bytes/s each for 10 s").c_str(), two);
+  const std::string scenario = argc > 1 ? argv[1] : "";
+  const int seconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 0;
+  auto secondsOr = [&](int fallback) { return std::chrono::seconds(seconds ? seconds : fallback); };
+  std::printf("window_bench %s on %s\n", scenario.c_str(), qPrintable(app.platformName()));
+  if (scenario == "four-fast") {
+    Print("4 ports x 92,160 bytes/s", Run({1, 2, 3, 4}, 92160, secondsOr(60)));
+  } else if (scenario == "four-slow") {
+    Print("4 ports x 11,520 bytes/s", Run({1, 2, 3, 4}, 11520, secondsOr(60)));
+  } else if (scenario == "flat-out") {
+    Print("1 port as fast as the pty takes it", Run({1}, 0, secondsOr(30)));
+  } else {
+    std::fprintf(stderr, "usage: window_bench four-fast|four-slow|flat-out [seconds]\n");
+    return 2;
   }
-  std::printf("\npeak RSS %.1f MB\n", PeakRssKb() / 1024.0);
   return 0;
 }

@@ -52,6 +52,9 @@ std::deque<std::shared_ptr<Call>> g_queue;
 std::vector<std::shared_ptr<Call>> g_running;  // innermost last; nested event loops stack up
 int g_holdDepth = 0;                           // main thread only
 bool g_heldWhileWaiting = false;               // main thread only: calls came while held
+// The innermost running call, for the main thread alone: asked once per delivered byte, so
+// it is read without g_mutex.
+Call* g_innermost = nullptr;
 
 bool OnMainThread() {
   QCoreApplication* app = QCoreApplication::instance();
@@ -219,11 +222,14 @@ void TThread::RunPendingCalls() {
       g_running.push_back(call);
     }
     std::exception_ptr error;
+    Call* const outer = g_innermost;
+    g_innermost = call.get();
     try {
       call->routine();
     } catch (...) {
       error = std::current_exception();
     }
+    g_innermost = outer;
     {
       std::lock_guard<std::mutex> lock(g_mutex);
       g_running.erase(std::find(g_running.begin(), g_running.end(), call));
@@ -259,8 +265,7 @@ size_t TThread::PendingCalls() {
 }
 
 bool TThread::DeliveryDropped() {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  return !g_running.empty() && g_running.back()->dropped;
+  return g_innermost != nullptr && g_innermost->dropped;
 }
 
 void TThread::StopThread() {

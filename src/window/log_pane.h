@@ -1,49 +1,110 @@
 #pragma once
-// LogPane: a port's log pane, a list of lines of CP1254 text over a QPlainTextEdit.
+// LogPane: a port's log pane, a list of lines of CP1254 text (LogLines) and a view that wraps
+// and paints only the rows on screen, in the pane's monospaced font.
 //
-// Other parts add whole lines; the receive display extends the last line that holds text (an
-// empty line after a final line break does not count). Extending appends at the end of the
-// document, buffered until the event loop next runs, so a byte costs the same whatever the
-// line's length. Each line holds at most kMaxLineChars: an entry that would pass it starts a
-// new line. The pane keeps at least its last kKeepChars characters and never more than
-// kMaxChars: past that the oldest lines go. Undo is off; the user may type into it.
-// Main thread only.
+// Other parts add whole lines; the receive display extends the last line that holds text.
+// Both go straight into the text; the view catches up at most kRepaintDelayMs later, so a
+// byte costs the same whatever the line's or the pane's length. The view follows the newest
+// text unless the user has scrolled up. The user may select, copy and type as in a plain
+// text editor; there is no undo. Bytes 10 and 13 inside a logged text show as their control
+// pictures and copy as those. Main thread only.
 
-#include <QPlainTextEdit>
+#include <QAbstractScrollArea>
+#include <QElapsedTimer>
 #include <QString>
-#include <QTimer>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
 
-class LogPane : public QPlainTextEdit {
+#include "window/log_lines.h"
+
+class LogPane : public QAbstractScrollArea {
  public:
-  static constexpr int kMaxLineChars = 4096;
-  static constexpr int kKeepChars = 8 * 1024 * 1024;
-  static constexpr int kMaxChars = 10 * 1024 * 1024;
-  static constexpr int kMaxPendingChars = 64 * 1024;
+  static constexpr int kMaxLineChars = static_cast<int>(LogLines::kMaxLineChars);
+  static constexpr int kKeepChars = static_cast<int>(LogLines::kKeepChars);
+  static constexpr int kMaxChars = static_cast<int>(LogLines::kMaxChars);
+  static constexpr int kRepaintDelayMs = 33;
+  // While the view follows the newest text, the scroll bar (whose handle barely moves then)
+  // is brought up to date this often; at once when the user scrolls.
+  static constexpr int kFollowingBarDelayMs = 250;
 
   explicit LogPane(QWidget* parent);
+  ~LogPane() override;
 
   void AddLine(std::string_view cp1254);
   void ExtendLastLine(std::string_view cp1254);
 
-  std::vector<std::string> Lines();  // CP1254, the final empty line after a break excluded
-  std::string LastLine();
-  int LineCount();
+  std::vector<std::string> Lines() const;  // CP1254, the final empty line after a break excluded
+  std::string LastLine() const;
+  int LineCount() const;
   // The whole text as saved: every line in CP1254 followed by CR LF.
-  std::string SavedText();
+  std::string SavedText() const;
+  // Characters held, each line counted with its break.
+  int CharacterCount() const;
 
-  // Writes what is buffered into the document now.
+  // Brings the scroll bar and the view up to the text now.
   void Flush();
 
- private:
-  QTextBlock LastTextBlock() const;
-  int LastLineLength() const;
-  void TrimToBound();
+  QString SelectedText() const;
+  // True while the view keeps the newest text in sight.
+  bool FollowsNewText() const { return follow_; }
 
-  QString pending_;       // text waiting to be appended at the end of the document
-  int lastLineLength_ = -1;  // length of the last block, pending text included; -1 unknown
-  bool emptyLineAdded_ = false;  // the empty last block is a line AddLine put there
-  QTimer flushTimer_;
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  using Pos = LogLines::Pos;
+  class RepaintClock;
+  // A row on screen: its block and the byte range it shows.
+  struct Row {
+    uint64_t block;
+    size_t start, end;
+  };
+
+  void TextChanged();
+  void MeasureFont();
+  size_t Columns() const;
+  int VisibleRows() const;
+  void SyncRowCache();
+  int64_t RowsBefore(uint64_t block) const;
+  int64_t TotalRows() const;
+  void SetTopRow(int64_t row);
+  void UpdateView(bool barNow);
+  std::vector<Row> RowsOnScreen() const;
+  Pos HitTest(const QPoint& point) const;
+
+  bool HasSelection() const { return anchor_ != cursor_; }
+  void Select(Pos anchor, Pos cursor);
+  void MoveCursor(Pos to, bool keepAnchor);
+  void Copy() const;
+  void EraseSelection();
+  void InsertTyped(const QString& text);
+
+  LogLines text_;
+  bool repaintRequested_ = false;
+  bool follow_ = true;
+  bool syncingBar_ = false;
+  QElapsedTimer barSynced_;
+  uint64_t topBlock_ = 0;  // the first row on screen: a block and a row inside it
+  size_t topRow_ = 0;
+  Pos cursor_, anchor_;  // the selection runs between them
+  bool selecting_ = false;
+  // Rows per block at cacheColumns_: cum_[i] counts the rows of the blocks from cacheFirst_
+  // up to (not including) cacheFirst_ + i, plus a base. The last block is never cached.
+  size_t cacheColumns_ = 0;
+  uint64_t cacheFirst_ = 0;
+  std::deque<int64_t> cum_;
+  double charWidth_ = 8;
+  int lineHeight_ = 14;
+  int ascent_ = 11;
 };

@@ -1,10 +1,19 @@
 #include "window/receive_entry.h"
 
+#include <charconv>
+
 std::string ReceiveEntry(uint32_t millisecondsSinceStart, uint8_t value) {
-  std::string code = std::to_string(value) + "   ";
-  code.resize(3);
-  std::string entry = "<" + std::to_string(millisecondsSinceStart) + ">";
-  entry += value < 32 ? static_cast<char>(0xB7) : static_cast<char>(value);
-  entry += "(" + code + ")";
-  return entry;
+  // Formatted in place: this runs for every byte received.
+  char entry[24];
+  char* at = entry;
+  *at++ = '<';
+  at = std::to_chars(at, entry + sizeof entry, millisecondsSinceStart).ptr;
+  *at++ = '>';
+  *at++ = value < 32 ? static_cast<char>(0xB7) : static_cast<char>(value);
+  *at++ = '(';
+  char* code = at;
+  at = std::to_chars(at, at + 3, value).ptr;
+  while (at < code + 3) *at++ = ' ';
+  *at++ = ')';
+  return std::string(entry, at);
 }

@@ -4,8 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <QTextCursor>
-#include <QTextDocument>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTest>
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -16,6 +17,18 @@
 namespace {
 
 using Lines = std::vector<std::string>;
+
+// Types text into the pane as the user does, "\n" pressing Enter.
+void Type(LogPane& pane, const QString& text) {
+  for (QChar c : text) {
+    if (c == u'\n') {
+      QTest::keyClick(&pane, Qt::Key_Return);
+    } else {
+      QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+      QApplication::sendEvent(&pane, &key);
+    }
+  }
+}
 
 size_t Characters(const Lines& lines) {
   size_t n = 0;
@@ -32,7 +45,7 @@ std::string Joined(const Lines& lines) {
 TEST(LogPaneTest, EntriesExtendTheLastLineThatHoldsText) {
   const struct {
     const char* name;
-    QString before;  // the pane's text, as typed or loaded
+    QString before;  // the pane's text, as typed
     Lines after;     // after the entry E
   } rows[] = {
       {"empty pane", "", {"E"}},
@@ -43,7 +56,7 @@ TEST(LogPaneTest, EntriesExtendTheLastLineThatHoldsText) {
   };
   for (const auto& row : rows) {
     LogPane pane(nullptr);
-    pane.setPlainText(row.before);
+    Type(pane, row.before);
     pane.ExtendLastLine("E");
     EXPECT_EQ(pane.Lines(), row.after) << row.name;
     EXPECT_EQ(pane.LastLine(), row.after.back()) << row.name;
@@ -86,8 +99,7 @@ TEST_P(LogPaneLineBound, AnEntryThatWouldPassTheBoundStartsANewLine) {
   const LineBoundRow& row = GetParam();
   LogPane pane(nullptr);
   std::string first(row.firstLine, 'f');
-  if (row.firstLine > 0)
-    pane.setPlainText(QString::fromStdString(first + (row.finalBreak ? "\n" : "")));
+  if (row.firstLine > 0) Type(pane, QString::fromStdString(first + (row.finalBreak ? "\n" : "")));
 
   std::vector<std::string> entries;
   for (int i = 0; i < row.entries; ++i) {
@@ -95,8 +107,8 @@ TEST_P(LogPaneLineBound, AnEntryThatWouldPassTheBoundStartsANewLine) {
     entries.push_back(entry);
     pane.ExtendLastLine(entry);
     if (row.userTypes && i == 200) {
-      QTextCursor top(pane.document());
-      top.insertText("typed ");
+      QTest::keyClick(&pane, Qt::Key_Home, Qt::ControlModifier);
+      Type(pane, "typed ");
       first = "typed " + first;
     }
     if (row.flushEvery > 0 && (i + 1) % row.flushEvery == 0) pane.Flush();
@@ -212,9 +224,10 @@ TEST(LogPaneTest, AnAddedEmptyLineIsALineOfItsOwn) {
   pane.ExtendLastLine("x");  // the empty line is the last line, and it takes the entry
   EXPECT_EQ(pane.Lines(), (Lines{"a", "", "b", "x"}));
   // A line break typed at the end is no line: the next line goes where it left off.
-  pane.setPlainText(QStringLiteral("abc\n"));
-  pane.AddLine("y");
-  EXPECT_EQ(pane.Lines(), (Lines{"abc", "y"}));
+  LogPane typed(nullptr);
+  Type(typed, "abc\n");
+  typed.AddLine("y");
+  EXPECT_EQ(typed.Lines(), (Lines{"abc", "y"}));
 }
 
 }  // namespace

@@ -99,7 +99,7 @@ class WindowTest : public testing::Test {
   // entries of one size the last line can then come out the same short length every time.
   int PaneChars(int n) {
     form->Memo[n]->Flush();
-    return form->Memo[n]->document()->characterCount();
+    return form->Memo[n]->CharacterCount();
   }
 
   // What the port of channel n is doing, for failure messages.
