@@ -9,6 +9,8 @@
 #include <QObject>
 #include <QThread>
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <vector>
 
@@ -119,6 +121,23 @@ TThread::TThread(bool createSuspended) : shared_(std::make_shared<Shared>()) {
 }
 
 TThread::~TThread() {
+  bool unstopped;
+  {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    unstopped = shared_->started && !shared_->stopped;
+  }
+  // Here the derived parts are already gone while the worker may still be running Execute
+  // on them, so stopping it now would be too late. Leaving the stop to this destructor is a
+  // programming error, and it ends the program in every build rather than race quietly.
+  if (unstopped) {
+    std::fputs(
+        "TThread destroyed with its thread started and not stopped: the derived destructor "
+        "must call StopThread() first\n",
+        stderr);
+    std::abort();
+  }
+  // A thread that never started (a derived constructor threw, or it was never resumed) ran
+  // nothing against the derived parts; stopping it here is safe.
   StopThread();
 }
 

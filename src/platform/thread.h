@@ -11,6 +11,8 @@
 // - StopThread (which every derived destructor calls first) ends the thread without deadlock:
 //   it drops this thread's deliveries that have not run, releases their waiter, wakes a
 //   suspended thread so that it ends, and joins it. Nothing runs against the object after.
+//   Calling it again does nothing. A started thread that reaches the base destructor
+//   unstopped aborts the program with a message, in every build.
 //
 // Everything but Execute, CheckSuspended and Synchronize is for the main thread.
 

@@ -78,4 +78,6 @@ void TForm5::TimerSensorTimer() {
   platform::ProcessMessages();
 }
 
+// Timer1 is never switched on, so this never runs. It is left empty rather than given work:
+// should the timer ever be enabled by mistake, it must not send anything.
 void TForm5::Timer1Timer() {}

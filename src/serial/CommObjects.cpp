@@ -28,6 +28,8 @@ TPeripheral::TPeripheral(bool CreateSuspended, TPeripheral* Parent, int32_t Port
     : platform::TThread(CreateSuspended) {
   SetPriorityBelowNormal();
   deadline_ = 2147483647;
+  // Before the parent is set, so that the start-up value stays here: SetTimeout passes its
+  // value up the chain and re-arms it, which would switch off a time-out the parent has.
   SetTimeout(-1);
   parent_ = Parent;
   if (parent_ != nullptr) {
@@ -142,7 +144,7 @@ TRealCom::TRealCom(bool CreateSuspended, TPeripheral* Parent, int32_t PortNumber
 }
 
 TRealCom::~TRealCom() {
-  StopThread();
+  StopThread();  // first: the polling loop reads through the handle closed below
   if (portHandle_.IsOpen()) platform::Close(portHandle_);
 }
 

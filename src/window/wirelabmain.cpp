@@ -91,6 +91,7 @@ void TForm5::BuildControls() {
 
   TimerSensor.SetInterval(800);
   TimerSensor.OnTimer = [this] { platform::Guarded([this] { TimerSensorTimer(); }); };
+  // Timer1 is part of the window but nothing switches it on; see Timer1Timer.
   Timer1.SetInterval(5000);
   Timer1.OnTimer = [this] { platform::Guarded([this] { Timer1Timer(); }); };
   TimerQueue.OnTimer = [this] { platform::Guarded([this] { TimerQueueTimer(); }); };
@@ -240,6 +241,8 @@ void TForm5::BuildYazarKasaSheet() {
   Label8->setGeometry(Px(8), Px(56), Px(89), Px(13));
   EditYazarKasa = new QLineEdit(s);
   EditYazarKasa->setGeometry(Px(104), Px(48), Px(217), Px(21));
+  // "Clear" is bound to no action: pressing it leaves the packet text as it is, which is how
+  // the tab has always behaved. Do not wire it to clear EditYazarKasa.
   SpeedButton3 = FlatButton(s, "Clear", 328, 48, 33, 22);
 }
 
@@ -323,6 +326,9 @@ void TForm5::FormCreate() {
   StartTick = platform::GetTickCount();
   const platform::Profile profile =
       platform::Profile::Load(platform::ExecutableDir() + "WireLab.ini");
+  // The last lookup spells its section "tabs". Profile names match without regard to case,
+  // so it reads the same section as "Tabs" (and files that write [TABS] work as well); it is
+  // harmless and left as it is.
   const struct {
     const char* section;
     const char* key;

@@ -47,4 +47,30 @@ TEST(Thread, RunsBelowNormalPriorityAndFinishesWhenTheBodyThrows) {
   EXPECT_EQ(nice, 5);
 }
 
+// Forgets StopThread() in its destructor.
+class Forgetful : public platform::TThread {
+ public:
+  explicit Forgetful(bool failConstruction) : TThread(true) {
+    if (failConstruction) throw std::runtime_error("construction failed");
+  }
+
+ protected:
+  void Execute() override {}
+};
+
+TEST(Thread, AStartedThreadLeftUnstoppedByItsSubclassEndsTheProgram) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(
+      {
+        Forgetful f(false);
+        f.Resume();
+        // Finished first: the race a forgotten stop opens would otherwise end the run under
+        // ThreadSanitizer before the check does.
+        WaitUntil([&] { return f.Finished(); });
+      },
+      "must call StopThread\\(\\) first");
+  // Before the thread has run there is nothing to race: a subclass constructor may throw.
+  EXPECT_THROW(Forgetful(true), std::runtime_error);
+}
+
 }  // namespace
