@@ -39,20 +39,24 @@ char CheckLetter(const std::string& text) {
   return static_cast<char>('A' + sum % 26);
 }
 
-std::string Framed(const std::string& text) { return text + CheckLetter(text) + '\r'; }
+std::string Framed(const std::string& text) {
+  return text + CheckLetter(text) + '\r';
+}
 
 std::string Number(int n) {
   const std::string digits = std::to_string((n - 1) % 999 + 1);
   return std::string(3 - digits.size(), '0') + digits;
 }
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double Ms(Clock::duration d) {
+  return std::chrono::duration<double, std::milli>(d).count();
+}
 
 double Percentile(std::vector<double> values, double p) {
   if (values.empty()) return 0;
   std::sort(values.begin(), values.end());
-  const size_t at =
-      std::min(values.size() - 1, static_cast<size_t>(p * static_cast<double>(values.size() - 1) + 0.5));
+  const size_t at = std::min(values.size() - 1,
+                             static_cast<size_t>(p * static_cast<double>(values.size() - 1) + 0.5));
   return values[at];
 }
 
@@ -80,7 +84,8 @@ bool ReadReply(int fd, std::string& reply, Clock::time_point deadline, Clock::ti
       continue;
     }
     if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0) return false;
     pollfd p{fd, POLLIN, 0};
     poll(&p, 1, static_cast<int>(left.count()));
@@ -91,7 +96,8 @@ void Register(PtyPair& pty, int packets, Result& result) {
   std::string reply;
   for (int i = 1; i <= packets; ++i) {
     const std::string no = Number(i);
-    const std::string text = i == 1 ? no + "STTX12|34" : no + "ITEM01|8690504|1|" + std::to_string(i);
+    const std::string text =
+        i == 1 ? no + "STTX12|34" : no + "ITEM01|8690504|1|" + std::to_string(i);
     const std::string expected = Framed("001" + no + "ACK");
     pty.Write(Framed(text));
     const Clock::time_point written = Clock::now();
@@ -154,23 +160,25 @@ int main(int argc, char** argv) {
     } catch (const std::exception& e) {
       std::fprintf(stderr, "cash register: %s\n", e.what());
     }
-    QMetaObject::invokeMethod(&app, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &app, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
   });
   app.exec();
   cashRegister.join();
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
 
   const int paneLines = form->Memo[1]->LineCount();
-  std::printf("pos_reply_bench: %d packets (STTX, then ITEMs), reply timed from the packet's CR "
-              "written to the reply's CR read\n",
-              packets);
+  std::printf(
+      "pos_reply_bench: %d packets (STTX, then ITEMs), reply timed from the packet's CR "
+      "written to the reply's CR read\n",
+      packets);
   std::printf("  replies %d, wrong %d, missing %d%s%s\n", result.sent, result.wrong, result.missing,
               result.wrong ? ", first wrong: " : "", result.firstWrong.c_str());
   const auto worst = std::max_element(result.ms.begin(), result.ms.end());
-  std::printf("  reply time: p50 %.3f ms, p99 %.3f ms, max %.3f ms at packet %d (goal p99 <= 5 ms)\n",
-              Percentile(result.ms, 0.5), Percentile(result.ms, 0.99),
-              worst == result.ms.end() ? 0.0 : *worst,
-              static_cast<int>(worst - result.ms.begin()) + 1);
+  std::printf(
+      "  reply time: p50 %.3f ms, p99 %.3f ms, max %.3f ms at packet %d (goal p99 <= 5 ms)\n",
+      Percentile(result.ms, 0.5), Percentile(result.ms, 0.99),
+      worst == result.ms.end() ? 0.0 : *worst, static_cast<int>(worst - result.ms.begin()) + 1);
   if (result.ms.size() > 1) {
     std::printf("  without the first packet: p99 %.3f ms, max %.3f ms\n",
                 Percentile(std::vector<double>(result.ms.begin() + 1, result.ms.end()), 0.99),
@@ -182,14 +190,16 @@ int main(int argc, char** argv) {
       toWindow.push_back(Ms(delivered[i] - result.written[i]));
       inWindow.push_back(Ms(handled[i] - delivered[i]));
     }
-    std::printf("  of which CR written -> CR handed to the window: p50 %.3f ms, p99 %.3f ms, max "
-                "%.3f ms\n",
-                Percentile(toWindow, 0.5), Percentile(toWindow, 0.99),
-                *std::max_element(toWindow.begin(), toWindow.end()));
-    std::printf("  of which handling in the window (reply sent, lines logged): p50 %.3f ms, p99 "
-                "%.3f ms, max %.3f ms\n",
-                Percentile(inWindow, 0.5), Percentile(inWindow, 0.99),
-                *std::max_element(inWindow.begin(), inWindow.end()));
+    std::printf(
+        "  of which CR written -> CR handed to the window: p50 %.3f ms, p99 %.3f ms, max "
+        "%.3f ms\n",
+        Percentile(toWindow, 0.5), Percentile(toWindow, 0.99),
+        *std::max_element(toWindow.begin(), toWindow.end()));
+    std::printf(
+        "  of which handling in the window (reply sent, lines logged): p50 %.3f ms, p99 "
+        "%.3f ms, max %.3f ms\n",
+        Percentile(inWindow, 0.5), Percentile(inWindow, 0.99),
+        *std::max_element(inWindow.begin(), inWindow.end()));
   }
   std::printf("  run %.2f s; lines in port 1's pane %d (3 per packet expected: %d)\n", seconds,
               paneLines, 3 * result.sent);

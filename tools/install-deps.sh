@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libqt6test6
           googletest libgtest-dev libgmock-dev libbenchmark-dev libudev-dev
-          clang libclang-rt-14-dev fonts-dejavu-core fonts-liberation2)
+          clang clang-format libclang-rt-14-dev fonts-dejavu-core fonts-liberation2)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -17,7 +17,9 @@ std::string Cp1254ToUtf8(std::string_view cp1254);
 std::string Utf8ToCp1254(std::string_view utf8);
 
 // Shorthand for writing the system's texts in UTF-8 source: Cp1254("İşlem No:").
-inline std::string Cp1254(std::string_view utf8) { return Utf8ToCp1254(utf8); }
+inline std::string Cp1254(std::string_view utf8) {
+  return Utf8ToCp1254(utf8);
+}
 
 uint8_t UpperCase1254(uint8_t byte);
 std::string UpperCase1254(std::string_view cp1254);

@@ -2,8 +2,9 @@
 // Who holds a serial device: the process named in its "LCK.." lock file, and the processes
 // that have it open. Best effort: what the system does not let us see is left out.
 
-#include <string>
 #include <sys/types.h>
+
+#include <string>
 #include <vector>
 
 namespace platform {

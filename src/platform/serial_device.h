@@ -62,7 +62,7 @@ struct CommState {
   uint8_t ByteSize = 8;
   Parity ParityMode = Parity::None;
   StopBits Stop = StopBits::One;
-  bool Binary = false;  // raw line: every byte passes unchanged both ways
+  bool Binary = false;                        // raw line: every byte passes unchanged both ways
   alignas(8) unsigned char Native[128] = {};  // the platform's own record (termios here)
 };
 
@@ -85,7 +85,7 @@ uint32_t DrainBoundMs(size_t queuedBytes, uint32_t baud, uint32_t bitsPerCharact
 
 bool GetCommState(PortHandle handle, CommState& state);
 bool SetCommState(PortHandle handle, const CommState& state);
-void Purge(PortHandle handle);     // empties both driver buffers
+void Purge(PortHandle handle);  // empties both driver buffers
 
 // Bytes waiting in the driver's receive buffer; 0 when the query fails.
 size_t BytesWaiting(PortHandle handle);

@@ -2,10 +2,9 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>

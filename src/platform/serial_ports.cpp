@@ -1,9 +1,9 @@
+#include "platform/serial_ports.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
-
-#include "platform/serial_ports.h"
 
 namespace platform {
 namespace {
@@ -22,15 +22,14 @@ std::string SerialPortInfo::Description() const {
 
 std::string FormatPortTable(const std::vector<SerialPortInfo>& ports) {
   if (ports.empty()) return "No serial devices found.\n";
-  const std::vector<std::string> heading = {"PATH",    "DEVICE",       "USB ID", "MANUFACTURER",
-                                            "PRODUCT", "SERIAL NUMBER"};
+  const std::vector<std::string> heading = {"PATH",         "DEVICE",  "USB ID",
+                                            "MANUFACTURER", "PRODUCT", "SERIAL NUMBER"};
   std::vector<std::vector<std::string>> rows = {heading};
   for (const SerialPortInfo& p : ports) {
-    rows.push_back({p.PreferredPath(), p.kernelName,
-                    p.vendorId.empty() ? "-" : p.vendorId + ":" + p.productId,
-                    p.manufacturer.empty() ? "-" : p.manufacturer,
-                    p.product.empty() ? "-" : p.product,
-                    p.serialNumber.empty() ? "-" : p.serialNumber});
+    rows.push_back(
+        {p.PreferredPath(), p.kernelName, p.vendorId.empty() ? "-" : p.vendorId + ":" + p.productId,
+         p.manufacturer.empty() ? "-" : p.manufacturer, p.product.empty() ? "-" : p.product,
+         p.serialNumber.empty() ? "-" : p.serialNumber});
   }
   std::vector<size_t> widths(heading.size(), 0);
   for (const auto& row : rows) {
@@ -50,7 +49,8 @@ std::string FormatPortTable(const std::vector<SerialPortInfo>& ports) {
 
 bool SameDevicePath(const std::string& a, const std::string& b) {
   if (a == b) return true;
-  struct stat sa {}, sb {};
+  struct stat sa {
+  }, sb{};
   if (stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0) return false;
   if (S_ISCHR(sa.st_mode) && S_ISCHR(sb.st_mode)) return sa.st_rdev == sb.st_rdev;
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;

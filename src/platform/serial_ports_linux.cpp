@@ -21,7 +21,9 @@ struct UdevDeleter {
 template <class T>
 using UdevPtr = std::unique_ptr<T, UdevDeleter>;
 
-std::string Text(const char* value) { return value ? value : ""; }
+std::string Text(const char* value) {
+  return value ? value : "";
+}
 
 std::string Attribute(udev_device* device, const char* name) {
   std::string value = Text(udev_device_get_sysattr_value(device, name));

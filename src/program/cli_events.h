@@ -18,8 +18,8 @@ struct CliEvent {
   Kind kind = Kind::Log;
   int port = 0;
   std::vector<uint8_t> bytes;  // Received and Sent: the bytes themselves
-  std::string text;  // Received: the entries; Log: the line; Opened, Closed: the device; Device: the
-                     // device gone (with why) or back (CP1254)
+  std::string text;  // Received: the entries; Log: the line; Opened, Closed: the device; Device:
+                     // the device gone (with why) or back (CP1254)
 };
 
 // Local wall-clock time to the millisecond: "YYYY-MM-DD HH:MM:SS.mmm".

@@ -33,7 +33,8 @@ int CliPorts::Open() {
     if (!option.device.empty()) platform::SetComDevice(n, option.device);
     auto* port = new TRealCom(true, nullptr, n, option.settings);
     if (!port->PortHandle().IsOpen()) {
-      openFailure_ = DescribePortProblem({port->Problem(), port->DevicePath(), option.settings, {}});
+      openFailure_ =
+          DescribePortProblem({port->Problem(), port->DevicePath(), option.settings, {}});
       delete port;  // created suspended: its thread never ran
       for (TRealCom*& opened : ports_) {
         delete opened;
@@ -46,9 +47,12 @@ int CliPorts::Open() {
     };
     // An unplugged port stays open and comes back by itself; the rig hears of both.
     port->OnDeviceChange = [this, n, port] {
-      const std::string problem =
-          DescribePortProblem({port->Problem(), port->DevicePath(), options_.ports[n].settings, {}});
-      Emit({CliEvent::Kind::Device, n, {}, problem.empty() ? "back: " + port->DevicePath() : problem});
+      const std::string problem = DescribePortProblem(
+          {port->Problem(), port->DevicePath(), options_.ports[n].settings, {}});
+      Emit({CliEvent::Kind::Device,
+            n,
+            {},
+            problem.empty() ? "back: " + port->DevicePath() : problem});
     };
     ports_[n] = port;
   }

@@ -29,7 +29,8 @@ bool SavePicture(const QPixmap& picture, const std::string& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const ProgramOptions options = ParseProgramOptions(std::vector<std::string>(argv + 1, argv + argc));
+  const ProgramOptions options =
+      ParseProgramOptions(std::vector<std::string>(argv + 1, argv + argc));
   if (!options.error.empty()) {
     std::fprintf(stderr, "wirelab: %s\n%s\n", options.error.c_str(), kProgramUsage);
     return 2;

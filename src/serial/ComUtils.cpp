@@ -42,7 +42,9 @@ int DeviceNumber(std::string_view name) {
 
 }  // namespace
 
-bool ModeStringAccepted(std::string_view mode) { return ModeStringFault(mode).empty(); }
+bool ModeStringAccepted(std::string_view mode) {
+  return ModeStringFault(mode).empty();
+}
 
 std::string ModeStringFault(std::string_view mode) {
   if (mode.size() > kMaxModeLength) return "length";

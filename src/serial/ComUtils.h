@@ -10,8 +10,8 @@
 struct ModeFields {
   uint32_t BaudRate = 0;
   uint8_t ByteSize = 0;
-  bool ParityNone = false;  // "n" at P+1
-  bool ParityEven = false;  // "e" at P+1
+  bool ParityNone = false;   // "n" at P+1
+  bool ParityEven = false;   // "e" at P+1
   bool TwoStopBits = false;  // "2" at P+5
 };
 

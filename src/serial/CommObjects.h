@@ -101,8 +101,8 @@ class TRealCom : public TPeripheral {
   // The polling loop's wait while the device is gone: looks for it again now and then and has
   // the main thread reopen it once it is back.
   void AwaitReturn();
-  void MarkGone();     // main thread
-  void TryReopen();    // main thread
+  void MarkGone();   // main thread
+  void TryReopen();  // main thread
 
   std::string mode_;
   std::string devicePath_;

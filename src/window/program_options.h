@@ -10,7 +10,7 @@
 struct ProgramOptions {
   bool listPorts = false;
   std::string screenshot;
-  std::string menuScreenshot;     // draws the context menu of port 1 (for the README)
+  std::string menuScreenshot;      // draws the context menu of port 1 (for the README)
   std::array<std::string, 5> com;  // [1..4], empty: no mapping given
   std::string error;               // why the command line was refused; empty when it was not
 };

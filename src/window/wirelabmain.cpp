@@ -29,7 +29,9 @@ namespace {
 // their distance to it.
 constexpr int kDesignSheetWidth = 685;
 
-QString T(const char* utf8) { return QString::fromUtf8(utf8); }
+QString T(const char* utf8) {
+  return QString::fromUtf8(utf8);
+}
 
 const std::string& ChoosePortMessage() {
   static const std::string text = Cp1254("Lütfen bilginin hangi porta yazılacağını seçin.");
@@ -57,7 +59,9 @@ TForm5::TForm5() : QWidget(nullptr), Pos(*this) {
   platform::Guarded([this] { FormCreate(); });
 }
 
-TForm5::~TForm5() { FormDestroy(); }
+TForm5::~TForm5() {
+  FormDestroy();
+}
 
 int TForm5::Px(int designPixels) const {
   return static_cast<int>(std::lround(designPixels * scale_));
@@ -198,8 +202,8 @@ void TForm5::BuildOmronSheet() {
   SpeedButton61 = button("C61", 344, 33);
   SpeedButton62 = button("C62", 384, 33);
   SpeedButton40 = button("C40", 424, 33);
-  for (QToolButton* b : {SpeedButton00, SpeedButton20, SpeedButton30, SpeedButton61,
-                         SpeedButton62, SpeedButton40}) {
+  for (QToolButton* b :
+       {SpeedButton00, SpeedButton20, SpeedButton30, SpeedButton61, SpeedButton62, SpeedButton40}) {
     ConnectClick(b, [this, b] { SpeedButton61Click(b); });
   }
   CheckBox5 = new QCheckBox(T("Auto16,5"), s);
@@ -308,7 +312,9 @@ QWidget* TForm5::ActivePage() const {
   return PageControl1->widget(index);
 }
 
-bool TForm5::Closing() const { return platform::QuitRequested(); }
+bool TForm5::Closing() const {
+  return platform::QuitRequested();
+}
 
 void TForm5::closeEvent(QCloseEvent* event) {
   // Running loops, waits and periodic sending give way; the ports go with the window.
@@ -386,7 +392,8 @@ void TForm5::OnComCheck(TCheckBox* Sender) {
   if (Sender->isChecked()) {
     // Sorted insert, after any equal item. A first item must not select itself.
     int at = 0;
-    while (at < ComboBox1->count() && ComboBox1->itemText(at).compare(item, Qt::CaseInsensitive) <= 0)
+    while (at < ComboBox1->count() &&
+           ComboBox1->itemText(at).compare(item, Qt::CaseInsensitive) <= 0)
       ++at;
     const int selected = ComboBox1->currentIndex();
     ComboBox1->insertItem(at, item);

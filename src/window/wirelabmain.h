@@ -111,10 +111,10 @@ class TForm5 : public QWidget, private PosLink {
   QLabel* Label4 = nullptr;
   // Port groups
   TPanel* Panel2 = nullptr;
-  std::array<TGroupBox*, 5> GroupBox{};   // [1..4]
-  std::array<TCheckBox*, 5> CheckBox{};   // [1..4], Tag N
-  std::array<QLineEdit*, 5> Edit{};       // [1..4]
-  std::array<LogPane*, 5> Memo{};         // [1..4]
+  std::array<TGroupBox*, 5> GroupBox{};  // [1..4]
+  std::array<TCheckBox*, 5> CheckBox{};  // [1..4], Tag N
+  std::array<QLineEdit*, 5> Edit{};      // [1..4]
+  std::array<LogPane*, 5> Memo{};        // [1..4]
   // Timers
   platform::ToolkitTimer TimerSensor;
   platform::ToolkitTimer Timer1;

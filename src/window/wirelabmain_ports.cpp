@@ -16,7 +16,9 @@
 
 namespace {
 
-QString Utf8(const std::string& text) { return QString::fromUtf8(text.c_str()); }
+QString Utf8(const std::string& text) {
+  return QString::fromUtf8(text.c_str());
+}
 
 std::optional<std::string> AskWithDialog(QWidget* parent, int N, const std::string& current) {
   bool ok = false;

@@ -3,21 +3,29 @@
 #include "platform/ticks.h"
 #include "window/wirelabmain.h"
 
-void TForm5::SendPosCommand(int N) { SendPacket(N, platform::FromQString(EditSendCommand->text())); }
+void TForm5::SendPosCommand(int N) {
+  SendPacket(N, platform::FromQString(EditSendCommand->text()));
+}
 
 void TForm5::SendYazarKasaPacket(int N) {
   SendPacket(N, platform::FromQString(EditYazarKasa->text()));
 }
 
-void TForm5::SendPacket(int N, const std::string& text) { Pos.SendPacket(N, text); }
+void TForm5::SendPacket(int N, const std::string& text) {
+  Pos.SendPacket(N, text);
+}
 
 void TForm5::PosByteReceived(uint8_t Value, LogPane* /*memo: Memo[N]*/, int N) {
   Pos.PosByteReceived(N, Value, LastRxTick, platform::GetTickCount());
 }
 
-void TForm5::TimerQueueTimer() { Pos.TimerQueueTimer(); }
+void TForm5::TimerQueueTimer() {
+  Pos.TimerQueueTimer();
+}
 
-bool TForm5::PortPresent(int port) { return port >= 1 && port <= 4 && Ports[port] != nullptr; }
+bool TForm5::PortPresent(int port) {
+  return port >= 1 && port <= 4 && Ports[port] != nullptr;
+}
 
 void TForm5::SendBytes(int port, const std::vector<uint8_t>& bytes) {
   if (!PortPresent(port)) return;
@@ -28,11 +36,17 @@ void TForm5::AddLogLine(int port, const std::string& line) {
   if (port >= 1 && port <= 4) Memo[port]->AddLine(line);
 }
 
-std::string TForm5::PosNumberText() { return platform::FromQString(EditPosNo->text()); }
+std::string TForm5::PosNumberText() {
+  return platform::FromQString(EditPosNo->text());
+}
 
-bool TForm5::TransactionPanelVisible() { return !PanelIslemBilgisi->isHidden(); }
+bool TForm5::TransactionPanelVisible() {
+  return !PanelIslemBilgisi->isHidden();
+}
 
-void TForm5::SetTransactionPanelVisible(bool visible) { PanelIslemBilgisi->setVisible(visible); }
+void TForm5::SetTransactionPanelVisible(bool visible) {
+  PanelIslemBilgisi->setVisible(visible);
+}
 
 void TForm5::SetTransactionLabels(const std::string& cashRegisterText,
                                   const std::string& transactionText) {
@@ -42,6 +56,12 @@ void TForm5::SetTransactionLabels(const std::string& cashRegisterText,
   LabelIslemNo->adjustSize();
 }
 
-bool TForm5::QueueTimerEnabled() { return TimerQueue.Enabled(); }
-void TForm5::SetQueueTimerEnabled(bool enabled) { TimerQueue.SetEnabled(enabled); }
-void TForm5::SetQueueTimerInterval(int32_t ms) { TimerQueue.SetInterval(ms); }
+bool TForm5::QueueTimerEnabled() {
+  return TimerQueue.Enabled();
+}
+void TForm5::SetQueueTimerEnabled(bool enabled) {
+  TimerQueue.SetEnabled(enabled);
+}
+void TForm5::SetQueueTimerInterval(int32_t ms) {
+  TimerQueue.SetInterval(ms);
+}

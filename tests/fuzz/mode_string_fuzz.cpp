@@ -29,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       const auto baud = platform::TryStrToInt(candidate.substr(5, comma - 5));
       if (!baud || static_cast<uint32_t>(*baud) != fields.BaudRate) std::abort();
       const char parity = candidate[comma + 1];
-      if (fields.ParityNone != (parity == 'n') || fields.ParityEven != (parity == 'e')) std::abort();
+      if (fields.ParityNone != (parity == 'n') || fields.ParityEven != (parity == 'e'))
+        std::abort();
     } catch (const platform::ConvertError& e) {
       if (std::string(e.what()).find("' is not a valid integer value") == std::string::npos)
         std::abort();

@@ -161,7 +161,7 @@ TEST_F(PosTest, MatchingSequenceNumberClosesAndKeepsLabels) {
 
 TEST_F(PosTest, ShortPacketOrUnreadableNumberGetsNoReply) {
   for (const std::string& received : {WithLetter("001STT"), WithLetter("0A1STTX12|34"),
-                                     std::string("001ACK"), std::string("x")}) {
+                                      std::string("001ACK"), std::string("x")}) {
     Bytes(received + "\r");
     EXPECT_THAT(TakeLog(), ElementsAre(received, kNoNumber)) << received;
   }

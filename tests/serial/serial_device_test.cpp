@@ -49,12 +49,13 @@ TEST(SerialDevice, AnOpenThatFailsSaysWhy) {
   const struct {
     int err;
     PortError error;
-  } codes[] = {{ENOENT, PortError::NoSuchDevice}, {ENXIO, PortError::NoSuchDevice},
-               {EIO, PortError::NoSuchDevice},    {EACCES, PortError::PermissionDenied},
+  } codes[] = {{ENOENT, PortError::NoSuchDevice},    {ENXIO, PortError::NoSuchDevice},
+               {EIO, PortError::NoSuchDevice},       {EACCES, PortError::PermissionDenied},
                {EPERM, PortError::PermissionDenied}, {EBUSY, PortError::Busy},
-               {EWOULDBLOCK, PortError::Busy},    {ENOTTY, PortError::NotSerial},
-               {EISDIR, PortError::NotSerial},    {ENOMEM, PortError::Other}};
-  for (const auto& row : codes) EXPECT_EQ(platform::PortErrorFromErrno(row.err), row.error) << row.err;
+               {EWOULDBLOCK, PortError::Busy},       {ENOTTY, PortError::NotSerial},
+               {EISDIR, PortError::NotSerial},       {ENOMEM, PortError::Other}};
+  for (const auto& row : codes)
+    EXPECT_EQ(platform::PortErrorFromErrno(row.err), row.error) << row.err;
 
   TempAppDir dir;
   dir.WriteFile("file", "not a port");
@@ -141,8 +142,8 @@ TEST(SerialDevice, QueuedOutputMayDrainForAsLongAsItsBytesNeedWithinABound) {
   const struct {
     size_t queued;
     uint32_t baud, bits, bound;
-  } rows[] = {{0, 9600, 10, 0},           {960, 9600, 10, 1500},  {96, 9600, 11, 610},
-              {2000, 9600, 10, 2583},     {20000, 9600, 10, 3000}, {100, 0, 10, 3000},
+  } rows[] = {{0, 9600, 10, 0},       {960, 9600, 10, 1500},   {96, 9600, 11, 610},
+              {2000, 9600, 10, 2583}, {20000, 9600, 10, 3000}, {100, 0, 10, 3000},
               {4095, 921600, 10, 544}};
   for (const auto& row : rows) {
     EXPECT_EQ(platform::DrainBoundMs(row.queued, row.baud, row.bits), row.bound) << row.queued;

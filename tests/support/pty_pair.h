@@ -24,11 +24,11 @@ class PtyPair {
   void Write(const std::vector<uint8_t>& bytes);
   void Write(const std::string& bytes);
   // Reads what WireLab sent until count bytes came or the deadline passed.
-  std::vector<uint8_t> ReadExactly(size_t count, std::chrono::milliseconds deadline =
-                                                     std::chrono::milliseconds(20000));
+  std::vector<uint8_t> ReadExactly(
+      size_t count, std::chrono::milliseconds deadline = std::chrono::milliseconds(20000));
   // Reads whatever arrives within the quiet period after the last byte.
-  std::vector<uint8_t> ReadAvailable(std::chrono::milliseconds quiet =
-                                         std::chrono::milliseconds(100));
+  std::vector<uint8_t> ReadAvailable(
+      std::chrono::milliseconds quiet = std::chrono::milliseconds(100));
   // Closes the master (the device "vanishes" for the slave's holder).
   void CloseMaster();
 

@@ -15,9 +15,15 @@
 #include "platform/toolkit_timer.h"
 #include "platform/ui_services.h"
 
-ManualClock::ManualClock(uint32_t start) { platform::UseManualTicks(start); }
-ManualClock::~ManualClock() { platform::UseRealTicks(); }
-void ManualClock::Set(uint32_t value) { platform::SetTicks(value); }
+ManualClock::ManualClock(uint32_t start) {
+  platform::UseManualTicks(start);
+}
+ManualClock::~ManualClock() {
+  platform::UseRealTicks();
+}
+void ManualClock::Set(uint32_t value) {
+  platform::SetTicks(value);
+}
 void ManualClock::Advance(uint32_t ms) {
   platform::AdvanceTicks(ms);
   platform::ToolkitTimer::FireDueManualTimers();
@@ -29,7 +35,9 @@ MessageBoxCapture::MessageBoxCapture() {
     if (OnShow) OnShow(text);
   });
 }
-MessageBoxCapture::~MessageBoxCapture() { platform::SetMessageBoxHandler(nullptr); }
+MessageBoxCapture::~MessageBoxCapture() {
+  platform::SetMessageBoxHandler(nullptr);
+}
 
 TempAppDir::TempAppDir() {
   std::string templ = (std::filesystem::temp_directory_path() / "wirelab-test-XXXXXX").string();
@@ -66,4 +74,6 @@ bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds dead
   return true;
 }
 
-std::string Cp(const std::string& utf8) { return platform::Utf8ToCp1254(utf8); }
+std::string Cp(const std::string& utf8) {
+  return platform::Utf8ToCp1254(utf8);
+}

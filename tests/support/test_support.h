@@ -22,7 +22,7 @@ class MessageBoxCapture {
  public:
   MessageBoxCapture();
   ~MessageBoxCapture();
-  std::vector<std::string> Messages;  // CP1254, in the order shown
+  std::vector<std::string> Messages;               // CP1254, in the order shown
   std::function<void(const std::string&)> OnShow;  // runs inside the "modal" box
 };
 

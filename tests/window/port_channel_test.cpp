@@ -140,10 +140,8 @@ TEST_F(PortChannelTest, ClosingTheWindowWhileBytesPourInEndsAndGivesThePortsBack
   Click(1);
   Click(3);
   Flood flood({pty[1].get(), pty[3].get()}, 'x');
-  ASSERT_TRUE(WaitUntil([&] {
-    return PaneChars(1) > 1000 && PaneChars(3) > 1000;
-  })) << PortState(1)
-      << "; " << PortState(3);
+  ASSERT_TRUE(WaitUntil([&] { return PaneChars(1) > 1000 && PaneChars(3) > 1000; }))
+      << PortState(1) << "; " << PortState(3);
   form.reset();
 
   for (int n : {1, 3}) {

@@ -1,7 +1,7 @@
 // The device behind each port group: its reasons, the choice of device, saving it, and a port
 // that outlives an unplug.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -86,7 +86,8 @@ TEST_F(PortDevicesTest, AChosenDeviceTakesOverAnOpenPortAndAClosedOneAtItsNextTi
   MenuItem(1, QStringLiteral("Other device..."))->trigger();
 
   other.Write("A");
-  ASSERT_TRUE(WaitUntil([&] { return form->Memo[1]->LastLine().find("A(65 )") != std::string::npos; }));
+  ASSERT_TRUE(
+      WaitUntil([&] { return form->Memo[1]->LastLine().find("A(65 )") != std::string::npos; }));
   const platform::PortHandle old = platform::OpenExclusive(pty[1]->SlavePath());
   EXPECT_TRUE(old.IsOpen()) << "the first device is given back";
   platform::Close(old);
@@ -98,15 +99,17 @@ TEST_F(PortDevicesTest, AChosenDeviceTakesOverAnOpenPortAndAClosedOneAtItsNextTi
   EXPECT_EQ(form->Ports[2], nullptr) << "a closed port stays closed";
   Click(2);
   later.Write("C");
-  ASSERT_TRUE(WaitUntil([&] { return form->Memo[2]->LastLine().find("C(67 )") != std::string::npos; }));
+  ASSERT_TRUE(
+      WaitUntil([&] { return form->Memo[2]->LastLine().find("C(67 )") != std::string::npos; }));
   EXPECT_TRUE(boxes.Messages.empty());
 }
 
 TEST_F(PortDevicesTest, SaveAsDefaultChangesOnlyItsLineAndAFolderThatCannotBeWrittenNothing) {
   Create();
-  const std::string before = "\xEF\xBB\xBF; bench rig\r\n[Tabs]\r\nAscii=1\r\n\r\n[ports]\r\n"
-                             "; the adapter\r\nCOM2 = /dev/old\r\nCom3=" + pty[3]->SlavePath() +
-                             "\r\n\r\n[Other]\r\nCom2=keep\r\n";
+  const std::string before =
+      "\xEF\xBB\xBF; bench rig\r\n[Tabs]\r\nAscii=1\r\n\r\n[ports]\r\n"
+      "; the adapter\r\nCOM2 = /dev/old\r\nCom3=" +
+      pty[3]->SlavePath() + "\r\n\r\n[Other]\r\nCom2=keep\r\n";
   dir.WriteFile("WireLab.ini", before);
   form->ChoosePortDevice(2, "/dev/serial/by-id/usb-rig");
   MenuItem(2, QStringLiteral("Save as default for com2"))->trigger();
@@ -134,7 +137,8 @@ TEST_F(PortDevicesTest, AnUnpluggedPortIsMarkedGoneAndComesBackByItselfIntoTheSa
   form->ChoosePortDevice(1, link);
   Click(1);
   plug->Write("a");
-  ASSERT_TRUE(WaitUntil([&] { return form->Memo[1]->LastLine().find("a(97 )") != std::string::npos; }));
+  ASSERT_TRUE(
+      WaitUntil([&] { return form->Memo[1]->LastLine().find("a(97 )") != std::string::npos; }));
 
   QElapsedTimer elapsed;
   elapsed.start();
@@ -147,7 +151,8 @@ TEST_F(PortDevicesTest, AnUnpluggedPortIsMarkedGoneAndComesBackByItselfIntoTheSa
   const uint64_t polls = form->Ports[1]->IdlePolls();
   elapsed.restart();
   ASSERT_TRUE(WaitUntil([&] { return elapsed.elapsed() >= 1000; }));
-  EXPECT_LE(form->Ports[1]->IdlePolls() - polls, static_cast<uint64_t>(elapsed.elapsed() / 100 + 2));
+  EXPECT_LE(form->Ports[1]->IdlePolls() - polls,
+            static_cast<uint64_t>(elapsed.elapsed() / 100 + 2));
 
   auto replug = std::make_unique<PtyPair>();
   elapsed.restart();
@@ -157,7 +162,8 @@ TEST_F(PortDevicesTest, AnUnpluggedPortIsMarkedGoneAndComesBackByItselfIntoTheSa
   std::printf("gone after %lld ms, back after %lld ms\n", static_cast<long long>(goneAfter),
               static_cast<long long>(backAfter));
   replug->Write("z");
-  ASSERT_TRUE(WaitUntil([&] { return form->Memo[1]->LastLine().find("z(122)") != std::string::npos; }));
+  ASSERT_TRUE(
+      WaitUntil([&] { return form->Memo[1]->LastLine().find("z(122)") != std::string::npos; }));
   EXPECT_NE(form->Memo[1]->LastLine().find("a(97 )"), std::string::npos) << "the same pane";
   form->EditASCII->setText(QStringLiteral("066"));
   Send();
@@ -178,8 +184,8 @@ TEST(ProgramOptions, ComNMapsAPortAndBadOptionsAreRefused) {
   EXPECT_EQ(ok.com[4], "/tmp/x");
   EXPECT_TRUE(ParseProgramOptions({"--list-ports"}).listPorts);
   const std::vector<std::string> refused[] = {
-      {"--com1"}, {"--com1", ""}, {"--com5", "/dev/x"}, {"--com0", "/dev/x"}, {"--com", "x"},
-      {"--com12", "/dev/x"}, {"--bogus"}, {"--screenshot"}};
+      {"--com1"},     {"--com1", ""},        {"--com5", "/dev/x"}, {"--com0", "/dev/x"},
+      {"--com", "x"}, {"--com12", "/dev/x"}, {"--bogus"},          {"--screenshot"}};
   for (const auto& args : refused) EXPECT_NE(ParseProgramOptions(args).error, "") << args[0];
 }
 
