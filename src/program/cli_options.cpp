@@ -65,20 +65,20 @@ void CheckSettings(int port, const std::string& settings) {
 // of its own (the by-path names) keeps them, since what follows its last colon is no
 // settings text.
 void ReadPort(CliOptions& options, const std::string& value) {
-  std::string spec = value;
+  std::string portAndDevice = value;
   std::string settings = "9600,n,8,1";
-  const size_t colon = spec.rfind(':');
-  if (colon != std::string::npos && LooksLikeSettings(spec.substr(colon + 1))) {
-    settings = spec.substr(colon + 1);
-    spec.resize(colon);
+  const size_t colon = portAndDevice.rfind(':');
+  if (colon != std::string::npos && LooksLikeSettings(portAndDevice.substr(colon + 1))) {
+    settings = portAndDevice.substr(colon + 1);
+    portAndDevice.resize(colon);
   }
-  const size_t equals = spec.find('=');
-  const int n = PortNumber("--port", spec.substr(0, equals));
+  const size_t equals = portAndDevice.find('=');
+  const int n = PortNumber("--port", portAndDevice.substr(0, equals));
   CliPortOption& port = options.ports[n];
   if (port.given) Fail("--port", "port " + std::to_string(n) + " is given twice");
   port.given = true;
   if (equals != std::string::npos) {
-    port.device = spec.substr(equals + 1);
+    port.device = portAndDevice.substr(equals + 1);
     if (port.device.empty()) Fail("--port", "no device after '='");
   }
   CheckSettings(n, settings);
