@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -236,11 +237,19 @@ TEST(Program, EndsOnSigtermOrSigintWithCodeZeroWhenNothingFailed) {
   };
   for (int sig : {SIGTERM, SIGINT}) {
     SCOPED_TRACE(sig);
-    char platformEnv[] = "QT_QPA_PLATFORM=offscreen";
-    char* env[] = {platformEnv, nullptr};
+    // A sanitizer build's child keeps the test's sanitizer options (its suppressions of what
+    // it reports inside Qt's own libraries).
+    std::vector<std::string> settings = {"QT_QPA_PLATFORM=offscreen"};
+    for (const char* name : {"TSAN_OPTIONS", "ASAN_OPTIONS", "UBSAN_OPTIONS"}) {
+      if (const char* value = std::getenv(name))
+        settings.push_back(std::string(name) + "=" + value);
+    }
+    std::vector<char*> env;
+    for (std::string& setting : settings) env.push_back(setting.data());
+    env.push_back(nullptr);
     char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
     pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, env), 0);
+    ASSERT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, env.data()), 0);
     EXPECT_TRUE(WaitUntil([&] { return catches(pid, sig) != 0; }));
     kill(pid, sig);
     int status = 0;
