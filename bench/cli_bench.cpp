@@ -30,6 +30,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_stats.h"
 #include "cash_register_sim.h"
 #include "cli_process.h"
 #include "pty_pair.h"
@@ -39,18 +40,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::duration d) {
-  return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double Percentile(std::vector<double> values, double p) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  const size_t at = std::min(values.size() - 1,
-                             static_cast<size_t>(p * static_cast<double>(values.size() - 1) + 0.5));
-  return values[at];
-}
 
 // Reads from the non-blocking master up to a carriage return; false at the deadline.
 bool ReadReply(int fd, std::string& reply, Clock::time_point deadline) {

@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_stats.h"
 #include "pty_pair.h"
 #include "test_support.h"
 #include "window/wirelabmain.h"
@@ -46,18 +47,6 @@ std::string Framed(const std::string& text) {
 std::string Number(int n) {
   const std::string digits = std::to_string((n - 1) % 999 + 1);
   return std::string(3 - digits.size(), '0') + digits;
-}
-
-double Ms(Clock::duration d) {
-  return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double Percentile(std::vector<double> values, double p) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  const size_t at = std::min(values.size() - 1,
-                             static_cast<size_t>(p * static_cast<double>(values.size() - 1) + 0.5));
-  return values[at];
 }
 
 struct Result {

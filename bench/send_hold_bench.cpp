@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_stats.h"
 #include "pty_pair.h"
 #include "test_support.h"
 #include "window/wirelabmain.h"
@@ -31,10 +32,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::duration d) {
-  return std::chrono::duration<double, std::milli>(d).count();
-}
 
 void ClickFromDesktop(QWidget* widget) {
   QWidget* top = widget->window();

@@ -41,6 +41,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "bench_stats.h"
 #include "pty_pair.h"
 #include "test_support.h"
 #include "window/wirelabmain.h"
@@ -56,21 +57,6 @@ constexpr int kWindowSeconds = 10;
 
 uint8_t Pattern(uint64_t offset) {
   return static_cast<uint8_t>(offset % 251);
-}
-
-double Ms(Clock::duration d) {
-  return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double Percentile(std::vector<double> values, double p) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  const size_t at = std::min(values.size() - 1, static_cast<size_t>(p * (values.size() - 1) + 0.5));
-  return values[at];
-}
-
-double Max(const std::vector<double>& values) {
-  return values.empty() ? 0.0 : *std::max_element(values.begin(), values.end());
 }
 
 double ProcessCpuSeconds() {
