@@ -17,7 +17,7 @@
 #include "platform/quit_request.h"
 #include "platform/ticks.h"
 #include "platform/ui_services.h"
-#include "senders/byte_code_field.h"
+#include "window/byte_code_field.h"
 #include "window/receive_entry.h"
 
 using platform::Cp1254;

@@ -7,7 +7,7 @@
 #include "platform/ticks.h"
 #include "platform/ui_services.h"
 #include "senders/byte_codes.h"
-#include "senders/send_hold.h"
+#include "window/send_hold.h"
 #include "window/wirelabmain.h"
 
 void TForm5::SendAsciiCodes(int N) {

@@ -1,4 +1,4 @@
-#include "senders/send_hold.h"
+#include "window/send_hold.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

@@ -1,4 +1,4 @@
-#include "senders/byte_code_field.h"
+#include "window/byte_code_field.h"
 
 #include <QValidator>
 #include <limits>

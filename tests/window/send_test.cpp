@@ -10,7 +10,7 @@
 
 #include "platform/ui_services.h"
 #include "sender_window.h"
-#include "senders/byte_code_field.h"
+#include "window/byte_code_field.h"
 #include "senders/omron_frame.h"
 
 namespace {
