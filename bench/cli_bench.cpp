@@ -33,6 +33,7 @@
 #include "bench_stats.h"
 #include "cash_register_sim.h"
 #include "cli_process.h"
+#include "platform/qt_clock.h"
 #include "pty_pair.h"
 #include "test_support.h"
 #include "window/wirelabmain.h"
@@ -167,7 +168,8 @@ void IdleCpu(const std::string& program, QApplication& app, int seconds) {
   for (int n = 1; n <= 4; ++n)
     ini += "Com" + std::to_string(n) + "=" + ptys[n - 1].SlavePath() + "\n";
   dir.WriteFile("WireLab.ini", ini);
-  auto form = std::make_unique<TForm5>();
+  platform::QtClock clock;
+  auto form = std::make_unique<TForm5>(clock);
   form->show();
   for (int n = 1; n <= 4; ++n) form->CheckBox[n]->click();
   QApplication::processEvents();

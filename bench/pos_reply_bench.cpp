@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "bench_stats.h"
+#include "platform/qt_clock.h"
 #include "pty_pair.h"
 #include "test_support.h"
 #include "window/wirelabmain.h"
@@ -114,7 +115,8 @@ int main(int argc, char** argv) {
   TempAppDir dir;
   PtyPair pty;
   dir.WriteFile("WireLab.ini", "[Ports]\nCom1=" + pty.SlavePath() + "\n");
-  auto form = std::make_unique<TForm5>();
+  platform::QtClock clock;
+  auto form = std::make_unique<TForm5>(clock);
   form->show();
   form->PageControl1->setCurrentWidget(form->TabSheetPos);
   form->CheckBox[1]->click();

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "bench_stats.h"
+#include "platform/qt_clock.h"
 #include "pty_pair.h"
 #include "test_support.h"
 #include "window/wirelabmain.h"
@@ -68,12 +69,13 @@ struct Rig {
   TempAppDir dir;
   MessageBoxCapture boxes;
   PtyPair pty;
+  platform::QtClock clock;
   std::unique_ptr<TForm5> form;
   std::unique_ptr<Drain> drain;
 
   Rig() {
     dir.WriteFile("WireLab.ini", "[Ports]\nCom1=" + pty.SlavePath() + "\n");
-    form = std::make_unique<TForm5>();
+    form = std::make_unique<TForm5>(clock);
     form->show();
     drain = std::make_unique<Drain>(pty);
     form->CheckBox[1]->click();

@@ -42,6 +42,7 @@
 #include <vector>
 
 #include "bench_stats.h"
+#include "platform/qt_clock.h"
 #include "pty_pair.h"
 #include "test_support.h"
 #include "window/wirelabmain.h"
@@ -253,7 +254,8 @@ Result Run(const std::vector<int>& ports, int bytesPerSecond, std::chrono::secon
   }
   dir.WriteFile("WireLab.ini", ini);
 
-  auto form = std::make_unique<TForm5>();
+  platform::QtClock clock;
+  auto form = std::make_unique<TForm5>(clock);
   form->show();
   std::vector<std::unique_ptr<Feed>> feeds(5);
   std::vector<std::unique_ptr<PaintWatch>> watches;

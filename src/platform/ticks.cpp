@@ -1,28 +1,19 @@
 #include "platform/ticks.h"
 
-#include <QCoreApplication>
-#include <QThread>
-#include <atomic>
 #include <cerrno>
 #include <ctime>
 
 namespace platform {
 namespace {
 
-std::atomic<bool> g_manual{false};
-std::atomic<uint32_t> g_manualTicks{0};
-
-bool OnMainThread() {
-  QCoreApplication* app = QCoreApplication::instance();
-  return app != nullptr && QThread::currentThread() == app->thread();
-}
+class Monotonic final : public TickSource {
+ public:
+  uint32_t Now() const override { return GetTickCount(); }
+};
 
 }  // namespace
 
 uint32_t GetTickCount() {
-  if (g_manual.load(std::memory_order_acquire)) {
-    return g_manualTicks.load(std::memory_order_acquire);
-  }
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);
   const uint64_t ms =
@@ -40,33 +31,9 @@ void RealSleep(uint32_t ms) {
   }
 }
 
-void Sleep(uint32_t ms) {
-  if (g_manual.load(std::memory_order_acquire) && OnMainThread()) {
-    AdvanceTicks(ms);
-    return;
-  }
-  RealSleep(ms);
-}
-
-void UseManualTicks(uint32_t start) {
-  g_manualTicks.store(start, std::memory_order_release);
-  g_manual.store(true, std::memory_order_release);
-}
-
-void UseRealTicks() {
-  g_manual.store(false, std::memory_order_release);
-}
-
-bool ManualTicks() {
-  return g_manual.load(std::memory_order_acquire);
-}
-
-void SetTicks(uint32_t value) {
-  g_manualTicks.store(value, std::memory_order_release);
-}
-
-void AdvanceTicks(uint32_t ms) {
-  g_manualTicks.fetch_add(ms, std::memory_order_acq_rel);
+const TickSource& MonotonicTicks() {
+  static const Monotonic ticks;
+  return ticks;
 }
 
 }  // namespace platform

@@ -1,23 +1,20 @@
 #pragma once
 // The toolkit timer the window uses: setting the enabled flag or the period restarts the
 // countdown only when the value actually changes (QTimer restarts on every call). Default
-// period 1000 ms; a period of 0 or less means enabled without ticks.
-//
-// In manual tick mode (tests) the timers run on the manual counter: a timer is due one
-// period after its countdown started, and due timers fire from the main thread's event
-// handling after AdvanceTicks. Main thread only.
+// period 1000 ms; a period of 0 or less means enabled without ticks. It counts on the clock it
+// is made with. Main thread only.
 
-#include <QObject>
-#include <QTimer>
 #include <cstdint>
 #include <functional>
+#include <memory>
+
+#include "platform/clock.h"
 
 namespace platform {
 
 class ToolkitTimer {
  public:
-  ToolkitTimer();
-  ~ToolkitTimer();
+  explicit ToolkitTimer(Clock& clock);
   ToolkitTimer(const ToolkitTimer&) = delete;
   ToolkitTimer& operator=(const ToolkitTimer&) = delete;
 
@@ -27,18 +24,13 @@ class ToolkitTimer {
   int32_t Interval() const { return interval_; }
   std::function<void()> OnTimer;
 
-  // Fires every manual-mode timer whose time has come; called after AdvanceTicks.
-  static void FireDueManualTimers();
-
  private:
   void Restart();
   void Fire();
 
   bool enabled_ = false;
   int32_t interval_ = 1000;
-  bool manualRunning_ = false;
-  uint32_t manualStart_ = 0;
-  QTimer qtimer_;
+  std::unique_ptr<Countdown> countdown_;
 };
 
 }  // namespace platform

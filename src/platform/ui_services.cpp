@@ -2,10 +2,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QEventLoop>
 #include <QMessageBox>
-#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <exception>
@@ -14,8 +11,6 @@
 #include "platform/cp1254.h"
 #include "platform/qt_text.h"
 #include "platform/quit_request.h"
-#include "platform/ticks.h"
-#include "platform/toolkit_timer.h"
 
 namespace platform {
 namespace {
@@ -87,38 +82,6 @@ void Guarded(const std::function<void()>& handler) {
 
 bool EndsWithError() {
   return endsWithError;
-}
-
-void ProcessMessages() {
-  QCoreApplication::processEvents();
-  if (ManualTicks()) ToolkitTimer::FireDueManualTimers();
-}
-
-void ProcessMessagesFor(uint32_t ms) {
-  if (ManualTicks()) {
-    AdvanceTicks(ms);
-    ToolkitTimer::FireDueManualTimers();
-    QCoreApplication::processEvents();
-    return;
-  }
-  if (QCoreApplication::instance() == nullptr) {
-    RealSleep(ms);
-    return;
-  }
-  QDeadlineTimer deadline(static_cast<qint64>(ms), Qt::PreciseTimer);
-  QCoreApplication::processEvents();
-  while (!deadline.hasExpired() && !QuitRequested()) {
-    const qint64 left = deadline.remainingTime();
-    if (left <= 0) break;
-    // Wakes at the deadline at the latest; sleeps in the event loop until then.
-    QEventLoop loop;
-    QTimer wake;
-    wake.setSingleShot(true);
-    wake.setTimerType(Qt::PreciseTimer);
-    wake.start(static_cast<int>(left));
-    loop.processEvents(QEventLoop::WaitForMoreEvents);
-    wake.stop();
-  }
 }
 
 }  // namespace platform

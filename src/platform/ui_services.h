@@ -1,7 +1,6 @@
 #pragma once
-// What the window needs from the toolkit beyond its widgets: the modal message box, the
-// application's default error report, and waiting while pending messages are processed.
-// Main thread only.
+// What the window needs from the toolkit beyond its widgets and its clock: the modal message
+// box and the application's default error report. Main thread only.
 
 #include <cstdint>
 #include <functional>
@@ -22,11 +21,5 @@ void SetMessageBoxHandler(MessageBoxHandler handler);  // empty: the real box ag
 // ending on a signal the error goes to stderr and EndsWithError becomes true.
 void Guarded(const std::function<void()>& handler);
 bool EndsWithError();
-
-// Processes the pending window messages once.
-void ProcessMessages();
-// Processes messages for at most ms milliseconds, sleeping in the event loop meanwhile.
-// In manual tick mode it advances the counter by ms and processes once.
-void ProcessMessagesFor(uint32_t ms);
 
 }  // namespace platform

@@ -6,16 +6,16 @@
 
 #include "platform/com_devices.h"
 #include "platform/quit_request.h"
-#include "platform/ticks.h"
 #include "senders/byte_codes.h"
 #include "serial/port_diagnosis.h"
 #include "window/receive_entry.h"
 
-CliPorts::CliPorts(const CliOptions& options, CliEventWriter& events)
-    : options_(options), events_(events), packets_(*this) {
-  startTick_ = platform::GetTickCount();
+CliPorts::CliPorts(const CliOptions& options, CliEventWriter& events, platform::Clock& clock)
+    : options_(options), events_(events), clock_(clock), packets_(*this), timerEvery_(clock) {
+  startTick_ = clock_.Now();
   for (int n = 1; n <= 4; ++n) {
-    if (options_.pos[n]) pos_[n] = std::make_unique<CliPosPort>(static_cast<PosLink&>(*this), n);
+    if (options_.pos[n])
+      pos_[n] = std::make_unique<CliPosPort>(static_cast<PosLink&>(*this), n, clock_);
   }
   timerEvery_.OnTimer = [this] { RunReportingErrors([this] { SendAll(); }); };
   burstTimer_.setSingleShot(true);
@@ -102,7 +102,7 @@ void CliPorts::PortByteReceived(TPeripheral* sender, uint8_t value) {
   if (options_.pos[n]) {
     if (pos_[n]) pos_[n]->ByteReceived(value);
   } else {
-    const uint32_t now = platform::GetTickCount();
+    const uint32_t now = clock_.Now();
     const std::string entry = ReceiveEntry(now - startTick_, value);
     Burst& burst = bursts_[n];
     if (burst.entries.size() + entry.size() > kBurstMaxChars) FlushBurst(n);
@@ -134,7 +134,7 @@ void CliPorts::SendByteCodes(int port, const std::string& codes) {
     event.bytes.push_back(byte);
     // The pause after every byte, in slices so that a request to end is seen.
     for (int left = options_.sleepMs; left > 0 && !platform::QuitRequested(); left -= 50) {
-      platform::Sleep(static_cast<uint32_t>(std::min(left, 50)));
+      clock_.Sleep(static_cast<uint32_t>(std::min(left, 50)));
     }
   }
   if (!event.bytes.empty()) Emit(std::move(event));
@@ -149,7 +149,7 @@ void CliPorts::FlushBurst(int port) {
 }
 
 void CliPorts::FlushQuietBursts() {
-  const uint32_t now = platform::GetTickCount();
+  const uint32_t now = clock_.Now();
   uint32_t wait = UINT32_MAX;  // until the next burst falls quiet
   for (int n = 1; n <= 4; ++n) {
     const Burst& burst = bursts_[n];

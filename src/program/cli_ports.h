@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/toolkit_timer.h"
 #include "pos/pos_link.h"
 #include "pos/pos_terminal.h"
@@ -31,7 +32,8 @@ class CliPorts : private PosLink {
   static constexpr uint32_t kBurstQuietMs = 20;
   static constexpr size_t kBurstMaxChars = 4096;
 
-  CliPorts(const CliOptions& options, CliEventWriter& events);
+  // The ports' time and timers run on clock, which outlives this object.
+  CliPorts(const CliOptions& options, CliEventWriter& events, platform::Clock& clock);
   ~CliPorts() override;
   CliPorts(const CliPorts&) = delete;
   CliPorts& operator=(const CliPorts&) = delete;
@@ -79,6 +81,7 @@ class CliPorts : private PosLink {
 
   const CliOptions& options_;
   CliEventWriter& events_;
+  platform::Clock& clock_;
   std::array<TRealCom*, 5> ports_{};                  // [1..4]
   std::array<std::unique_ptr<CliPosPort>, 5> pos_{};  // [1..4], for the --pos ports
   PosTerminal packets_;                               // SendPacket for --packet

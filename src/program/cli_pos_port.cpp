@@ -3,16 +3,15 @@
 #include <cstdio>
 #include <exception>
 
-#include "platform/ticks.h"
-
-CliPosPort::CliPosPort(PosLink& ports, int port) : ports_(ports), port_(port), terminal_(*this) {
-  lastRxTick_ = platform::GetTickCount();
+CliPosPort::CliPosPort(PosLink& ports, int port, platform::Clock& clock)
+    : ports_(ports), clock_(clock), port_(port), terminal_(*this), timerQueue_(clock) {
+  lastRxTick_ = clock_.Now();
   timerQueue_.OnTimer = [this] { RunReportingErrors([this] { terminal_.TimerQueueTimer(); }); };
 }
 
 void CliPosPort::ByteReceived(uint8_t value) {
-  terminal_.PosByteReceived(port_, value, lastRxTick_, platform::GetTickCount());
-  lastRxTick_ = platform::GetTickCount();
+  terminal_.PosByteReceived(port_, value, lastRxTick_, clock_.Now());
+  lastRxTick_ = clock_.Now();
 }
 
 void RunReportingErrors(const std::function<void()>& handler) {

@@ -10,13 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/toolkit_timer.h"
 #include "pos/pos_link.h"
 #include "pos/pos_terminal.h"
 
 class CliPosPort : private PosLink {
  public:
-  CliPosPort(PosLink& ports, int port);
+  CliPosPort(PosLink& ports, int port, platform::Clock& clock);
 
   // A byte received on this port; the gap rule counts from this port's previous byte.
   void ByteReceived(uint8_t value);
@@ -36,6 +37,7 @@ class CliPosPort : private PosLink {
   void SetQueueTimerInterval(int32_t ms) override { timerQueue_.SetInterval(ms); }
 
   PosLink& ports_;
+  platform::Clock& clock_;
   const int port_;
   PosTerminal terminal_;
   platform::ToolkitTimer timerQueue_;

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "platform/qt_clock.h"
 #include "platform/quit_request.h"
 #include "platform/serial_device.h"
 #include "platform/serial_ports.h"
@@ -41,7 +42,8 @@ int main(int argc, char** argv) {
   }
 
   QApplication app(argc, argv);
-  auto Form5 = std::make_unique<TForm5>();
+  platform::QtClock clock;
+  auto Form5 = std::make_unique<TForm5>(clock);
   for (int n = 1; n <= 4; ++n) {
     if (!options.com[n].empty()) Form5->ChoosePortDevice(n, options.com[n]);
   }

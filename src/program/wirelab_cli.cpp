@@ -14,6 +14,7 @@
 #include "platform/app_paths.h"
 #include "platform/com_devices.h"
 #include "platform/profile.h"
+#include "platform/qt_clock.h"
 #include "platform/quit_request.h"
 #include "platform/serial_device.h"
 #include "program/cli_events.h"
@@ -40,7 +41,8 @@ int main(int argc, char** argv) {
   platform::InstallQuitSignals([] { QCoreApplication::quit(); });
   platform::LoadComDevices(platform::Profile::Load(platform::ExecutableDir() + "WireLab.ini"));
 
-  CliPorts ports(options, events);
+  platform::QtClock clock;
+  CliPorts ports(options, events, clock);
   if (const int failed = ports.Open()) {
     std::fprintf(stderr, "wirelab-cli: port %d: %s\n", failed, ports.OpenFailure().c_str());
     return 1;

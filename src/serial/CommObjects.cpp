@@ -17,15 +17,16 @@ constexpr size_t kReadBatch = 4096;
 
 // The tick count that arms a time-out. The one tick value that means "disarmed" is moved
 // back by a millisecond, so an arming at that instant is not lost.
-uint32_t ArmingTick() {
-  const uint32_t now = platform::GetTickCount();
+uint32_t ArmingTick(const platform::TickSource& ticks) {
+  const uint32_t now = ticks.Now();
   return now == 0xFFFFFFFFu ? now - 1 : now;
 }
 
 }  // namespace
 
 TPeripheral::TPeripheral(bool CreateSuspended, TPeripheral* Parent, int32_t PortNumber)
-    : platform::TThread(CreateSuspended) {
+    : platform::TThread(CreateSuspended),
+      ticks_(Parent != nullptr ? Parent->ticks_ : &platform::MonotonicTicks()) {
   SetPriorityBelowNormal();
   deadline_ = 2147483647;
   // Before the parent is set, so that the start-up value stays here: SetTimeout passes its
@@ -63,7 +64,7 @@ std::vector<TPeripheral*> TPeripheral::Children() const {
 void TPeripheral::SetTimeout(int32_t Value) {
   timeout_ = Value;
   if (parent_ != nullptr) parent_->SetTimeout(Value);
-  lastByteTick_ = ArmingTick();
+  lastByteTick_ = ArmingTick(*ticks_);
 }
 
 void TPeripheral::Execute() {
@@ -74,7 +75,7 @@ void TPeripheral::Execute() {
 }
 
 bool TPeripheral::DeadlinePassed() const {
-  return static_cast<int32_t>(platform::GetTickCount()) > deadline_;
+  return static_cast<int32_t>(ticks_->Now()) > deadline_;
 }
 
 void TPeripheral::ResumeChildrenStartingWithParent() {
@@ -199,13 +200,13 @@ void TRealCom::Execute() {
             DoReceive(rxByte_);
           }
         });
-        lastByteTick_ = ArmingTick();
+        lastByteTick_ = ArmingTick(*ticks_);
       }
     } else {
       const uint32_t last = lastByteTick_;
       const int32_t timeout = timeout_;
       if (last != kDisarmed && timeout > 0 &&
-          platform::GetTickCount() - last > static_cast<uint32_t>(timeout)) {
+          ticks_->Now() - last > static_cast<uint32_t>(timeout)) {
         lastByteTick_ = kDisarmed;
         Synchronize([this] { DoTimeout(); });
       }

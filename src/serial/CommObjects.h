@@ -19,6 +19,7 @@
 
 #include "platform/serial_device.h"
 #include "platform/thread.h"
+#include "platform/ticks.h"
 
 class TPeripheral;
 using TReceiveEvent = std::function<void(TPeripheral* Sender, uint8_t Value)>;
@@ -44,6 +45,9 @@ class TPeripheral : public platform::TThread {
   uint32_t LastByteTick() const { return lastByteTick_; }
   int32_t Deadline() const { return deadline_; }
   void SetDeadline(int32_t value) { deadline_ = value; }
+  // The tick count that time-outs and the deadline run on: the system's, or the parent's for
+  // a child. Set before the thread is resumed.
+  void UseTicks(const platform::TickSource& ticks) { ticks_ = &ticks; }
 
   TReceiveEvent OnReceive;
   TTimeoutEvent OnTimeout;
@@ -59,6 +63,7 @@ class TPeripheral : public platform::TThread {
   std::atomic<uint32_t> lastByteTick_{kDisarmed};
   std::atomic<int32_t> timeout_{-1};
   std::atomic<int32_t> deadline_{2147483647};
+  const platform::TickSource* ticks_;
 
  private:
   void DetachChild(TPeripheral* child);

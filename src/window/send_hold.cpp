@@ -1,7 +1,6 @@
 #include "window/send_hold.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QMouseEvent>
 #include <QWheelEvent>
 #include <QWidget>
@@ -9,7 +8,6 @@
 #include <algorithm>
 
 #include "platform/thread.h"
-#include "platform/ticks.h"
 
 namespace {
 
@@ -97,9 +95,8 @@ std::function<QEvent*()> Remake(const QEvent* event) {
 
 }  // namespace
 
-SendHold::SendHold(std::function<bool(QWidget*)> letThrough) : letThrough_(std::move(letThrough)) {
-  wake_.setSingleShot(true);
-  wake_.setTimerType(Qt::PreciseTimer);
+SendHold::SendHold(platform::Clock& clock, std::function<bool(QWidget*)> letThrough)
+    : clock_(clock), letThrough_(std::move(letThrough)) {
   platform::TThread::HoldDeliveries();
 }
 
@@ -125,28 +122,16 @@ SendHold::~SendHold() {
 }
 
 void SendHold::Pause(uint32_t ms, const std::function<bool()>& stop) {
-  if (platform::ManualTicks() || QCoreApplication::instance() == nullptr) {
-    platform::Sleep(ms);
-    return;
-  }
-  QCoreApplication::instance()->installEventFilter(this);
-  const QDeadlineTimer deadline(static_cast<qint64>(ms), Qt::PreciseTimer);
-  while (!stop()) {
-    const qint64 left = deadline.remainingTime();
-    if (left <= 0) break;
-    // Wakes at least every 50 ms: a signal to end sets its flag without an event.
-    wake_.start(static_cast<int>(std::min<qint64>(left, 50)));
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents |
-                                    QEventLoop::ExcludeSocketNotifiers);
-  }
-  wake_.stop();
-  QCoreApplication::instance()->removeEventFilter(this);
+  QCoreApplication* app = QCoreApplication::instance();
+  if (app != nullptr) app->installEventFilter(this);
+  clock_.PauseFor(ms, stop);
+  if (app != nullptr) app->removeEventFilter(this);
 }
 
 bool SendHold::eventFilter(QObject* receiver, QEvent* event) {
   const QEvent::Type type = event->type();
   if (type == QEvent::Timer) {
-    if (receiver == &wake_ || !IsProgramTimer(receiver)) return false;
+    if (!IsProgramTimer(receiver)) return false;
     const int id = static_cast<QTimerEvent*>(event)->timerId();
     const auto same = [&](const auto& tick) { return tick.first == receiver && tick.second == id; };
     if (std::none_of(heldTicks_.begin(), heldTicks_.end(), same)) {

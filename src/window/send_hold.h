@@ -19,23 +19,24 @@
 #include <QEvent>
 #include <QObject>
 #include <QPointer>
-#include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
 
+#include "platform/clock.h"
+
 class QWidget;
 
 class SendHold : public QObject {
  public:
-  explicit SendHold(std::function<bool(QWidget*)> letThrough);
+  SendHold(platform::Clock& clock, std::function<bool(QWidget*)> letThrough);
   ~SendHold() override;
   SendHold(const SendHold&) = delete;
   SendHold& operator=(const SendHold&) = delete;
 
-  // Waits ms milliseconds, or less once stop() holds; stop is asked after everything that
-  // went through. In manual tick mode (tests) it advances the counter and handles nothing.
+  // Waits ms milliseconds on the clock, or less once stop() holds; stop is asked after
+  // everything that went through.
   void Pause(uint32_t ms, const std::function<bool()>& stop);
 
  protected:
@@ -51,10 +52,10 @@ class SendHold : public QObject {
     Qt::MouseButtons buttons;  // of a move
     std::function<QEvent*()> make;
   };
+  platform::Clock& clock_;
   std::function<bool(QWidget*)> letThrough_;
   std::vector<Held> heldInput_;
   std::vector<std::pair<QPointer<QObject>, int>> heldTicks_;  // timer object and timer id
   bool gesture_ = false;      // a mouse button is down since a press seen here
   bool gestureHeld_ = false;  // and that press was held
-  QTimer wake_;               // ends a pause on time; its own ticks go through
 };

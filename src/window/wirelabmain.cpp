@@ -50,7 +50,13 @@ void TGroupBox::resizeEvent(QResizeEvent* event) {
   if (OnResize) platform::Guarded(OnResize);
 }
 
-TForm5::TForm5() : QWidget(nullptr), Pos(*this) {
+TForm5::TForm5(platform::Clock& clock)
+    : QWidget(nullptr),
+      TimerSensor(clock),
+      Timer1(clock),
+      TimerQueue(clock),
+      Pos(*this),
+      clock_(clock) {
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     const double dpi = screen->logicalDotsPerInch();
     if (dpi > 0) scale_ = dpi / 96.0;
@@ -329,7 +335,7 @@ void TForm5::closeEvent(QCloseEvent* event) {
 
 void TForm5::FormCreate() {
   platform::ResetQuitRequest();
-  StartTick = platform::GetTickCount();
+  StartTick = clock_.Now();
   const platform::Profile profile =
       platform::Profile::Load(platform::ExecutableDir() + "WireLab.ini");
   // The last lookup spells its section "tabs". Profile names match without regard to case,
@@ -348,7 +354,7 @@ void TForm5::FormCreate() {
     PageControl1->setTabVisible(PageControl1->indexOf(tab.sheet), shown);
   }
   platform::LoadComDevices(profile);
-  LastRxTick = platform::GetTickCount();
+  LastRxTick = clock_.Now();
   LoopRunning = false;
   Ports.fill(nullptr);
   Pos.RxBuffer.clear();
@@ -429,7 +435,7 @@ void TForm5::CreatePortObject(int N) {
 void TForm5::DestroyPortObject(int N) {
   if (TRealCom* port = Ports[N]) {
     port->Suspend();
-    platform::Sleep(100);
+    clock_.Sleep(100);
     delete port;
     Ports[N] = nullptr;
   }
@@ -467,8 +473,8 @@ void TForm5::PortByteReceived(TPeripheral* Sender, uint8_t Value) {
     if (ActivePage() == TabSheetPos) {
       PosByteReceived(Value, Memo[N], N);
     } else {
-      Memo[N]->ExtendLastLine(ReceiveEntry(platform::GetTickCount() - StartTick, Value));
+      Memo[N]->ExtendLastLine(ReceiveEntry(clock_.Now() - StartTick, Value));
     }
   }
-  LastRxTick = platform::GetTickCount();
+  LastRxTick = clock_.Now();
 }

@@ -22,6 +22,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/clock.h"
 #include "platform/toolkit_timer.h"
 #include "pos/pos_link.h"
 #include "pos/pos_terminal.h"
@@ -58,7 +59,9 @@ class TCheckBox : public QCheckBox {
 
 class TForm5 : public QWidget, private PosLink {
  public:
-  TForm5();
+  // Everything in the window that reads the time, waits or counts down runs on clock, which
+  // outlives the window.
+  explicit TForm5(platform::Clock& clock);
   ~TForm5() override;
 
   // ---- Controls ----
@@ -225,6 +228,7 @@ class TForm5 : public QWidget, private PosLink {
   void SetQueueTimerEnabled(bool enabled) override;
   void SetQueueTimerInterval(int32_t ms) override;
 
+  platform::Clock& clock_;
   double scale_ = 1.0;
   std::array<std::string, 5> openFailure_;  // [1..4]: the error that made a ticked port fail
   bool tickBusy_ = false;

@@ -4,8 +4,6 @@
 
 #include "platform/int_conv.h"
 #include "platform/qt_text.h"
-#include "platform/ticks.h"
-#include "platform/ui_services.h"
 #include "senders/byte_codes.h"
 #include "window/send_hold.h"
 #include "window/wirelabmain.h"
@@ -21,7 +19,7 @@ void TForm5::SendPaced(int N, const std::vector<uint8_t>& bytes) {
   // During the pauses the window lives on, but of the user's actions only three take effect:
   // closing the window and un-ticking this port's "Open" end the send, "STOP!" ends periodic
   // sending after it. The rest waits for the send to end.
-  SendHold hold([this, N](QWidget* target) {
+  SendHold hold(clock_, [this, N](QWidget* target) {
     return (target == CheckBox[N] && CheckBox[N]->isChecked()) ||
            (target == SpeedButton1 && TimerSensor.Enabled());
   });
@@ -51,7 +49,7 @@ void TForm5::InterByteDelay() {
   constexpr int32_t kSlice = 50;
   while (left > 0 && !Closing()) {
     const int32_t slice = std::min(left, kSlice);
-    platform::Sleep(static_cast<uint32_t>(slice));
+    clock_.Sleep(static_cast<uint32_t>(slice));
     left -= slice;
   }
 }
@@ -75,7 +73,7 @@ void TForm5::TimerSensorTimer() {
     ~Release() { flag = false; }
   } release{tickBusy_};
   ButtonSendClick();
-  platform::ProcessMessages();
+  clock_.ProcessMessages();
 }
 
 // Timer1 is never switched on, so this never runs. It is left empty rather than given work:

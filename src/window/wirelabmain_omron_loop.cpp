@@ -3,8 +3,6 @@
 #include <utility>
 
 #include "platform/app_paths.h"
-#include "platform/ticks.h"
-#include "platform/ui_services.h"
 #include "window/wirelabmain.h"
 
 namespace {
@@ -30,11 +28,11 @@ void TForm5::SpeedButtonLoopClick() {
 }
 
 void TForm5::WaitHalfSecond() {
-  const uint32_t start = platform::GetTickCount();
+  const uint32_t start = clock_.Now();
   for (;;) {
-    const uint32_t elapsed = platform::GetTickCount() - start;
+    const uint32_t elapsed = clock_.Now() - start;
     if (elapsed >= 500 || Closing()) return;
-    platform::ProcessMessagesFor(500 - elapsed);
+    clock_.ProcessMessagesFor(500 - elapsed);
   }
 }
 

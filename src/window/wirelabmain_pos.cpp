@@ -1,6 +1,5 @@
 // The "POS" and "Yazar Kasa" tabs: the window's side of the POS terminal.
 #include "platform/qt_text.h"
-#include "platform/ticks.h"
 #include "window/wirelabmain.h"
 
 void TForm5::SendPosCommand(int N) {
@@ -16,7 +15,7 @@ void TForm5::SendPacket(int N, const std::string& text) {
 }
 
 void TForm5::PosByteReceived(uint8_t Value, LogPane* /*memo: Memo[N]*/, int N) {
-  Pos.PosByteReceived(N, Value, LastRxTick, platform::GetTickCount());
+  Pos.PosByteReceived(N, Value, LastRxTick, clock_.Now());
 }
 
 void TForm5::TimerQueueTimer() {

@@ -10,6 +10,7 @@
 
 #include "platform/cp1254.h"
 #include "platform/int_conv.h"
+#include "platform/qt_clock.h"
 #include "platform/quit_request.h"
 #include "platform/ticks.h"
 #include "platform/toolkit_timer.h"
@@ -20,23 +21,7 @@ namespace {
 
 using platform::ToolkitTimer;
 
-TEST(Ticks, ManualCounterWrapsAndMainThreadSleepAdvancesIt) {
-  ManualClock clock(0xFFFFFFF0u);
-  EXPECT_TRUE(platform::ManualTicks());
-  EXPECT_EQ(platform::GetTickCount(), 0xFFFFFFF0u);
-  platform::Sleep(0x20);
-  EXPECT_EQ(platform::GetTickCount(), 0x10u);
-  EXPECT_EQ(platform::GetTickCount() - 0xFFFFFFF0u, 0x20u);
-  // Other threads really sleep and leave the counter alone.
-  std::thread([] { platform::Sleep(2); }).join();
-  EXPECT_EQ(platform::GetTickCount(), 0x10u);
-  platform::SetTicks(5);
-  platform::AdvanceTicks(7);
-  EXPECT_EQ(platform::GetTickCount(), 12u);
-}
-
 TEST(Ticks, RealCounterMovesForward) {
-  ASSERT_FALSE(platform::ManualTicks());
   const uint32_t start = platform::GetTickCount();
   EXPECT_TRUE(WaitUntil([&] { return platform::GetTickCount() - start >= 3; }));
   EXPECT_LT(platform::GetTickCount() - start, 0x80000000u);
@@ -45,14 +30,14 @@ TEST(Ticks, RealCounterMovesForward) {
 struct Counted {
   ToolkitTimer timer;
   int ticks = 0;
-  Counted() {
+  explicit Counted(platform::Clock& clock) : timer(clock) {
     timer.OnTimer = [this] { ++ticks; };
   }
 };
 
 TEST(ToolkitTimer, RestartsOnlyWhenFlagOrPeriodChanges) {
   ManualClock clock;
-  Counted t;
+  Counted t(clock);
   EXPECT_FALSE(t.timer.Enabled());
   EXPECT_EQ(t.timer.Interval(), 1000);
   t.timer.SetInterval(100);
@@ -86,7 +71,7 @@ TEST(ToolkitTimer, RestartsOnlyWhenFlagOrPeriodChanges) {
 
 TEST(ToolkitTimer, PeriodZeroOrLessIsEnabledWithoutTicks) {
   ManualClock clock;
-  Counted t;
+  Counted t(clock);
   for (int32_t period : {0, -5}) {
     t.timer.SetInterval(period);
     t.timer.SetEnabled(true);
@@ -101,7 +86,7 @@ TEST(ToolkitTimer, PeriodZeroOrLessIsEnabledWithoutTicks) {
 
 TEST(ToolkitTimer, CountsAcrossTheWrapOfTheTickCounter) {
   ManualClock clock(0xFFFFFF00u);
-  Counted t;
+  Counted t(clock);
   t.timer.SetInterval(0x200);
   t.timer.SetEnabled(true);
   clock.Advance(0x1FF);
@@ -112,8 +97,8 @@ TEST(ToolkitTimer, CountsAcrossTheWrapOfTheTickCounter) {
 
 TEST(ToolkitTimer, HandlerMayDestroyItsOwnOrAnotherDueTimer) {
   ManualClock clock;
-  Counted killer;
-  auto victim = std::make_unique<Counted>();
+  Counted killer(clock);
+  auto victim = std::make_unique<Counted>(clock);
   killer.timer.OnTimer = [&] {
     ++killer.ticks;
     victim.reset();
@@ -128,7 +113,7 @@ TEST(ToolkitTimer, HandlerMayDestroyItsOwnOrAnotherDueTimer) {
   clock.Advance(10);
   EXPECT_EQ(killer.ticks, 2);
 
-  auto self = std::make_unique<ToolkitTimer>();
+  auto self = std::make_unique<ToolkitTimer>(clock);
   std::string seen;
   self->OnTimer = [&self, &seen, tag = std::string(64, 'x')] {
     self.reset();
@@ -142,8 +127,8 @@ TEST(ToolkitTimer, HandlerMayDestroyItsOwnOrAnotherDueTimer) {
 }
 
 TEST(ToolkitTimer, RealTimerTicksAndRepeatedEnableDoesNotPostponeIt) {
-  ASSERT_FALSE(platform::ManualTicks());
-  Counted t;
+  platform::QtClock clock;
+  Counted t(clock);
   t.timer.SetInterval(30);
   t.timer.SetEnabled(true);
   // A QTimer restarted this often would never fire.
@@ -154,7 +139,7 @@ TEST(ToolkitTimer, RealTimerTicksAndRepeatedEnableDoesNotPostponeIt) {
   }));
   t.timer.SetEnabled(false);
   const int ticks = t.ticks;
-  platform::ProcessMessagesFor(100);
+  clock.ProcessMessagesFor(100);
   EXPECT_EQ(t.ticks, ticks);
 }
 
@@ -171,33 +156,15 @@ TEST(UiServices, GuardedShowsErrorsInTheMessageBox) {
                                       platform::Cp1254("Lütfen")}));
 }
 
-TEST(UiServices, ManualProcessMessagesForAdvancesTimeAndFiresTimers) {
-  ManualClock clock(1000);
-  Counted t;
-  t.timer.SetInterval(50);
-  t.timer.SetEnabled(true);
-  bool posted = false;
-  QTimer::singleShot(0, [&] { posted = true; });
-  platform::ProcessMessagesFor(49);
-  EXPECT_EQ(platform::GetTickCount(), 1049u);
-  EXPECT_EQ(t.ticks, 0);
-  EXPECT_TRUE(posted);
-  platform::ProcessMessagesFor(1);
-  EXPECT_EQ(t.ticks, 1);
-  platform::AdvanceTicks(50);
-  platform::ProcessMessages();
-  EXPECT_EQ(t.ticks, 2);
-}
-
-TEST(UiServices, RealProcessMessagesForWaitsInTheEventLoopWithoutSpinning) {
-  ASSERT_FALSE(platform::ManualTicks());
+TEST(QtClock, ProcessMessagesForWaitsInTheEventLoopWithoutSpinning) {
+  platform::QtClock clock;
   int fired = 0;
   QTimer::singleShot(20, [&] { ++fired; });
   timespec cpu0{}, cpu1{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu0);
   QElapsedTimer wall;
   wall.start();
-  platform::ProcessMessagesFor(300);
+  clock.ProcessMessagesFor(300);
   const qint64 elapsed = wall.elapsed();
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu1);
   const double cpuMs = (cpu1.tv_sec - cpu0.tv_sec) * 1e3 + (cpu1.tv_nsec - cpu0.tv_nsec) / 1e6;
@@ -206,12 +173,12 @@ TEST(UiServices, RealProcessMessagesForWaitsInTheEventLoopWithoutSpinning) {
   EXPECT_LT(cpuMs, 150.0);
 }
 
-TEST(UiServices, RealProcessMessagesForEndsEarlyWhenTheProgramIsToEnd) {
-  ASSERT_FALSE(platform::ManualTicks());
+TEST(QtClock, ProcessMessagesForEndsEarlyWhenTheProgramIsToEnd) {
+  platform::QtClock clock;
   QTimer::singleShot(10, [] { platform::RequestQuit(); });
   QElapsedTimer wall;
   wall.start();
-  platform::ProcessMessagesFor(60000);
+  clock.ProcessMessagesFor(60000);
   const bool quit = platform::QuitRequested();
   platform::ResetQuitRequest();
   EXPECT_TRUE(quit);

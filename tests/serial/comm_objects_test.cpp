@@ -24,8 +24,9 @@ void WaitIdlePasses(const TRealCom& com) {
 
 class RealComTest : public testing::Test {
  protected:
-  std::unique_ptr<TRealCom> Open(bool resume = true) {
+  std::unique_ptr<TRealCom> Open(bool resume = true, const platform::TickSource* ticks = nullptr) {
     auto com = std::make_unique<TRealCom>(true, nullptr, 1, "9600,n,8,1");
+    if (ticks != nullptr) com->UseTicks(*ticks);
     com->OnReceive = [this](TPeripheral* sender, uint8_t value) {
       received.push_back(value);
       senders.push_back(sender);
@@ -154,7 +155,7 @@ class TimeoutTest : public RealComTest, public testing::WithParamInterface<uint3
 
 TEST_P(TimeoutTest, FiresOnceAfterTheSilenceUntilRearmed) {
   ManualClock clock(GetParam() - 1000000);
-  auto com = Open();
+  auto com = Open(true, &clock);
   pty.Write("p");
   ASSERT_TRUE(Received(1));
   WaitIdlePasses(*com);
@@ -203,6 +204,8 @@ TEST(PeripheralDeadline, EndsTheLoopOnlyWhenTheSignedTickCountPassesIt) {
     TPeripheral plain(true, nullptr, 0);
     com.SetDeadline(row.deadline);
     plain.SetDeadline(row.deadline);
+    com.UseTicks(clock);
+    plain.UseTicks(clock);
     com.Resume();
     plain.Resume();
     if (row.ends) {
@@ -217,6 +220,7 @@ TEST(PeripheralDeadline, EndsTheLoopOnlyWhenTheSignedTickCountPassesIt) {
 TEST(PeripheralTree, SetTimeoutArmsEveryAncestor) {
   ManualClock clock(5000);
   TRealCom root(true, nullptr, 0, "");
+  root.UseTicks(clock);  // the children take it from their parent
   TPeripheral mid(true, &root, 0), leaf(true, &mid, 0);
   leaf.SetTimeout(700);
   clock.Advance(10);

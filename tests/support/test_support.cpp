@@ -12,22 +12,7 @@
 #include "platform/cp1254.h"
 #include "platform/thread.h"
 #include "platform/ticks.h"
-#include "platform/toolkit_timer.h"
 #include "platform/ui_services.h"
-
-ManualClock::ManualClock(uint32_t start) {
-  platform::UseManualTicks(start);
-}
-ManualClock::~ManualClock() {
-  platform::UseRealTicks();
-}
-void ManualClock::Set(uint32_t value) {
-  platform::SetTicks(value);
-}
-void ManualClock::Advance(uint32_t ms) {
-  platform::AdvanceTicks(ms);
-  platform::ToolkitTimer::FireDueManualTimers();
-}
 
 MessageBoxCapture::MessageBoxCapture() {
   platform::SetMessageBoxHandler([this](const std::string& text) {
@@ -68,7 +53,7 @@ bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds dead
   t.start();
   while (!pred()) {
     if (t.elapsed() > deadline.count()) return pred();
-    platform::ProcessMessages();
+    QCoreApplication::processEvents();
     platform::RealSleep(1);
   }
   return true;

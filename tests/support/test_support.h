@@ -1,6 +1,6 @@
 #pragma once
-// Shared test helpers: the manual clock, the message box seam, a temporary directory that
-// stands for the executable's directory, and waiting on a condition with a deadline.
+// Shared test helpers: the message box seam, a temporary directory that stands for the
+// executable's directory, and waiting on a condition with a deadline; and the manual clock.
 
 #include <chrono>
 #include <cstdint>
@@ -8,14 +8,7 @@
 #include <string>
 #include <vector>
 
-// Switches the tick counter to manual mode for the life of the object.
-class ManualClock {
- public:
-  explicit ManualClock(uint32_t start = 100000);
-  ~ManualClock();
-  void Set(uint32_t value);
-  void Advance(uint32_t ms);  // also fires due toolkit timers
-};
+#include "manual_clock.h"
 
 // Captures message boxes instead of showing them.
 class MessageBoxCapture {

@@ -65,7 +65,7 @@ class CashRegisterE2ETest : public testing::Test {
 
   void SetUp() override {
     dir.WriteFile("WireLab.ini", "[Ports]\nCom1=" + pty.SlavePath() + "\n");
-    form = std::make_unique<TForm5>();
+    form = std::make_unique<TForm5>(clock);
     form->PageControl1->setCurrentWidget(form->TabSheetPos);
     ASSERT_EQ(form->ActivePage(), form->TabSheetPos);
     form->CheckBox[1]->click();

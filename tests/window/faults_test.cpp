@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/qt_clock.h"
 #include "platform/quit_request.h"
 #include "platform/serial_device.h"
 #include "platform/ui_services.h"
@@ -47,7 +48,7 @@ class Faults : public testing::Test {
     std::string ini = iniHead + "\n[Ports]\n";
     for (int n = 1; n <= 2; ++n) ini += "Com" + std::to_string(n) + "=" + pty[n].SlavePath() + "\n";
     dir.WriteFile("WireLab.ini", ini);
-    form = std::make_unique<TForm5>();
+    form = std::make_unique<TForm5>(clock);
   }
   void Open(int n, const std::string& settings = "9600,n,8,1") {
     form->Edit[n]->setText(QString::fromUtf8(settings.c_str()));
@@ -62,6 +63,7 @@ class Faults : public testing::Test {
   TempAppDir dir;
   MessageBoxCapture boxes;
   PtyPair pty[3];  // [1..2]
+  platform::QtClock clock;
   std::unique_ptr<TForm5> form;
 };
 
@@ -170,7 +172,7 @@ TEST_F(Faults, GarbageConfigurationGivesTheDefaults) {
   for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 37) & 0xFF);
   garbage += "\n" + std::string(1 << 20, 'x') + "=\n[Tabs\nAscii\n=0\n";
   dir.WriteFile("WireLab.ini", garbage);
-  form = std::make_unique<TForm5>();
+  form = std::make_unique<TForm5>(clock);
   for (int i = 0; i < 4; ++i) EXPECT_TRUE(form->PageControl1->isTabVisible(i)) << i;
   EXPECT_EQ(form->ActivePage(), form->TabSheetASCII);
 }

@@ -120,7 +120,7 @@ class WindowTabsTest : public WindowTest, public testing::WithParamInterface<Tab
 TEST_P(WindowTabsTest, ConfigurationChoosesTheVisibleTabsAndTheActiveOne) {
   const TabRow& row = GetParam();
   if (row.ini != "<none>") dir.WriteFile("WireLab.ini", row.ini);
-  form = std::make_unique<TForm5>();
+  form = std::make_unique<TForm5>(WindowClock());
   QWidget* sheets[] = {form->TabSheetASCII, form->TabSheetOmron, form->TabSheetPos,
                        form->TabSheetYazarKasa};
   std::string visible;

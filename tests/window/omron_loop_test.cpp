@@ -92,7 +92,7 @@ class OmronLoop : public testing::Test {
 
   SenderWindow w;
   TForm5& f = *w.form;
-  platform::ToolkitTimer marks;
+  platform::ToolkitTimer marks{w.Clock()};
   int markCount = 0;
 };
 
@@ -148,7 +148,7 @@ TEST_F(OmronLoop, ClosingTheWindowEndsTheLoopAtOnceAndSavesTheResults) {
 TEST_F(OmronLoop, ALoopLeftRunningEndsAfterCycle10001AndSavesEveryHundredCycles) {
   // Cycle 100 ends at the start step plus 100 cycles; look just before and just after.
   const uint32_t start = w.Now();
-  platform::ToolkitTimer probe;
+  platform::ToolkitTimer probe(w.Clock());
   int probes = 0;
   probe.OnTimer = [&] {
     if (++probes == 1) {

@@ -117,7 +117,7 @@ TEST(Periodic, TicksGoOnDuringALoopStartedFromInsideATick) {
   f.SpeedButton1->click();
   // The press of "Loop" waits in the queue and runs inside the first tick's message processing.
   QMetaObject::invokeMethod(f.SpeedButtonLoop, "click", Qt::QueuedConnection);
-  platform::ToolkitTimer stopper;
+  platform::ToolkitTimer stopper(w.Clock());
   stopper.OnTimer = [&] {
     stopper.SetEnabled(false);
     f.SpeedButtonLoop->click();

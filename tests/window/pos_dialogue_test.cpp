@@ -30,7 +30,7 @@ class PosDialogueTest : public testing::Test {
 
   void SetUp() override {
     dir.WriteFile("WireLab.ini", "[Ports]\nCom1=" + pty.SlavePath() + "\n");
-    form = std::make_unique<TForm5>();
+    form = std::make_unique<TForm5>(clock);
     ShowPos();
     form->CheckBox[1]->click();
     ASSERT_NE(form->Ports[1], nullptr);
@@ -65,7 +65,7 @@ class PosDialogueTest : public testing::Test {
 
   // The receive entries of bytes that arrive now.
   std::string Entries(const std::string& bytes) const {
-    const std::string ms = std::to_string(platform::GetTickCount() - form->StartTick);
+    const std::string ms = std::to_string(clock.Now() - form->StartTick);
     std::string out;
     for (const char ch : bytes) {
       const auto value = static_cast<uint8_t>(ch);

@@ -10,8 +10,8 @@
 
 #include "platform/ui_services.h"
 #include "sender_window.h"
-#include "window/byte_code_field.h"
 #include "senders/omron_frame.h"
+#include "window/byte_code_field.h"
 
 namespace {
 
@@ -100,7 +100,7 @@ TEST(Send, APastedTextOfCodesGoesOutWholeAndAPasteThatWouldPassTheLimitIsRefused
     w.boxes.Messages.clear();
     f.EditASCII->end(false);
     QTest::keySequence(f.EditASCII, QKeySequence::Paste);
-    platform::ProcessMessages();  // the refusal's box comes from the event loop
+    QCoreApplication::processEvents();  // the refusal's box comes from the event loop
     EXPECT_EQ(static_cast<size_t>(f.EditASCII->text().size()), row.fieldAfter);
     EXPECT_EQ(w.boxes.Messages,
               row.refused ? std::vector{ByteCodeFieldFullMessage()} : std::vector<std::string>{});

@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/ticks.h"
+#include "platform/qt_clock.h"
 #include "pty_pair.h"
 #include "test_support.h"
 #include "window/wirelabmain.h"
@@ -111,13 +111,14 @@ class PtyLine {
 
 class SenderWindow {
  public:
-  // The manual clock, when asked for, runs from before the window is made.
+  // The window runs on the manual clock, or on the real one when asked.
   explicit SenderWindow(bool manualClock = true) {
     if (manualClock) clock.emplace();
     dir.WriteFile("WireLab.ini",
                   "[Ports]\nCom1=" + com1.SlavePath() + "\nCom2=" + com2.SlavePath() + "\n");
-    form = std::make_unique<TForm5>();
+    form = std::make_unique<TForm5>(Clock());
   }
+  platform::Clock& Clock() { return clock ? static_cast<platform::Clock&>(*clock) : realClock; }
 
   // Ticks "Open" of port n as the user does; the port is then the chosen one.
   void Open(int n, const char* settings = "9600,n,8,1") {
@@ -127,9 +128,10 @@ class SenderWindow {
   void Choose(int n) {
     form->ComboBox1->setCurrentIndex(form->ComboBox1->findText(QStringLiteral("Com%1").arg(n)));
   }
-  uint32_t Now() const { return platform::GetTickCount(); }
+  uint32_t Now() { return Clock().Now(); }
 
   std::optional<ManualClock> clock;
+  platform::QtClock realClock;
   TempAppDir dir;
   MessageBoxCapture boxes;
   PtyLine com1, com2;

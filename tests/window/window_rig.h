@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/qt_clock.h"
 #include "platform/serial_device.h"
 #include "pty_pair.h"
 #include "test_support.h"
@@ -55,8 +56,13 @@ class WindowTest : public testing::Test {
   TempAppDir dir;
   MessageBoxCapture boxes;
   std::array<std::unique_ptr<PtyPair>, 5> pty;  // [1..4]
-  std::optional<ManualClock> clock;
+  std::optional<ManualClock> clock;             // the window runs on it when there is one
+  platform::QtClock realClock;
   std::unique_ptr<TForm5> form;
+
+  platform::Clock& WindowClock() {
+    return clock ? static_cast<platform::Clock&>(*clock) : realClock;
+  }
 
   // Writes WireLab.ini (the given lines, then the [Ports] section) and makes the window.
   void Create(const std::string& iniHead = "", const std::string& extraPorts = "") {
@@ -67,7 +73,7 @@ class WindowTest : public testing::Test {
     }
     ini += extraPorts;
     dir.WriteFile("WireLab.ini", ini);
-    form = std::make_unique<TForm5>();
+    form = std::make_unique<TForm5>(WindowClock());
   }
 
   // Clicks "Open" of port n, as the user ticks or un-ticks it.
