@@ -13,17 +13,43 @@
 namespace platform {
 namespace {
 
-class QtCountdown final : public Countdown {
+class QtCountdown final : public QObject, public Countdown {
  public:
-  explicit QtCountdown(std::function<void()> due) {
+  explicit QtCountdown(std::function<void()> due) : due_(std::move(due)) {
     timer_.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&timer_, &QTimer::timeout, std::move(due));
+    QObject::connect(&timer_, &QTimer::timeout, this, [this] { PostTick(); });
   }
-  void Start(int32_t ms) override { timer_.start(ms); }
-  void Stop() override { timer_.stop(); }
+
+  void Start(int32_t ms) override {
+    waiting_ = false;
+    timer_.start(ms);
+  }
+  void Stop() override {
+    waiting_ = false;
+    timer_.stop();
+  }
+
+ protected:
+  bool event(QEvent* e) override {
+    if (e->type() != TimerTickEventType()) return QObject::event(e);
+    if (!waiting_) return true;  // stopped or started anew since it was posted
+    waiting_ = false;
+    // From a copy: the handler may destroy this countdown.
+    const std::function<void()> due = due_;
+    due();
+    return true;
+  }
 
  private:
+  void PostTick() {
+    if (waiting_) return;
+    waiting_ = true;
+    QCoreApplication::postEvent(this, new QEvent(TimerTickEventType()));
+  }
+
+  std::function<void()> due_;
   QTimer timer_;
+  bool waiting_ = false;  // a tick is posted and not yet handled
 };
 
 // Wakes a waiting event loop once. Not a QTimer: a filter that holds the program's timers
@@ -97,6 +123,11 @@ void QtClock::PauseFor(uint32_t ms, const std::function<bool()>& stop) {
 
 std::unique_ptr<Countdown> QtClock::MakeCountdown(std::function<void()> due) {
   return std::make_unique<QtCountdown>(std::move(due));
+}
+
+QEvent::Type TimerTickEventType() {
+  static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+  return type;
 }
 
 }  // namespace platform

@@ -7,6 +7,7 @@
 #include <QWindow>
 #include <algorithm>
 
+#include "platform/qt_clock.h"
 #include "platform/thread.h"
 
 namespace {
@@ -116,7 +117,9 @@ SendHold::~SendHold() {
         Qt::QueuedConnection);
   }
   for (auto& [timer, id] : heldTicks_) {
-    if (timer) QCoreApplication::postEvent(timer, new QTimerEvent(id));
+    if (!timer) continue;
+    QCoreApplication::postEvent(
+        timer, id >= 0 ? new QTimerEvent(id) : new QEvent(platform::TimerTickEventType()));
   }
   platform::TThread::ReleaseDeliveries();
 }
@@ -130,9 +133,9 @@ void SendHold::Pause(uint32_t ms, const std::function<bool()>& stop) {
 
 bool SendHold::eventFilter(QObject* receiver, QEvent* event) {
   const QEvent::Type type = event->type();
-  if (type == QEvent::Timer) {
-    if (!IsProgramTimer(receiver)) return false;
-    const int id = static_cast<QTimerEvent*>(event)->timerId();
+  if (type == QEvent::Timer || type == platform::TimerTickEventType()) {
+    if (type == QEvent::Timer && !IsProgramTimer(receiver)) return false;
+    const int id = type == QEvent::Timer ? static_cast<QTimerEvent*>(event)->timerId() : -1;
     const auto same = [&](const auto& tick) { return tick.first == receiver && tick.second == id; };
     if (std::none_of(heldTicks_.begin(), heldTicks_.end(), same)) {
       heldTicks_.emplace_back(receiver, id);

@@ -10,8 +10,8 @@
 // - a mouse gesture (press to release) goes through only when it starts on a widget that the
 //   owner lets through at that moment; every other gesture, key, wheel and input-method event
 //   is held;
-// - ticks of program timers are held (one per timer), deliveries of received bytes wait in
-//   their queue, socket notifiers wait.
+// - ticks of program timers and of the clock's countdowns are held (one per timer),
+//   deliveries of received bytes wait in their queue, socket notifiers wait.
 // When the hold ends, what it held goes back to the event loop in the order it came, so the
 // user's actions take effect after the send instead of being lost. Holds nest (a send started
 // from inside a pause holds on top of the outer one). Main thread only.
@@ -55,7 +55,8 @@ class SendHold : public QObject {
   platform::Clock& clock_;
   std::function<bool(QWidget*)> letThrough_;
   std::vector<Held> heldInput_;
-  std::vector<std::pair<QPointer<QObject>, int>> heldTicks_;  // timer object and timer id
+  // The timer object and its timer id, or -1 for a clock's tick event.
+  std::vector<std::pair<QPointer<QObject>, int>> heldTicks_;
   bool gesture_ = false;      // a mouse button is down since a press seen here
   bool gestureHeld_ = false;  // and that press was held
 };

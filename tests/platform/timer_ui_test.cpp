@@ -21,6 +21,24 @@ namespace {
 
 using platform::ToolkitTimer;
 
+// Runs seen each time an event of the given type is about to be handled, anywhere.
+class EventSpy : public QObject {
+ public:
+  EventSpy(QEvent::Type type, std::function<void()> seen) : type_(type), seen_(std::move(seen)) {
+    QCoreApplication::instance()->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == type_) seen_();
+    return false;
+  }
+
+ private:
+  QEvent::Type type_;
+  std::function<void()> seen_;
+};
+
 TEST(Ticks, RealCounterMovesForward) {
   const uint32_t start = platform::GetTickCount();
   EXPECT_TRUE(WaitUntil([&] { return platform::GetTickCount() - start >= 3; }));
@@ -141,6 +159,46 @@ TEST(ToolkitTimer, RealTimerTicksAndRepeatedEnableDoesNotPostponeIt) {
   const int ticks = t.ticks;
   clock.ProcessMessagesFor(100);
   EXPECT_EQ(t.ticks, ticks);
+}
+
+// The toolkit never delivers a timer again while its event is being handled; the real clock's
+// ticks come from an event of their own, so a handler that handles messages gets the next one.
+TEST(ToolkitTimer, RealTimerTicksAgainWhileItsHandlerHandlesMessages) {
+  platform::QtClock clock;
+  ToolkitTimer timer(clock);
+  int depth = 0, nested = 0;
+  timer.OnTimer = [&] {
+    if (++depth == 1) {
+      EXPECT_TRUE(WaitUntil([&] { return nested >= 3; }));
+    } else {
+      ++nested;
+    }
+    --depth;
+  };
+  timer.SetInterval(5);
+  timer.SetEnabled(true);
+  EXPECT_TRUE(WaitUntil([&] { return nested >= 3 && depth == 0; }));
+}
+
+// A tick on its way to the handler is dropped when its timer stops or starts anew first.
+TEST(ToolkitTimer, RealTickWaitingWhenTheTimerStopsOrRestartsIsDropped) {
+  platform::QtClock clock;
+  for (const bool restart : {false, true}) {
+    Counted t(clock);
+    int seen = 0;
+    EventSpy spy(platform::TimerTickEventType(), [&] {
+      if (++seen > 1) return;
+      if (restart) {
+        t.timer.SetInterval(60000);
+      } else {
+        t.timer.SetEnabled(false);
+      }
+    });
+    t.timer.SetInterval(5);
+    t.timer.SetEnabled(true);
+    ASSERT_TRUE(WaitUntil([&] { return seen >= 1; })) << restart;
+    EXPECT_EQ(t.ticks, 0) << restart;
+  }
 }
 
 TEST(UiServices, GuardedShowsErrorsInTheMessageBox) {

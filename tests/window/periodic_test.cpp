@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+#include <chrono>
 #include <string>
 
 #include "sender_window.h"
@@ -134,6 +136,49 @@ TEST(Periodic, TicksGoOnDuringALoopStartedFromInsideATick) {
     if (sent[i] == kDle && sent[i + 1] == kStx) ++frames;
   }
   EXPECT_GE(frames, 13u + 15u);
+}
+
+// The same on the real clock, where the toolkit decides whether a tick gets through while the
+// handler of an earlier one runs. The first tick finds no port chosen; its box chooses one and
+// queues the press of "Loop", which then runs inside the tick's message processing. The loop
+// is stopped once three ticks have sent their frame besides the loop's own, or after 30 s.
+TEST(Periodic, TicksGoOnDuringALoopStartedFromInsideATickOnTheRealClock) {
+  SenderWindow w(/*manualClock=*/false);
+  TForm5& f = *w.form;
+  w.Open(1);
+  f.ComboBox1->setCurrentIndex(-1);
+  f.PageControl1->setCurrentWidget(f.TabSheetOmron);
+  w.boxes.OnShow = [&](const std::string&) {
+    if (w.boxes.Messages.size() > 1) return;
+    w.Choose(1);
+    QMetaObject::invokeMethod(f.SpeedButtonLoop, "click", Qt::QueuedConnection);
+  };
+  size_t frames = 0, enquiries = 0, ticksBesides = 0;
+  bool started = false;
+  QElapsedTimer since;
+  since.start();
+  platform::ToolkitTimer observer(w.Clock());
+  observer.OnTimer = [&] {
+    if (!f.LoopRunning) return;
+    started = true;
+    const Bytes sent = w.com1.Sent();
+    for (size_t i = 0; i + 1 < sent.size(); ++i) {
+      if (sent[i] == kDle && sent[i + 1] == kStx) ++frames;
+      if (sent[i] == kDle && sent[i + 1] == kEnq) ++enquiries;
+    }
+    // Each frame of the loop is followed by DLE ENQ; the latest may still wait for it.
+    ticksBesides = frames > enquiries + 1 ? frames - enquiries - 1 : 0;
+    if (ticksBesides >= 3 || since.elapsed() > 30000) f.SpeedButtonLoop->click();
+  };
+  observer.SetInterval(20);
+  observer.SetEnabled(true);
+  f.EditInterval->setText(QStringLiteral("50"));
+  f.SpeedButton1->click();
+  ASSERT_TRUE(WaitUntil([&] { return started && !f.LoopRunning; }, std::chrono::seconds(90)));
+  f.SpeedButton1->click();
+  observer.SetEnabled(false);
+  EXPECT_GE(ticksBesides, 3u) << frames << " frames, " << enquiries << " DLE ENQ";
+  EXPECT_THAT(w.boxes.Messages, testing::ElementsAre(kChoosePort));
 }
 
 }  // namespace
