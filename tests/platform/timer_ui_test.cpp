@@ -180,6 +180,20 @@ TEST(ToolkitTimer, RealTimerTicksAgainWhileItsHandlerHandlesMessages) {
   EXPECT_TRUE(WaitUntil([&] { return nested >= 3 && depth == 0; }));
 }
 
+TEST(ToolkitTimer, RealTimerHandlerMayDestroyItsOwnTimer) {
+  platform::QtClock clock;
+  auto self = std::make_unique<ToolkitTimer>(clock);
+  std::string seen;
+  self->OnTimer = [&self, &seen, tag = std::string(64, 'x')] {
+    self.reset();
+    seen = tag;
+  };
+  self->SetInterval(5);
+  self->SetEnabled(true);
+  ASSERT_TRUE(WaitUntil([&] { return self == nullptr; }));
+  EXPECT_EQ(seen, std::string(64, 'x'));
+}
+
 // A tick on its way to the handler is dropped when its timer stops or starts anew first.
 TEST(ToolkitTimer, RealTickWaitingWhenTheTimerStopsOrRestartsIsDropped) {
   platform::QtClock clock;
