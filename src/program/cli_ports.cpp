@@ -11,8 +11,8 @@
 #include "serial/port_diagnosis.h"
 #include "window/receive_entry.h"
 
-CliPorts::CliPorts(const CliOptions& options, CliEventWriter& events)
-    : options_(options), events_(events), packets_(*this) {
+CliPorts::CliPorts(const CliOptions& options, CliEventWriter& events, platform::PortDrains& drains)
+    : options_(options), events_(events), drains_(drains), packets_(*this) {
   startTick_ = platform::GetTickCount();
   for (int n = 1; n <= 4; ++n) {
     if (options_.pos[n]) pos_[n] = std::make_unique<CliPosPort>(static_cast<PosLink&>(*this), n);
@@ -31,7 +31,7 @@ int CliPorts::Open() {
     const CliPortOption& option = options_.ports[n];
     if (!option.given) continue;
     if (!option.device.empty()) platform::SetComDevice(n, option.device);
-    auto* port = new TRealCom(true, nullptr, n, option.settings);
+    auto* port = new TRealCom(true, nullptr, n, option.settings, &drains_);
     if (!port->PortHandle().IsOpen()) {
       openFailure_ =
           DescribePortProblem({port->Problem(), port->DevicePath(), option.settings, {}});

@@ -31,7 +31,8 @@ class CliPorts : private PosLink {
   static constexpr uint32_t kBurstQuietMs = 20;
   static constexpr size_t kBurstMaxChars = 4096;
 
-  CliPorts(const CliOptions& options, CliEventWriter& events);
+  // drains takes the output still queued when a port closes; it outlives this object.
+  CliPorts(const CliOptions& options, CliEventWriter& events, platform::PortDrains& drains);
   ~CliPorts() override;
   CliPorts(const CliPorts&) = delete;
   CliPorts& operator=(const CliPorts&) = delete;
@@ -79,6 +80,7 @@ class CliPorts : private PosLink {
 
   const CliOptions& options_;
   CliEventWriter& events_;
+  platform::PortDrains& drains_;
   std::array<TRealCom*, 5> ports_{};                  // [1..4]
   std::array<std::unique_ptr<CliPosPort>, 5> pos_{};  // [1..4], for the --pos ports
   PosTerminal packets_;                               // SendPacket for --packet

@@ -11,8 +11,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "platform/port_drains.h"
 #include "platform/quit_request.h"
-#include "platform/serial_device.h"
 #include "platform/serial_ports.h"
 #include "platform/ui_services.h"
 #include "window/program_options.h"
@@ -41,7 +41,8 @@ int main(int argc, char** argv) {
   }
 
   QApplication app(argc, argv);
-  auto Form5 = std::make_unique<TForm5>();
+  platform::PortDrains drains;
+  auto Form5 = std::make_unique<TForm5>(&drains);
   for (int n = 1; n <= 4; ++n) {
     if (!options.com[n].empty()) Form5->ChoosePortDevice(n, options.com[n]);
   }
@@ -68,7 +69,7 @@ int main(int argc, char** argv) {
   Form5.reset();  // FormDestroy: the open ports go with the window
   // What was still queued for a port leaves before the end, unless a signal asked for a
   // quick one: then it is dropped.
-  platform::WaitForPortDrains(platform::QuitBySignal());
+  drains.WaitForAll(platform::QuitBySignal());
   platform::RemoveQuitSignals();
   // Ended by a signal with an error nobody could see (results not saved): it was on stderr.
   return code != 0 ? code : platform::EndsWithError() ? 1 : 0;

@@ -132,33 +132,42 @@ void TPeripheral::DoTimeout() {
 }
 
 TRealCom::TRealCom(bool CreateSuspended, TPeripheral* Parent, int32_t PortNumber,
-                   const std::string& Settings)
-    : TPeripheral(CreateSuspended, Parent, PortNumber) {
+                   const std::string& Settings, platform::PortDrains* drains)
+    : TPeripheral(CreateSuspended, Parent, PortNumber), drains_(drains) {
   portHandle_ = platform::PortHandle::None();
   if (PortNumber != 0) {
     mode_ = "com" + std::to_string(PortNumber) + ":" + Settings;
     devicePath_ = ModeDevicePath(mode_);
     identityPath_ = platform::StableDevicePath(devicePath_);
+    if (drains_ != nullptr) drains_->AwaitDrainOf(devicePath_);
     portHandle_ = OpenComDevice(devicePath_, mode_, true);
   }
 }
 
 TRealCom::~TRealCom() {
   StopThread();  // first: the polling loop reads through the handle closed below
-  if (portHandle_.IsOpen()) platform::Close(portHandle_);
+  if (!portHandle_.IsOpen()) return;
+  if (drains_ != nullptr) {
+    drains_->Close(portHandle_);
+  } else {
+    platform::Close(portHandle_);
+  }
 }
 
 void TRealCom::MarkGone() {
   platform::CloseGone(portHandle_);
   portHandle_ = platform::PortHandle::Invalid(platform::PortError::Gone);
+  txStalled_ = false;
   const std::function<void()> handler = OnDeviceChange;
   if (handler) handler();
 }
 
 void TRealCom::TryReopen() {
+  if (drains_ != nullptr) drains_->AwaitDrainOf(identityPath_);
   const platform::PortHandle handle = OpenComDevice(identityPath_, mode_, true);
   if (!handle.IsOpen()) return;  // not usable yet (its permissions may still be being set)
   portHandle_ = handle;
+  txStalled_ = false;
   devicePath_ = identityPath_;
   const std::function<void()> handler = OnDeviceChange;
   if (handler) handler();
@@ -245,5 +254,5 @@ void TRealCom::SendBuffer(TPeripheral* /*Sender*/, const uint8_t* Buffer, int32_
 }
 
 void TRealCom::TransmitByte() {
-  platform::TransmitByte(portHandle_, txByte_);
+  platform::TransmitByte(portHandle_, txByte_, txStalled_);
 }

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/port_drains.h"
 #include "platform/serial_device.h"
 #include "platform/thread.h"
 
@@ -69,10 +70,12 @@ class TPeripheral : public platform::TThread {
   TPeripheral* parent_ = nullptr;
 };
 
+// A port given PortDrains lets the output still queued at its destruction drain there (an open
+// of the same device waits for that); without, that output is dropped when it closes.
 class TRealCom : public TPeripheral {
  public:
   TRealCom(bool CreateSuspended, TPeripheral* Parent, int32_t PortNumber,
-           const std::string& Settings);
+           const std::string& Settings, platform::PortDrains* drains = nullptr);
   ~TRealCom() override;
 
   void SendByte(TPeripheral* Sender, uint8_t Value) override;
@@ -104,10 +107,12 @@ class TRealCom : public TPeripheral {
   void MarkGone();   // main thread
   void TryReopen();  // main thread
 
+  platform::PortDrains* drains_;
   std::string mode_;
   std::string devicePath_;
   std::string identityPath_;
   uint8_t txByte_ = 0;
+  bool txStalled_ = false;  // the port's output stayed full: bytes are dropped until it drains
   uint8_t rxByte_ = 0;
   platform::PortHandle portHandle_ = platform::PortHandle::None();
   std::atomic<uint64_t> idlePolls_{0};

@@ -50,7 +50,8 @@ void TGroupBox::resizeEvent(QResizeEvent* event) {
   if (OnResize) platform::Guarded(OnResize);
 }
 
-TForm5::TForm5() : QWidget(nullptr), Pos(*this) {
+TForm5::TForm5(platform::PortDrains* drains) : QWidget(nullptr), Pos(*this) {
+  portDrains_ = drains;
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     const double dpi = screen->logicalDotsPerInch();
     if (dpi > 0) scale_ = dpi / 96.0;
@@ -414,7 +415,7 @@ void TForm5::CreatePortObject(int N) {
   openFailure_[N].clear();
   TRealCom* port = nullptr;
   try {
-    port = new TRealCom(true, nullptr, N, platform::FromQString(Edit[N]->text()));
+    port = new TRealCom(true, nullptr, N, platform::FromQString(Edit[N]->text()), portDrains_);
   } catch (const std::exception& e) {
     openFailure_[N] = e.what();
     ShowPortState(N);

@@ -58,7 +58,9 @@ class TCheckBox : public QCheckBox {
 
 class TForm5 : public QWidget, private PosLink {
  public:
-  TForm5();
+  // drains, where given, takes the output still queued when a port closes; it outlives the
+  // window.
+  explicit TForm5(platform::PortDrains* drains = nullptr);
   ~TForm5() override;
 
   // ---- Controls ----
@@ -226,6 +228,7 @@ class TForm5 : public QWidget, private PosLink {
   void SetQueueTimerInterval(int32_t ms) override;
 
   double scale_ = 1.0;
+  platform::PortDrains* portDrains_ = nullptr;
   std::array<std::string, 5> openFailure_;  // [1..4]: the error that made a ticked port fail
   bool tickBusy_ = false;
   bool loopActive_ = false;
