@@ -31,7 +31,7 @@ int CliPorts::Open() {
     const CliPortOption& option = options_.ports[n];
     if (!option.given) continue;
     if (!option.device.empty()) platform::SetComDevice(n, option.device);
-    auto* port = new TRealCom(true, nullptr, n, option.settings, &drains_);
+    auto* port = new TRealCom(calls_, true, nullptr, n, option.settings, &drains_);
     if (!port->PortHandle().IsOpen()) {
       openFailure_ =
           DescribePortProblem({port->Problem(), port->DevicePath(), option.settings, {}});
@@ -81,7 +81,7 @@ void CliPorts::Close() {
   for (TRealCom* port : ports_) {
     if (port != nullptr) port->Suspend();
   }
-  platform::TThread::RunPendingCalls();
+  calls_.RunPending();
   for (auto& pos : pos_) pos.reset();  // and with them their retransmission timers
   burstTimer_.stop();
   for (int n = 1; n <= 4; ++n) FlushBurst(n);

@@ -24,8 +24,9 @@ uint32_t ArmingTick() {
 
 }  // namespace
 
-TPeripheral::TPeripheral(bool CreateSuspended, TPeripheral* Parent, int32_t PortNumber)
-    : platform::TThread(CreateSuspended) {
+TPeripheral::TPeripheral(platform::MainThreadCalls& Calls, bool CreateSuspended,
+                         TPeripheral* Parent, int32_t PortNumber)
+    : platform::TThread(Calls, CreateSuspended) {
   SetPriorityBelowNormal();
   deadline_ = 2147483647;
   // Before the parent is set, so that the start-up value stays here: SetTimeout passes its
@@ -131,9 +132,9 @@ void TPeripheral::DoTimeout() {
   if (handler) handler();
 }
 
-TRealCom::TRealCom(bool CreateSuspended, TPeripheral* Parent, int32_t PortNumber,
-                   const std::string& Settings, platform::PortDrains* drains)
-    : TPeripheral(CreateSuspended, Parent, PortNumber), drains_(drains) {
+TRealCom::TRealCom(platform::MainThreadCalls& Calls, bool CreateSuspended, TPeripheral* Parent,
+                   int32_t PortNumber, const std::string& Settings, platform::PortDrains* drains)
+    : TPeripheral(Calls, CreateSuspended, Parent, PortNumber), drains_(drains) {
   portHandle_ = platform::PortHandle::None();
   if (PortNumber != 0) {
     mode_ = "com" + std::to_string(PortNumber) + ":" + Settings;
@@ -201,9 +202,11 @@ void TRealCom::Execute() {
       // handler; an error leaves it and ends the thread.
       const size_t n = platform::ReadBytes(portHandle_, batch, std::min(waiting, kReadBatch));
       if (n > 0) {
-        Synchronize([this, &batch, n] {
+        // Asked through calls, not this: a handler may have destroyed this object.
+        const platform::MainThreadCalls& calls = Calls();
+        Synchronize([this, &calls, &batch, n] {
           for (size_t i = 0; i < n; ++i) {
-            if (DeliveryDropped()) return;
+            if (calls.CurrentCallDropped()) return;
             rxByte_ = batch[i];
             DoReceive(rxByte_);
           }

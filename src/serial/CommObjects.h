@@ -8,7 +8,8 @@
 //
 // Construction, destruction, SetTimeout, sending and every delivery (DoReceive, DoTimeout
 // and the events) belong to the main thread; the port thread only polls, reads and hands
-// bytes over by synchronous calls. Each byte reaches OnReceive as its own call, in order.
+// bytes over by synchronous calls, through the MainThreadCalls the object is given (which
+// outlives it). Each byte reaches OnReceive as its own call, in order.
 
 #include <atomic>
 #include <cstdint>
@@ -27,7 +28,8 @@ using TTimeoutEvent = std::function<void()>;
 
 class TPeripheral : public platform::TThread {
  public:
-  TPeripheral(bool CreateSuspended, TPeripheral* Parent, int32_t PortNumber);
+  TPeripheral(platform::MainThreadCalls& Calls, bool CreateSuspended, TPeripheral* Parent,
+              int32_t PortNumber);
   ~TPeripheral() override;
 
   void SetTimeout(int32_t Value);
@@ -74,8 +76,8 @@ class TPeripheral : public platform::TThread {
 // of the same device waits for that); without, that output is dropped when it closes.
 class TRealCom : public TPeripheral {
  public:
-  TRealCom(bool CreateSuspended, TPeripheral* Parent, int32_t PortNumber,
-           const std::string& Settings, platform::PortDrains* drains = nullptr);
+  TRealCom(platform::MainThreadCalls& Calls, bool CreateSuspended, TPeripheral* Parent,
+           int32_t PortNumber, const std::string& Settings, platform::PortDrains* drains = nullptr);
   ~TRealCom() override;
 
   void SendByte(TPeripheral* Sender, uint8_t Value) override;

@@ -8,7 +8,6 @@
 #include <QWindow>
 #include <algorithm>
 
-#include "platform/thread.h"
 #include "platform/ticks.h"
 
 namespace {
@@ -97,10 +96,11 @@ std::function<QEvent*()> Remake(const QEvent* event) {
 
 }  // namespace
 
-SendHold::SendHold(std::function<bool(QWidget*)> letThrough) : letThrough_(std::move(letThrough)) {
+SendHold::SendHold(platform::MainThreadCalls& deliveries, std::function<bool(QWidget*)> letThrough)
+    : deliveries_(deliveries), letThrough_(std::move(letThrough)) {
   wake_.setSingleShot(true);
   wake_.setTimerType(Qt::PreciseTimer);
-  platform::TThread::HoldDeliveries();
+  deliveries_.Hold();
 }
 
 SendHold::~SendHold() {
@@ -121,7 +121,7 @@ SendHold::~SendHold() {
   for (auto& [timer, id] : heldTicks_) {
     if (timer) QCoreApplication::postEvent(timer, new QTimerEvent(id));
   }
-  platform::TThread::ReleaseDeliveries();
+  deliveries_.Release();
 }
 
 void SendHold::Pause(uint32_t ms, const std::function<bool()>& stop) {

@@ -25,11 +25,14 @@
 #include <memory>
 #include <vector>
 
+#include "platform/main_thread_calls.h"
+
 class QWidget;
 
 class SendHold : public QObject {
  public:
-  explicit SendHold(std::function<bool(QWidget*)> letThrough);
+  // deliveries: the calls through which the ports' received bytes arrive; it outlives the hold.
+  SendHold(platform::MainThreadCalls& deliveries, std::function<bool(QWidget*)> letThrough);
   ~SendHold() override;
   SendHold(const SendHold&) = delete;
   SendHold& operator=(const SendHold&) = delete;
@@ -51,6 +54,7 @@ class SendHold : public QObject {
     Qt::MouseButtons buttons;  // of a move
     std::function<QEvent*()> make;
   };
+  platform::MainThreadCalls& deliveries_;
   std::function<bool(QWidget*)> letThrough_;
   std::vector<Held> heldInput_;
   std::vector<std::pair<QPointer<QObject>, int>> heldTicks_;  // timer object and timer id

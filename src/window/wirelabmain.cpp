@@ -415,7 +415,8 @@ void TForm5::CreatePortObject(int N) {
   openFailure_[N].clear();
   TRealCom* port = nullptr;
   try {
-    port = new TRealCom(true, nullptr, N, platform::FromQString(Edit[N]->text()), portDrains_);
+    port = new TRealCom(portCalls_, true, nullptr, N, platform::FromQString(Edit[N]->text()),
+                        portDrains_);
   } catch (const std::exception& e) {
     openFailure_[N] = e.what();
     ShowPortState(N);

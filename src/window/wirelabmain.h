@@ -61,6 +61,8 @@ class TForm5 : public QWidget, private PosLink {
   // drains, where given, takes the output still queued when a port closes; it outlives the
   // window.
   explicit TForm5(platform::PortDrains* drains = nullptr);
+  // The calls through which the ports hand their received bytes to this window.
+  platform::MainThreadCalls& PortCalls() { return portCalls_; }
   ~TForm5() override;
 
   // ---- Controls ----
@@ -123,6 +125,8 @@ class TForm5 : public QWidget, private PosLink {
   platform::ToolkitTimer TimerQueue;
 
   // ---- Private state ----
+  // The deliveries of the ports' received bytes; declared before Ports, it outlives them.
+  platform::MainThreadCalls portCalls_;
   std::array<TRealCom*, 5> Ports{};  // [1..4]; empty = closed
   uint32_t StartTick = 0;
   bool LoopRunning = false;
