@@ -5,6 +5,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <stdexcept>
 
 #include "test_support.h"
@@ -48,6 +49,39 @@ TEST(Thread, RunsBelowNormalPriorityAndFinishesWhenTheBodyThrows) {
   w.Resume();
   ASSERT_TRUE(WaitUntil([&] { return w.Finished(); }));
   EXPECT_EQ(nice, 5);
+}
+
+// Has the main thread count one call, through the calls it was given.
+class Caller : public platform::TThread {
+ public:
+  Caller(platform::MainThreadCalls& calls, int& ran) : TThread(calls, true), ran_(ran) { Resume(); }
+  ~Caller() override { StopThread(); }
+
+ protected:
+  void Execute() override {
+    Synchronize([this] { ++ran_; });
+  }
+
+ private:
+  int& ran_;
+};
+
+// Nested holds keep their calls queued while events are processed, until the last release;
+// threads given other calls go on meanwhile.
+TEST(Thread, AHoldKeepsOnlyItsOwnCallsWaitingUntilTheLastRelease) {
+  platform::MainThreadCalls held, other;
+  held.Hold();
+  held.Hold();
+  int ranHeld = 0, ranOther = 0;
+  Caller a(held, ranHeld), b(other, ranOther);
+  ASSERT_TRUE(WaitUntil([&] { return ranOther == 1 && held.Pending() == 1; }));
+  held.Release();
+  held.RunPending();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(ranHeld, 0);
+  held.Release();
+  EXPECT_TRUE(WaitUntil([&] { return ranHeld == 1; }));
+  EXPECT_EQ(held.Pending(), 0u);
 }
 
 // Forgets StopThread() in its destructor.
