@@ -34,7 +34,8 @@ int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   PtyPair pty;
   platform::SetComDevice(1, pty.SlavePath());
-  TRealCom com(true, nullptr, 1, "115200,n,8,1");
+  platform::MainThreadCalls calls;
+  TRealCom com(calls, true, nullptr, 1, "115200,n,8,1");
   if (!com.PortHandle().IsOpen()) {
     std::fprintf(stderr, "cannot open %s\n", pty.SlavePath().c_str());
     return 1;

@@ -66,19 +66,20 @@ struct CommState {
   alignas(8) unsigned char Native[128] = {};  // the platform's own record (termios here)
 };
 
+// Sees the request of an ioctl the port layer makes (tests check which calls an open makes:
+// pseudo-terminals have no modem lines to read back).
+using IoctlObserver = std::function<void(unsigned long request)>;
+
 // Opens the device for exclusive use; an invalid handle with the reason when it is missing,
 // forbidden, not a serial device, or held by anyone: another port object, a program that
-// took it exclusively (even when we run as root), or a live "LCK.." lock file.
-PortHandle OpenExclusive(const std::string& path);
-// Gives the device back. Output still queued in the driver may drain for as long as its bytes
-// need at the line's speed, at most kMaxDrainMs, in the background; only what is left after
-// that is dropped. Returns at once.
+// took it exclusively (even when we run as root), or a live "LCK.." lock file. watch, where
+// set, sees every ioctl of the open.
+PortHandle OpenExclusive(const std::string& path, const IoctlObserver& watch = {});
+// Gives the device back at once. Output still queued in the driver is dropped; a port whose
+// queued bytes should still leave is closed through PortDrains instead.
 void Close(PortHandle handle);
 // Gives a device that has gone back at once, dropping whatever it still had queued.
 void CloseGone(PortHandle handle);
-// Waits until every background drain of Close has ended (for the end of the program); with
-// cutShort, what is still queued is dropped at once instead.
-void WaitForPortDrains(bool cutShort = false);
 constexpr uint32_t kMaxDrainMs = 3000;
 // How long queued bytes may take to leave at the given speed, with a margin, bounded.
 uint32_t DrainBoundMs(size_t queuedBytes, uint32_t baud, uint32_t bitsPerCharacter);
@@ -98,7 +99,9 @@ bool WaitForInput(PortHandle handle, uint32_t ms);
 bool DeviceNodePresent(const std::string& path);
 // Hands one byte to the driver. On a full queue it waits for room, but a port that stays
 // stalled past about 2 s loses bytes at once until it drains. Never reports a failure.
-void TransmitByte(PortHandle handle, uint8_t value);
+// stalled is the port's own record of that (false for a device just opened): set when the
+// wait ran out, cleared by the next byte the driver takes.
+void TransmitByte(PortHandle handle, uint8_t value, bool& stalled);
 
 }  // namespace platform
 
@@ -109,8 +112,4 @@ struct NativeLineRecord {
   uint32_t iflag, oflag, cflag, lflag;
 };
 NativeLineRecord BuildNativeRecord(const CommState& state);
-
-// Sees the request of every ioctl the port layer makes (tests check which calls an open
-// makes: pseudo-terminals have no modem lines to read back). Empty: nobody watches.
-void SetIoctlObserver(std::function<void(unsigned long request)> observer);
 }  // namespace platform

@@ -7,13 +7,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
-#include <thread>
-#include <unordered_set>
 
 #include "platform/port_holders.h"
 #include "platform/serial_device.h"
@@ -139,61 +134,12 @@ detail::KernelLineRecord ToKernelRecord(const termios& t) {
   return k;
 }
 
-// Descriptors whose output stayed full past the stall limit; see TransmitByte.
-std::mutex g_stallMutex;
-std::unordered_set<int> g_stalled;
-
-bool IsStalled(int fd) {
-  std::lock_guard<std::mutex> lock(g_stallMutex);
-  return g_stalled.count(fd) != 0;
-}
-
-void SetStalled(int fd, bool stalled) {
-  std::lock_guard<std::mutex> lock(g_stallMutex);
-  if (stalled) {
-    g_stalled.insert(fd);
-  } else {
-    g_stalled.erase(fd);
-  }
-}
-
-std::mutex g_observerMutex;
-std::function<void(unsigned long)> g_ioctlObserver;
-
-// Every ioctl of the port layer goes through here, retried on EINTR.
+// Every ioctl of the port layer goes through here, retried on EINTR; watch, where given,
+// sees its request first.
 template <class Arg>
-int Ioctl(int fd, unsigned long request, Arg arg) {
-  {
-    std::lock_guard<std::mutex> lock(g_observerMutex);
-    if (g_ioctlObserver) g_ioctlObserver(request);
-  }
+int Ioctl(int fd, unsigned long request, Arg arg, const IoctlObserver* watch = nullptr) {
+  if (watch != nullptr && *watch) (*watch)(request);
   return RetryOnEintr([&] { return ioctl(fd, request, arg); });
-}
-
-// Devices whose Close is still letting queued output drain, by device number; an open of the
-// same device waits for the drain to end instead of finding the device busy.
-std::mutex g_drainMutex;
-std::condition_variable g_drainEnded;
-std::unordered_multiset<dev_t> g_draining;
-std::atomic<bool> g_drainsCut{false};
-
-dev_t DeviceNumber(int fd) {
-  struct stat st {};
-  return fstat(fd, &st) == 0 ? st.st_rdev : 0;
-}
-
-void WaitForDrainOf(const std::string& path) {
-  struct stat st {};
-  if (stat(path.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) return;
-  std::unique_lock<std::mutex> lock(g_drainMutex);
-  g_drainEnded.wait_for(lock, std::chrono::milliseconds(kMaxDrainMs + 1000),
-                        [&] { return g_draining.count(st.st_rdev) == 0; });
-}
-
-size_t OutputQueued(int fd) {
-  int queued = 0;
-  if (Ioctl(fd, TIOCOUTQ, &queued) != 0 || queued < 0) return 0;
-  return static_cast<size_t>(queued);
 }
 
 // The line's bits per character: start, data, parity and stop bits.
@@ -206,18 +152,39 @@ uint32_t BitsPerCharacter(const termios& t) {
   return 1 + data + ((t.c_cflag & PARENB) ? 1 : 0) + ((t.c_cflag & CSTOPB) ? 2 : 1);
 }
 
-// Drops what is still queued and gives the descriptor back.
-void FlushAndClose(int fd) {
-  RetryOnEintr([&] { return tcflush(fd, TCOFLUSH); });
-  close(fd);  // never retried: the descriptor is gone even when close reports EINTR
-}
-
 int RemainingMs(Clock::time_point until) {
   const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
   return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
 }  // namespace
+
+namespace detail {
+
+size_t OutputQueued(int fd) {
+  int queued = 0;
+  if (Ioctl(fd, TIOCOUTQ, &queued) != 0 || queued < 0) return 0;
+  return static_cast<size_t>(queued);
+}
+
+void FlushAndClose(int fd) {
+  RetryOnEintr([&] { return tcflush(fd, TCOFLUSH); });
+  close(fd);  // never retried: the descriptor is gone even when close reports EINTR
+}
+
+uint32_t GiveBackAndDrainBound(int fd) {
+  Ioctl(fd, TIOCNXCL, 0);
+  const size_t queued = OutputQueued(fd);
+  termios t{};
+  uint32_t baud = 0;
+  if (queued > 0 && RetryOnEintr([&] { return tcgetattr(fd, &t); }) == 0 &&
+      !ReadCustomSpeed(fd, baud)) {
+    baud = SpeedBaud(cfgetospeed(&t));
+  }
+  return DrainBoundMs(queued, baud, BitsPerCharacter(t));
+}
+
+}  // namespace detail
 
 PortError PortErrorFromErrno(int err) {
   switch (err) {
@@ -245,8 +212,7 @@ PortError PortErrorFromErrno(int err) {
   }
 }
 
-PortHandle OpenExclusive(const std::string& path) {
-  WaitForDrainOf(path);
+PortHandle OpenExclusive(const std::string& path, const IoctlObserver& watch) {
   const int fd =
       RetryOnEintr([&] { return open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
   if (fd < 0) return PortHandle::Invalid(PortErrorFromErrno(errno));
@@ -260,13 +226,14 @@ PortHandle OpenExclusive(const std::string& path) {
   }
   // Root passes another program's exclusive hold, so ask for it before taking the port.
   int exclusive = 0;
-  if (Ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) return refuse(PortError::Busy);
+  if (Ioctl(fd, TIOCGEXCL, &exclusive, &watch) == 0 && exclusive != 0) {
+    return refuse(PortError::Busy);
+  }
   if (LockFileHolder(path) != 0) return refuse(PortError::Busy);
   if (RetryOnEintr([&] { return flock(fd, LOCK_EX | LOCK_NB); }) != 0) {
     return refuse(PortErrorFromErrno(errno));
   }
-  if (Ioctl(fd, TIOCEXCL, 0) != 0) return refuse(PortErrorFromErrno(errno));
-  SetStalled(fd, false);
+  if (Ioctl(fd, TIOCEXCL, 0, &watch) != 0) return refuse(PortErrorFromErrno(errno));
   return PortHandle::FromDescriptor(fd);
 }
 
@@ -281,52 +248,16 @@ uint32_t DrainBoundMs(size_t queuedBytes, uint32_t baud, uint32_t bitsPerCharact
 void Close(PortHandle handle) {
   if (!handle.IsOpen()) return;
   const int fd = handle.Descriptor();
-  Ioctl(fd, TIOCNXCL, 0);
-  SetStalled(fd, false);
-  const size_t queued = OutputQueued(fd);
-  termios t{};
-  uint32_t baud = 0;
-  if (queued > 0 && RetryOnEintr([&] { return tcgetattr(fd, &t); }) == 0 &&
-      !detail::ReadCustomSpeed(fd, baud)) {
-    baud = SpeedBaud(cfgetospeed(&t));
+  if (detail::GiveBackAndDrainBound(fd) == 0) {
+    close(fd);  // as in PortDrains::Close: a pseudo-terminal's unread output stays
+  } else {
+    detail::FlushAndClose(fd);
   }
-  const uint32_t bound = DrainBoundMs(queued, baud, BitsPerCharacter(t));
-  if (bound == 0) {
-    // Nothing waits in the driver. A pseudo-terminal reports nothing here even while its peer
-    // has not read what was sent: a flush would throw that away, so there is none.
-    close(fd);
-    return;
-  }
-  const dev_t device = DeviceNumber(fd);
-  {
-    std::lock_guard<std::mutex> lock(g_drainMutex);
-    g_draining.insert(device);
-  }
-  std::thread([fd, device, bound] {
-    const Clock::time_point until = Clock::now() + std::chrono::milliseconds(bound);
-    while (OutputQueued(fd) > 0 && Clock::now() < until && !g_drainsCut) RealSleep(10);
-    FlushAndClose(fd);
-    std::lock_guard<std::mutex> lock(g_drainMutex);
-    g_draining.erase(g_draining.find(device));
-    g_drainEnded.notify_all();
-  }).detach();
 }
 
 void CloseGone(PortHandle handle) {
   if (!handle.IsOpen()) return;
-  SetStalled(handle.Descriptor(), false);
-  FlushAndClose(handle.Descriptor());
-}
-
-void WaitForPortDrains(bool cutShort) {
-  if (cutShort) g_drainsCut = true;
-  std::unique_lock<std::mutex> lock(g_drainMutex);
-  g_drainEnded.wait(lock, [] { return g_draining.empty(); });
-}
-
-void SetIoctlObserver(std::function<void(unsigned long)> observer) {
-  std::lock_guard<std::mutex> lock(g_observerMutex);
-  g_ioctlObserver = std::move(observer);
+  detail::FlushAndClose(handle.Descriptor());
 }
 
 bool DeviceNodePresent(const std::string& path) {
@@ -420,7 +351,7 @@ bool WaitForInput(PortHandle handle, uint32_t ms) {
   return present;
 }
 
-void TransmitByte(PortHandle handle, uint8_t value) {
+void TransmitByte(PortHandle handle, uint8_t value, bool& stalled) {
   if (!handle.IsOpen()) return;
   const int fd = handle.Descriptor();
   Clock::time_point until{};
@@ -428,18 +359,18 @@ void TransmitByte(PortHandle handle, uint8_t value) {
   for (;;) {
     const ssize_t n = RetryOnEintr([&] { return write(fd, &value, 1); });
     if (n == 1) {
-      SetStalled(fd, false);
+      stalled = false;
       return;
     }
     if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return;  // the byte is lost
-    if (IsStalled(fd)) return;
+    if (stalled) return;
     if (!waiting) {
       until = Clock::now() + kStallLimit;
       waiting = true;
     }
     const int left = RemainingMs(until);
     if (left == 0) {
-      SetStalled(fd, true);
+      stalled = true;
       return;
     }
     pollfd p{fd, POLLOUT, 0};

@@ -3,6 +3,7 @@
 // speaks termios2 needs <asm/termbits.h>, which clashes with it.
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
 
 namespace platform::detail {
@@ -31,5 +32,13 @@ bool ReadCustomSpeed(int fd, uint32_t& baud);
 // Applies the record with both speeds set to baud in one call, so a refused record leaves
 // the port as it was.
 bool ApplyWithCustomSpeed(int fd, const KernelLineRecord& record, uint32_t baud);
+
+// Bytes still queued in the driver for output; 0 when the query fails.
+size_t OutputQueued(int fd);
+// Drops what is still queued and gives the descriptor back.
+void FlushAndClose(int fd);
+// Lifts the exclusive hold before the descriptor is given back and says how long what is
+// queued may take to leave (DrainBoundMs); 0 when nothing is queued.
+uint32_t GiveBackAndDrainBound(int fd);
 
 }  // namespace platform::detail

@@ -6,8 +6,9 @@
 // - Suspend and Resume are counted. Suspension is cooperative: the worker parks at its next
 //   call of CheckSuspended and delivers nothing meanwhile.
 // - Terminate only sets the flag that Execute tests.
-// - Synchronize hands a routine to the main thread and waits for it to run there; what the
-//   routine throws is thrown again in the worker. Called on the main thread it runs at once.
+// - Synchronize hands a routine to the main thread, through the MainThreadCalls the object was
+//   given, and waits for it to run there; what the routine throws is thrown again in the
+//   worker. Called on the main thread it runs at once.
 // - StopThread (which every derived destructor calls first) ends the thread without deadlock:
 //   it drops this thread's deliveries that have not run, releases their waiter, wakes a
 //   suspended thread so that it ends, and joins it. Nothing runs against the object after.
@@ -18,23 +19,19 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
 
-namespace platform {
+#include "platform/main_thread_calls.h"
 
-// Thrown out of Synchronize when the object is being destroyed and the delivery was dropped.
-class ThreadAbandoned : public std::exception {
- public:
-  const char* what() const noexcept override { return "thread abandoned"; }
-};
+namespace platform {
 
 class TThread {
  public:
-  explicit TThread(bool createSuspended);
+  // calls outlives the object.
+  TThread(MainThreadCalls& calls, bool createSuspended);
   virtual ~TThread();
   TThread(const TThread&) = delete;
   TThread& operator=(const TThread&) = delete;
@@ -46,16 +43,7 @@ class TThread {
   bool Terminated() const { return terminated_; }
   bool Finished() const { return finished_; }
   void SetPriorityBelowNormal();  // applies when the thread starts (a positive nice value)
-
-  // Runs queued deliveries of every thread; for the main thread's event handling and tests.
-  static void RunPendingCalls();
-  // Calls handed over and not yet taken up by the main thread.
-  static size_t PendingCalls();
-  // While held (the calls nest), deliveries wait in their queue even where the main thread
-  // processes its events; the last release lets them run from the event loop again. Main
-  // thread only.
-  static void HoldDeliveries();
-  static void ReleaseDeliveries();
+  MainThreadCalls& Calls() const { return calls_; }
 
  protected:
   virtual void Execute() = 0;
@@ -63,16 +51,13 @@ class TThread {
   // Parks while suspended; returns false once the thread is to end.
   bool CheckSuspended();
   void StopThread();
-  // For a routine running on the main thread: true once the object it was handed over for
-  // is being destroyed (from inside that routine's own handlers). The routine must then
-  // return without touching the object.
-  static bool DeliveryDropped();
 
  private:
   struct Shared;
   void Start();  // with Shared::mutex held
   void Body();
 
+  MainThreadCalls& calls_;
   std::shared_ptr<Shared> shared_;
   std::thread thread_;
   std::atomic<bool> terminated_{false};

@@ -10,8 +10,14 @@
 #include "serial/port_diagnosis.h"
 #include "window/receive_entry.h"
 
-CliPorts::CliPorts(const CliOptions& options, CliEventWriter& events, platform::Clock& clock)
-    : options_(options), events_(events), clock_(clock), packets_(*this), timerEvery_(clock) {
+CliPorts::CliPorts(const CliOptions& options, CliEventWriter& events, platform::Clock& clock,
+                   platform::PortDrains& drains)
+    : options_(options),
+      events_(events),
+      clock_(clock),
+      drains_(drains),
+      packets_(*this),
+      timerEvery_(clock) {
   startTick_ = clock_.Now();
   for (int n = 1; n <= 4; ++n) {
     if (options_.pos[n])
@@ -31,7 +37,7 @@ int CliPorts::Open() {
     const CliPortOption& option = options_.ports[n];
     if (!option.given) continue;
     if (!option.device.empty()) platform::SetComDevice(n, option.device);
-    auto* port = new TRealCom(true, nullptr, n, option.settings);
+    auto* port = new TRealCom(calls_, true, nullptr, n, option.settings, &drains_);
     if (!port->PortHandle().IsOpen()) {
       openFailure_ =
           DescribePortProblem({port->Problem(), port->DevicePath(), option.settings, {}});
@@ -81,7 +87,7 @@ void CliPorts::Close() {
   for (TRealCom* port : ports_) {
     if (port != nullptr) port->Suspend();
   }
-  platform::TThread::RunPendingCalls();
+  calls_.RunPending();
   for (auto& pos : pos_) pos.reset();  // and with them their retransmission timers
   burstTimer_.stop();
   for (int n = 1; n <= 4; ++n) FlushBurst(n);

@@ -32,8 +32,10 @@ class CliPorts : private PosLink {
   static constexpr uint32_t kBurstQuietMs = 20;
   static constexpr size_t kBurstMaxChars = 4096;
 
-  // The ports' time and timers run on clock, which outlives this object.
-  CliPorts(const CliOptions& options, CliEventWriter& events, platform::Clock& clock);
+  // The ports' time and timers run on clock; drains takes the output still queued when a port
+  // closes. Both outlive this object.
+  CliPorts(const CliOptions& options, CliEventWriter& events, platform::Clock& clock,
+           platform::PortDrains& drains);
   ~CliPorts() override;
   CliPorts(const CliPorts&) = delete;
   CliPorts& operator=(const CliPorts&) = delete;
@@ -82,6 +84,8 @@ class CliPorts : private PosLink {
   const CliOptions& options_;
   CliEventWriter& events_;
   platform::Clock& clock_;
+  platform::PortDrains& drains_;
+  platform::MainThreadCalls calls_;                   // the ports' deliveries; outlives them
   std::array<TRealCom*, 5> ports_{};                  // [1..4]
   std::array<std::unique_ptr<CliPosPort>, 5> pos_{};  // [1..4], for the --pos ports
   PosTerminal packets_;                               // SendPacket for --packet

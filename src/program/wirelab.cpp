@@ -11,9 +11,9 @@
 #include <cstdio>
 #include <memory>
 
+#include "platform/port_drains.h"
 #include "platform/qt_clock.h"
 #include "platform/quit_request.h"
-#include "platform/serial_device.h"
 #include "platform/serial_ports.h"
 #include "platform/ui_services.h"
 #include "window/program_options.h"
@@ -43,7 +43,8 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   platform::QtClock clock;
-  auto Form5 = std::make_unique<TForm5>(clock);
+  platform::PortDrains drains;
+  auto Form5 = std::make_unique<TForm5>(clock, &drains);
   for (int n = 1; n <= 4; ++n) {
     if (!options.com[n].empty()) Form5->ChoosePortDevice(n, options.com[n]);
   }
@@ -70,7 +71,7 @@ int main(int argc, char** argv) {
   Form5.reset();  // FormDestroy: the open ports go with the window
   // What was still queued for a port leaves before the end, unless a signal asked for a
   // quick one: then it is dropped.
-  platform::WaitForPortDrains(platform::QuitBySignal());
+  drains.WaitForAll(platform::QuitBySignal());
   platform::RemoveQuitSignals();
   // Ended by a signal with an error nobody could see (results not saved): it was on stderr.
   return code != 0 ? code : platform::EndsWithError() ? 1 : 0;

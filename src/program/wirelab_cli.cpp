@@ -13,10 +13,10 @@
 
 #include "platform/app_paths.h"
 #include "platform/com_devices.h"
+#include "platform/port_drains.h"
 #include "platform/profile.h"
 #include "platform/qt_clock.h"
 #include "platform/quit_request.h"
-#include "platform/serial_device.h"
 #include "program/cli_events.h"
 #include "program/cli_list_ports.h"
 #include "program/cli_options.h"
@@ -42,7 +42,8 @@ int main(int argc, char** argv) {
   platform::LoadComDevices(platform::Profile::Load(platform::ExecutableDir() + "WireLab.ini"));
 
   platform::QtClock clock;
-  CliPorts ports(options, events, clock);
+  platform::PortDrains drains;
+  CliPorts ports(options, events, clock, drains);
   if (const int failed = ports.Open()) {
     std::fprintf(stderr, "wirelab-cli: port %d: %s\n", failed, ports.OpenFailure().c_str());
     return 1;
@@ -57,6 +58,6 @@ int main(int argc, char** argv) {
   // What was still queued for a port leaves before the end, a signal or not: the bound of a
   // quick end after a signal is lifted for it.
   platform::RemoveQuitSignals();
-  platform::WaitForPortDrains();
+  drains.WaitForAll();
   return ports.LogFailed() ? 1 : code;
 }

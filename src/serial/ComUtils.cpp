@@ -110,14 +110,15 @@ platform::PortHandle OpenComPort(std::string_view mode, bool Binary) {
   return OpenComDevice(ModeDevicePath(mode), mode, Binary);
 }
 
-platform::PortHandle OpenComDevice(const std::string& path, std::string_view mode, bool Binary) {
+platform::PortHandle OpenComDevice(const std::string& path, std::string_view mode, bool Binary,
+                                   const platform::IoctlObserver& watch) {
   if (!ModeStringAccepted(mode)) {
     return platform::PortHandle::Invalid(platform::PortError::SettingsRefused);
   }
 
   // Open and read the current settings; a device that cannot be had gives the invalid
   // handle, on which every later step fails quietly.
-  const platform::PortHandle handle = platform::OpenExclusive(path);
+  const platform::PortHandle handle = platform::OpenExclusive(path, watch);
   platform::CommState state;
   state.Binary = true;
   platform::GetCommState(handle, state);

@@ -33,8 +33,10 @@ void LayModeFields(const ModeFields& fields, platform::CommState& state);
 // or a device that cannot be had. Throws platform::ConvertError (device closed first) when
 // the baud rate or data bits do not convert. The modem lines stay as the port had them.
 platform::PortHandle OpenComPort(std::string_view mode, bool Binary);
-// The same on a given device path instead of the one the mode string's name maps to.
-platform::PortHandle OpenComDevice(const std::string& path, std::string_view mode, bool Binary);
+// The same on a given device path instead of the one the mode string's name maps to; watch,
+// where set, sees every ioctl of the device's open.
+platform::PortHandle OpenComDevice(const std::string& path, std::string_view mode, bool Binary,
+                                   const platform::IoctlObserver& watch = {});
 // The device path that the mode string's name ("comN:") maps to.
 std::string ModeDevicePath(std::string_view mode);
 void PurgePort(platform::PortHandle handle);

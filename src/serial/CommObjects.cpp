@@ -24,8 +24,9 @@ uint32_t ArmingTick(const platform::TickSource& ticks) {
 
 }  // namespace
 
-TPeripheral::TPeripheral(bool CreateSuspended, TPeripheral* Parent, int32_t PortNumber)
-    : platform::TThread(CreateSuspended),
+TPeripheral::TPeripheral(platform::MainThreadCalls& Calls, bool CreateSuspended,
+                         TPeripheral* Parent, int32_t PortNumber)
+    : platform::TThread(Calls, CreateSuspended),
       ticks_(Parent != nullptr ? Parent->ticks_ : &platform::MonotonicTicks()) {
   SetPriorityBelowNormal();
   deadline_ = 2147483647;
@@ -132,34 +133,43 @@ void TPeripheral::DoTimeout() {
   if (handler) handler();
 }
 
-TRealCom::TRealCom(bool CreateSuspended, TPeripheral* Parent, int32_t PortNumber,
-                   const std::string& Settings)
-    : TPeripheral(CreateSuspended, Parent, PortNumber) {
+TRealCom::TRealCom(platform::MainThreadCalls& Calls, bool CreateSuspended, TPeripheral* Parent,
+                   int32_t PortNumber, const std::string& Settings, platform::PortDrains* drains)
+    : TPeripheral(Calls, CreateSuspended, Parent, PortNumber), drains_(drains) {
   portHandle_ = platform::PortHandle::None();
   if (PortNumber != 0) {
     mode_ = "com" + std::to_string(PortNumber) + ":" + Settings;
     devicePath_ = ModeDevicePath(mode_);
     identityPath_ = platform::StableDevicePath(devicePath_);
+    if (drains_ != nullptr) drains_->AwaitDrainOf(devicePath_);
     portHandle_ = OpenComDevice(devicePath_, mode_, true);
   }
 }
 
 TRealCom::~TRealCom() {
   StopThread();  // first: the polling loop reads through the handle closed below
-  if (portHandle_.IsOpen()) platform::Close(portHandle_);
+  if (!portHandle_.IsOpen()) return;
+  if (drains_ != nullptr) {
+    drains_->Close(portHandle_);
+  } else {
+    platform::Close(portHandle_);
+  }
 }
 
 void TRealCom::MarkGone() {
   platform::CloseGone(portHandle_);
   portHandle_ = platform::PortHandle::Invalid(platform::PortError::Gone);
+  txStalled_ = false;
   const std::function<void()> handler = OnDeviceChange;
   if (handler) handler();
 }
 
 void TRealCom::TryReopen() {
+  if (drains_ != nullptr) drains_->AwaitDrainOf(identityPath_);
   const platform::PortHandle handle = OpenComDevice(identityPath_, mode_, true);
   if (!handle.IsOpen()) return;  // not usable yet (its permissions may still be being set)
   portHandle_ = handle;
+  txStalled_ = false;
   devicePath_ = identityPath_;
   const std::function<void()> handler = OnDeviceChange;
   if (handler) handler();
@@ -193,9 +203,11 @@ void TRealCom::Execute() {
       // handler; an error leaves it and ends the thread.
       const size_t n = platform::ReadBytes(portHandle_, batch, std::min(waiting, kReadBatch));
       if (n > 0) {
-        Synchronize([this, &batch, n] {
+        // Asked through calls, not this: a handler may have destroyed this object.
+        const platform::MainThreadCalls& calls = Calls();
+        Synchronize([this, &calls, &batch, n] {
           for (size_t i = 0; i < n; ++i) {
-            if (DeliveryDropped()) return;
+            if (calls.CurrentCallDropped()) return;
             rxByte_ = batch[i];
             DoReceive(rxByte_);
           }
@@ -246,5 +258,5 @@ void TRealCom::SendBuffer(TPeripheral* /*Sender*/, const uint8_t* Buffer, int32_
 }
 
 void TRealCom::TransmitByte() {
-  platform::TransmitByte(portHandle_, txByte_);
+  platform::TransmitByte(portHandle_, txByte_, txStalled_);
 }

@@ -8,7 +8,8 @@
 //
 // Construction, destruction, SetTimeout, sending and every delivery (DoReceive, DoTimeout
 // and the events) belong to the main thread; the port thread only polls, reads and hands
-// bytes over by synchronous calls. Each byte reaches OnReceive as its own call, in order.
+// bytes over by synchronous calls, through the MainThreadCalls the object is given (which
+// outlives it). Each byte reaches OnReceive as its own call, in order.
 
 #include <atomic>
 #include <cstdint>
@@ -17,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/port_drains.h"
 #include "platform/serial_device.h"
 #include "platform/thread.h"
 #include "platform/ticks.h"
@@ -27,7 +29,8 @@ using TTimeoutEvent = std::function<void()>;
 
 class TPeripheral : public platform::TThread {
  public:
-  TPeripheral(bool CreateSuspended, TPeripheral* Parent, int32_t PortNumber);
+  TPeripheral(platform::MainThreadCalls& Calls, bool CreateSuspended, TPeripheral* Parent,
+              int32_t PortNumber);
   ~TPeripheral() override;
 
   void SetTimeout(int32_t Value);
@@ -74,10 +77,12 @@ class TPeripheral : public platform::TThread {
   TPeripheral* parent_ = nullptr;
 };
 
+// A port given PortDrains lets the output still queued at its destruction drain there (an open
+// of the same device waits for that); without, that output is dropped when it closes.
 class TRealCom : public TPeripheral {
  public:
-  TRealCom(bool CreateSuspended, TPeripheral* Parent, int32_t PortNumber,
-           const std::string& Settings);
+  TRealCom(platform::MainThreadCalls& Calls, bool CreateSuspended, TPeripheral* Parent,
+           int32_t PortNumber, const std::string& Settings, platform::PortDrains* drains = nullptr);
   ~TRealCom() override;
 
   void SendByte(TPeripheral* Sender, uint8_t Value) override;
@@ -109,10 +114,12 @@ class TRealCom : public TPeripheral {
   void MarkGone();   // main thread
   void TryReopen();  // main thread
 
+  platform::PortDrains* drains_;
   std::string mode_;
   std::string devicePath_;
   std::string identityPath_;
   uint8_t txByte_ = 0;
+  bool txStalled_ = false;  // the port's output stayed full: bytes are dropped until it drains
   uint8_t rxByte_ = 0;
   platform::PortHandle portHandle_ = platform::PortHandle::None();
   std::atomic<uint64_t> idlePolls_{0};

@@ -8,7 +8,6 @@
 #include <algorithm>
 
 #include "platform/qt_clock.h"
-#include "platform/thread.h"
 
 namespace {
 
@@ -96,9 +95,10 @@ std::function<QEvent*()> Remake(const QEvent* event) {
 
 }  // namespace
 
-SendHold::SendHold(platform::Clock& clock, std::function<bool(QWidget*)> letThrough)
-    : clock_(clock), letThrough_(std::move(letThrough)) {
-  platform::TThread::HoldDeliveries();
+SendHold::SendHold(platform::Clock& clock, platform::MainThreadCalls& deliveries,
+                   std::function<bool(QWidget*)> letThrough)
+    : clock_(clock), deliveries_(deliveries), letThrough_(std::move(letThrough)) {
+  deliveries_.Hold();
 }
 
 SendHold::~SendHold() {
@@ -121,7 +121,7 @@ SendHold::~SendHold() {
     QCoreApplication::postEvent(
         timer, id >= 0 ? new QTimerEvent(id) : new QEvent(platform::TimerTickEventType()));
   }
-  platform::TThread::ReleaseDeliveries();
+  deliveries_.Release();
 }
 
 void SendHold::Pause(uint32_t ms, const std::function<bool()>& stop) {

@@ -25,12 +25,16 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/main_thread_calls.h"
 
 class QWidget;
 
 class SendHold : public QObject {
  public:
-  SendHold(platform::Clock& clock, std::function<bool(QWidget*)> letThrough);
+  // The pauses run on clock; deliveries are the calls through which the ports' received bytes
+  // arrive. Both outlive the hold.
+  SendHold(platform::Clock& clock, platform::MainThreadCalls& deliveries,
+           std::function<bool(QWidget*)> letThrough);
   ~SendHold() override;
   SendHold(const SendHold&) = delete;
   SendHold& operator=(const SendHold&) = delete;
@@ -53,6 +57,7 @@ class SendHold : public QObject {
     std::function<QEvent*()> make;
   };
   platform::Clock& clock_;
+  platform::MainThreadCalls& deliveries_;
   std::function<bool(QWidget*)> letThrough_;
   std::vector<Held> heldInput_;
   // The timer object and its timer id, or -1 for a clock's tick event.

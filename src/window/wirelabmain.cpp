@@ -50,13 +50,14 @@ void TGroupBox::resizeEvent(QResizeEvent* event) {
   if (OnResize) platform::Guarded(OnResize);
 }
 
-TForm5::TForm5(platform::Clock& clock)
+TForm5::TForm5(platform::Clock& clock, platform::PortDrains* drains)
     : QWidget(nullptr),
       TimerSensor(clock),
       Timer1(clock),
       TimerQueue(clock),
       Pos(*this),
-      clock_(clock) {
+      clock_(clock),
+      portDrains_(drains) {
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     const double dpi = screen->logicalDotsPerInch();
     if (dpi > 0) scale_ = dpi / 96.0;
@@ -420,7 +421,8 @@ void TForm5::CreatePortObject(int N) {
   openFailure_[N].clear();
   TRealCom* port = nullptr;
   try {
-    port = new TRealCom(true, nullptr, N, platform::FromQString(Edit[N]->text()));
+    port = new TRealCom(portCalls_, true, nullptr, N, platform::FromQString(Edit[N]->text()),
+                        portDrains_);
   } catch (const std::exception& e) {
     openFailure_[N] = e.what();
     ShowPortState(N);

@@ -59,9 +59,11 @@ class TCheckBox : public QCheckBox {
 
 class TForm5 : public QWidget, private PosLink {
  public:
-  // Everything in the window that reads the time, waits or counts down runs on clock, which
-  // outlives the window.
-  explicit TForm5(platform::Clock& clock);
+  // Everything in the window that reads the time, waits or counts down runs on clock; drains,
+  // where given, takes the output still queued when a port closes. Both outlive the window.
+  explicit TForm5(platform::Clock& clock, platform::PortDrains* drains = nullptr);
+  // The calls through which the ports hand their received bytes to this window.
+  platform::MainThreadCalls& PortCalls() { return portCalls_; }
   ~TForm5() override;
 
   // ---- Controls ----
@@ -124,6 +126,8 @@ class TForm5 : public QWidget, private PosLink {
   platform::ToolkitTimer TimerQueue;
 
   // ---- Private state ----
+  // The deliveries of the ports' received bytes; declared before Ports, it outlives them.
+  platform::MainThreadCalls portCalls_;
   std::array<TRealCom*, 5> Ports{};  // [1..4]; empty = closed
   uint32_t StartTick = 0;
   bool LoopRunning = false;
@@ -230,6 +234,7 @@ class TForm5 : public QWidget, private PosLink {
 
   platform::Clock& clock_;
   double scale_ = 1.0;
+  platform::PortDrains* portDrains_ = nullptr;
   std::array<std::string, 5> openFailure_;  // [1..4]: the error that made a ticked port fail
   bool tickBusy_ = false;
   bool loopActive_ = false;

@@ -19,7 +19,7 @@ void TForm5::SendPaced(int N, const std::vector<uint8_t>& bytes) {
   // During the pauses the window lives on, but of the user's actions only three take effect:
   // closing the window and un-ticking this port's "Open" end the send, "STOP!" ends periodic
   // sending after it. The rest waits for the send to end.
-  SendHold hold(clock_, [this, N](QWidget* target) {
+  SendHold hold(clock_, portCalls_, [this, N](QWidget* target) {
     return (target == CheckBox[N] && CheckBox[N]->isChecked()) ||
            (target == SpeedButton1 && TimerSensor.Enabled());
   });

@@ -13,7 +13,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using platform::TThread;
 
 // Waits until the polling loop has finished two more idle waits, so that at least one whole
 // idle pass (its time-out check included) began after the call.
@@ -25,7 +24,7 @@ void WaitIdlePasses(const TRealCom& com) {
 class RealComTest : public testing::Test {
  protected:
   std::unique_ptr<TRealCom> Open(bool resume = true, const platform::TickSource* ticks = nullptr) {
-    auto com = std::make_unique<TRealCom>(true, nullptr, 1, "9600,n,8,1");
+    auto com = std::make_unique<TRealCom>(calls, true, nullptr, 1, "9600,n,8,1");
     if (ticks != nullptr) com->UseTicks(*ticks);
     com->OnReceive = [this](TPeripheral* sender, uint8_t value) {
       received.push_back(value);
@@ -41,6 +40,7 @@ class RealComTest : public testing::Test {
     return WaitUntil([&] { return received.size() >= n; });
   }
 
+  platform::MainThreadCalls calls;
   PtyPair pty;
   ComDeviceMapping com1{1, pty.SlavePath()};
   std::string received;
@@ -64,7 +64,7 @@ TEST_F(RealComTest, BurstArrivesOneCallPerByteInOrderWithoutAnIdleWait) {
 
 TEST_F(RealComTest, SendsGoOutOnTheRootPortAndNowhereWithoutOne) {
   auto com = Open(false);
-  TPeripheral child(true, com.get(), 0), lone(true, nullptr, 0);
+  TPeripheral child(calls, true, com.get(), 0), lone(calls, true, nullptr, 0);
   const uint8_t buffer[] = {'X', 'Y', '\n', 'W'};
   for (TPeripheral* via : {static_cast<TPeripheral*>(com.get()), &child}) {
     for (const int32_t count : {0, -1, 3}) {
@@ -88,7 +88,7 @@ TEST_F(RealComTest, RaisingHandlerEndsDeliveryQuietly) {
   pty.Write("BCD");
   ASSERT_TRUE(WaitUntil([&] { return com->Finished(); }));
   pty.Write("E");
-  TThread::RunPendingCalls();
+  calls.RunPending();
   EXPECT_EQ(received, "AB");
 }
 
@@ -100,11 +100,11 @@ TEST_F(RealComTest, DestroyingNeverRunsADeliveryAfterwards) {
     received.clear();
     auto com = Open();
     pty.Write("abc");
-    ASSERT_TRUE(WaitWithoutEvents([] { return TThread::PendingCalls() > 0; }));
+    ASSERT_TRUE(WaitWithoutEvents([&] { return calls.Pending() > 0; }));
     if (suspendFirst) com->Suspend();
     com.reset();
-    EXPECT_EQ(TThread::PendingCalls(), 0u);
-    TThread::RunPendingCalls();
+    EXPECT_EQ(calls.Pending(), 0u);
+    calls.RunPending();
     EXPECT_EQ(received, "");
   }
 
@@ -123,7 +123,7 @@ TEST_F(RealComTest, PortsWithoutAWorkingDeviceNeitherSpinNorBlock) {
   pty.Write("a");
   ASSERT_TRUE(Received(1));
   pty.CloseMaster();
-  auto none = std::make_unique<TRealCom>(false, nullptr, 0, "");
+  auto none = std::make_unique<TRealCom>(calls, false, nullptr, 0, "");
   EXPECT_TRUE(held->PortHandle().IsInvalid());
   EXPECT_TRUE(none->PortHandle().IsNone());
   for (std::unique_ptr<TRealCom>* com : {&live, &held, &none}) {
@@ -137,9 +137,9 @@ TEST_F(RealComTest, PortsWithoutAWorkingDeviceNeitherSpinNorBlock) {
 }
 
 TEST_F(RealComTest, ConversionErrorEndsConstructionAndFreesTheDevice) {
-  TPeripheral parent(true, nullptr, 0);
+  TPeripheral parent(calls, true, nullptr, 0);
   try {
-    TRealCom com(true, &parent, 1, "9600");
+    TRealCom com(calls, true, &parent, 1, "9600");
     ADD_FAILURE() << "constructed";
   } catch (const platform::ConvertError& e) {
     EXPECT_STREQ(e.what(), "'' is not a valid integer value");
@@ -188,6 +188,7 @@ INSTANTIATE_TEST_SUITE_P(StartTicks, TimeoutTest,
                          testing::Values(100000u, 0xFFFFFF00u, 0x7FFFFF00u));
 
 TEST(PeripheralDeadline, EndsTheLoopOnlyWhenTheSignedTickCountPassesIt) {
+  platform::MainThreadCalls calls;
   struct Row {
     uint32_t ticks;
     int32_t deadline;
@@ -200,8 +201,8 @@ TEST(PeripheralDeadline, EndsTheLoopOnlyWhenTheSignedTickCountPassesIt) {
                       {500, 500, false}};
   for (const Row& row : rows) {
     ManualClock clock(row.ticks);
-    TRealCom com(true, nullptr, 0, "");
-    TPeripheral plain(true, nullptr, 0);
+    TRealCom com(calls, true, nullptr, 0, "");
+    TPeripheral plain(calls, true, nullptr, 0);
     com.SetDeadline(row.deadline);
     plain.SetDeadline(row.deadline);
     com.UseTicks(clock);
@@ -218,10 +219,11 @@ TEST(PeripheralDeadline, EndsTheLoopOnlyWhenTheSignedTickCountPassesIt) {
 }
 
 TEST(PeripheralTree, SetTimeoutArmsEveryAncestor) {
+  platform::MainThreadCalls calls;
   ManualClock clock(5000);
-  TRealCom root(true, nullptr, 0, "");
+  TRealCom root(calls, true, nullptr, 0, "");
   root.UseTicks(clock);  // the children take it from their parent
-  TPeripheral mid(true, &root, 0), leaf(true, &mid, 0);
+  TPeripheral mid(calls, true, &root, 0), leaf(calls, true, &mid, 0);
   leaf.SetTimeout(700);
   clock.Advance(10);
   mid.SetTimeout(300);
@@ -233,10 +235,11 @@ TEST(PeripheralTree, SetTimeoutArmsEveryAncestor) {
 // Each child handles the event held suspended, then the parent; a child's error resumes it,
 // skips the rest and goes on outward.
 TEST(PeripheralTree, EventsReachChildrenThenTheParent) {
+  platform::MainThreadCalls calls;
   for (const bool timeout : {false, true}) {
     for (const bool firstFails : {false, true}) {
-      TPeripheral parent(true, nullptr, 0);
-      TPeripheral first(true, &parent, 0), second(true, &parent, 0);
+      TPeripheral parent(calls, true, nullptr, 0);
+      TPeripheral first(calls, true, &parent, 0), second(calls, true, &parent, 0);
       std::string log;
       using Row = std::pair<TPeripheral*, char>;
       for (auto [p, name] :
@@ -262,8 +265,10 @@ TEST(PeripheralTree, EventsReachChildrenThenTheParent) {
 }
 
 TEST(PeripheralTree, StartWithParentChildrenResumeOnceAfterTheFirstPass) {
-  TRealCom parent(true, nullptr, 0, "");
-  TPeripheral once(true, &parent, 0), twice(true, &parent, 0), never(true, &parent, 0);
+  platform::MainThreadCalls calls;
+  TRealCom parent(calls, true, nullptr, 0, "");
+  TPeripheral once(calls, true, &parent, 0), twice(calls, true, &parent, 0),
+      never(calls, true, &parent, 0);
   once.StartWithParent = true;
   twice.StartWithParent = true;
   twice.Suspend();
@@ -276,9 +281,10 @@ TEST(PeripheralTree, StartWithParentChildrenResumeOnceAfterTheFirstPass) {
 }
 
 TEST(PeripheralTree, DestroyedPeripheralsLeaveTheTree) {
-  auto parent = std::make_unique<TPeripheral>(true, nullptr, 0);
-  auto child = std::make_unique<TPeripheral>(true, parent.get(), 0);
-  TPeripheral orphan(true, parent.get(), 0);
+  platform::MainThreadCalls calls;
+  auto parent = std::make_unique<TPeripheral>(calls, true, nullptr, 0);
+  auto child = std::make_unique<TPeripheral>(calls, true, parent.get(), 0);
+  TPeripheral orphan(calls, true, parent.get(), 0);
   child.reset();
   EXPECT_EQ(parent->Children(), std::vector<TPeripheral*>{&orphan});
   parent.reset();

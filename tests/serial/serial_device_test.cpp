@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/port_drains.h"
 #include "pty_pair.h"
 #include "serial/ComUtils.h"
 #include "serial_test_support.h"
@@ -29,17 +30,29 @@ TEST(SerialDevice, SendOnAStalledPortIsBoundedAndRecovers) {
   const platform::PortHandle h = platform::OpenExclusive(pty.SlavePath());
   ASSERT_TRUE(h.IsOpen());
   EXPECT_TRUE(platform::OpenExclusive(pty.SlavePath()).IsInvalid());
+  bool stalled = false;
   const auto start = Clock::now();
-  for (int i = 0; i < 400000; ++i) platform::TransmitByte(h, 'a');
+  for (int i = 0; i < 400000; ++i) platform::TransmitByte(h, 'a', stalled);
   const auto elapsed = Clock::now() - start;
   EXPECT_GE(elapsed, std::chrono::milliseconds(1500));
   EXPECT_LT(elapsed, std::chrono::seconds(20));
+  EXPECT_TRUE(stalled);
+
+  // The flag is the port's own: another port on the same process sends at once.
+  PtyPair other;
+  const platform::PortHandle free = platform::OpenExclusive(other.SlavePath());
+  bool otherStalled = false;
+  platform::TransmitByte(free, 'f', otherStalled);
+  EXPECT_EQ(other.ReadExactly(1), std::vector<uint8_t>{'f'});
+  EXPECT_FALSE(otherStalled);
+  platform::Close(free);
 
   const size_t queued = pty.ReadAvailable().size();
   EXPECT_GT(queued, 0u);
   EXPECT_LT(queued, 400000u);
-  platform::TransmitByte(h, 'Z');
+  platform::TransmitByte(h, 'Z', stalled);
   EXPECT_EQ(pty.ReadExactly(1), std::vector<uint8_t>{'Z'});
+  EXPECT_FALSE(stalled);
   platform::Close(h);
 }
 
@@ -108,11 +121,10 @@ TEST(SerialDevice, AnOpenThatFailsSaysWhy) {
 // Opening asks whether the port is held and leaves its modem lines alone.
 TEST(SerialDevice, OpeningMakesNoModemLineCall) {
   PtyPair pty;
-  ComDeviceMapping com1{1, pty.SlavePath()};
   std::vector<unsigned long> requests;
-  platform::SetIoctlObserver([&](unsigned long request) { requests.push_back(request); });
-  const platform::PortHandle h = OpenComPort("com1:9600,n,8,1", true);
-  platform::SetIoctlObserver(nullptr);
+  const platform::PortHandle h =
+      OpenComDevice(pty.SlavePath(), "com1:9600,n,8,1", true,
+                    [&](unsigned long request) { requests.push_back(request); });
   ASSERT_TRUE(h.IsOpen());
   EXPECT_NE(std::find(requests.begin(), requests.end(), TIOCGEXCL), requests.end());
   for (const unsigned long modem : {TIOCMBIS, TIOCMBIC, TIOCMSET}) {
@@ -132,8 +144,10 @@ TEST(SerialDevice, ClosingKeepsWhatThePeerHasNotReadYet) {
     sent.push_back(byte);
   }
   ASSERT_GT(sent.size(), 4096u);
+  platform::PortDrains drains;
   const auto start = Clock::now();
-  platform::Close(h);
+  drains.Close(h);
+  drains.AwaitDrainOf(pty.SlavePath());
   EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(platform::kMaxDrainMs));
   EXPECT_EQ(pty.ReadExactly(sent.size()), sent);
 }

@@ -79,7 +79,7 @@ TEST_F(LongSend, StopTakesEffectAtOnceWhileOtherClicksAndReceivedBytesWaitForIts
       },
       [&] {
         w.com1.Reply("xyz");
-        while (platform::TThread::PendingCalls() == 0) std::this_thread::yield();
+        while (f.PortCalls().Pending() == 0) std::this_thread::yield();
       });
   f.EditInterval->setText(QStringLiteral("10"));
   f.SpeedButton1->click();  // periodic on: its first tick starts the send
