@@ -69,7 +69,7 @@ class CashRegisterE2ETest : public testing::Test {
     form->PageControl1->setCurrentWidget(form->TabSheetPos);
     ASSERT_EQ(form->ActivePage(), form->TabSheetPos);
     form->CheckBox[1]->click();
-    ASSERT_NE(form->Ports[1], nullptr);
+    ASSERT_NE(form->View().Ports[1], nullptr);
   }
   void TearDown() override {
     form.reset();
@@ -192,8 +192,8 @@ TEST_F(CashRegisterE2ETest, WholeSaleIsAnsweredByteForByte) {
                   {{"01", "8690504", 2, 500}, {"01", "4006381", 1, 150}, {"02", "X-1", 3, 90}},
                   740};
   PlaySale(sale);
-  EXPECT_EQ(form->Pos.CashRegisterNo, 7);
-  EXPECT_EQ(form->Pos.TransactionNo, 1001);
+  EXPECT_EQ(form->View().Pos.CashRegisterNo, 7);
+  EXPECT_EQ(form->View().Pos.TransactionNo, 1001);
   clock.Advance(2000);
   EXPECT_TRUE(reg.Quiet());
   ExpectPane();
@@ -292,7 +292,7 @@ TEST_F(CashRegisterE2ETest, PacketCutByAPauseIsRefusedAndTheRegisterSendsItAgain
   const std::string tail = framed.substr(cut);
 
   reg.SendRaw(head);
-  ASSERT_TRUE(WaitUntil([&] { return form->Pos.RxBuffer == head; }));
+  ASSERT_TRUE(WaitUntil([&] { return form->View().Pos.RxBuffer == head; }));
   clock.Advance(1501);
   reg.SendRaw(tail);
 
@@ -309,7 +309,7 @@ TEST_F(CashRegisterE2ETest, PacketCutByAPauseIsRefusedAndTheRegisterSendsItAgain
   LogSent(reg.Nack(tailText.substr(0, 3)));
   ExpectPane();
   EXPECT_TRUE(reg.Quiet());
-  EXPECT_EQ(form->Pos.RxBuffer, "");
+  EXPECT_EQ(form->View().Pos.RxBuffer, "");
 
   // Sent again whole, the item is taken and the sale goes on.
   SendAcked(item);
@@ -357,9 +357,9 @@ TEST_F(CashRegisterE2ETest, SalesInARowNumberPromptsAndProvisionsOnwards) {
   PlaySale(second);
   PlaySale(third);
   EXPECT_EQ(posMessages, 6);  // PROM 001, PROV 002, PROM 003, PROV 004, PROM 005, PROV 006
-  EXPECT_EQ(form->Pos.PacketCounter, 6);
-  EXPECT_EQ(form->Pos.CashRegisterNo, 13);
-  EXPECT_EQ(form->Pos.TransactionNo, 1);
+  EXPECT_EQ(form->View().Pos.PacketCounter, 6);
+  EXPECT_EQ(form->View().Pos.CashRegisterNo, 13);
+  EXPECT_EQ(form->View().Pos.TransactionNo, 1);
 }
 
 }  // namespace

@@ -76,17 +76,17 @@ TEST_F(Faults, DeviceVanishingWhileReceivingNeitherCrashesNorSpinsAndOtherPortsG
   pty[1].CloseMaster();  // the adapter is pulled mid-stream
   // The hung-up port idles at its poll period: twenty idle passes take at least a quarter of
   // a second, where a spinning thread would make them in microseconds.
-  const uint64_t before = form->Ports[1]->IdlePolls();
+  const uint64_t before = form->View().Ports[1]->IdlePolls();
   QElapsedTimer elapsed;
   elapsed.start();
-  ASSERT_TRUE(WaitUntil([&] { return form->Ports[1]->IdlePolls() >= before + 20; }));
+  ASSERT_TRUE(WaitUntil([&] { return form->View().Ports[1]->IdlePolls() >= before + 20; }));
   EXPECT_GE(elapsed.elapsed(), 250);
 
   const size_t port2 = PaneChars(2);
   pty[2].Write(std::string(30, 'c'));
   EXPECT_TRUE(WaitUntil([&] { return PaneChars(2) > port2; }));
   form->CheckBox[1]->click();  // closes normally
-  EXPECT_EQ(form->Ports[1], nullptr);
+  EXPECT_EQ(form->View().Ports[1], nullptr);
   EXPECT_TRUE(boxes.Messages.empty());
 }
 
@@ -95,8 +95,8 @@ TEST_F(Faults, DeviceHeldByAnotherOpensMuteAndSilently) {
   const platform::PortHandle holder = platform::OpenExclusive(pty[1].SlavePath());
   ASSERT_TRUE(holder.IsOpen());
   Open(1);
-  ASSERT_NE(form->Ports[1], nullptr);
-  EXPECT_TRUE(form->Ports[1]->PortHandle().IsInvalid());
+  ASSERT_NE(form->View().Ports[1], nullptr);
+  EXPECT_TRUE(form->View().Ports[1]->PortHandle().IsInvalid());
   EXPECT_TRUE(boxes.Messages.empty());
   EXPECT_EQ(form->ComboBox1->currentText(), QStringLiteral("Com1"));
 
@@ -151,18 +151,18 @@ TEST_F(Faults, OddSettingsTextsGiveTheirOutcomeAndNeverACrash) {
     if (row.conversionError) {
       ASSERT_EQ(boxes.Messages.size(), 1u);
       EXPECT_EQ(boxes.Messages[0], "'' is not a valid integer value");
-      EXPECT_EQ(form->Ports[1], nullptr);
+      EXPECT_EQ(form->View().Ports[1], nullptr);
     } else {
       EXPECT_TRUE(boxes.Messages.empty());
-      ASSERT_NE(form->Ports[1], nullptr);
-      EXPECT_TRUE(form->Ports[1]->PortHandle().IsInvalid());
+      ASSERT_NE(form->View().Ports[1], nullptr);
+      EXPECT_TRUE(form->View().Ports[1]->PortHandle().IsInvalid());
     }
     form->CheckBox[1]->click();
     EXPECT_EQ(form->ComboBox1->count(), 0);
   }
   // The device was never left held: a good text opens it.
   Open(1);
-  EXPECT_TRUE(form->Ports[1]->PortHandle().IsOpen());
+  EXPECT_TRUE(form->View().Ports[1]->PortHandle().IsOpen());
 }
 
 TEST_F(Faults, GarbageConfigurationGivesTheDefaults) {
@@ -217,7 +217,7 @@ TEST_F(Faults, ASignalWhileABoxWaitsEndsTheLoopAndSaysOnStderrThatTheResultsWere
   form->SpeedButtonLoop->click();
   const std::string stderrText = testing::internal::GetCapturedStderr();
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-  EXPECT_FALSE(form->LoopRunning);
+  EXPECT_FALSE(form->View().LoopRunning);
   EXPECT_THAT(stderrText, testing::HasSubstr("OmronResults.txt"));
   EXPECT_TRUE(platform::EndsWithError());
 }

@@ -57,8 +57,8 @@ TEST_F(WindowLayoutTest, NamedControlsCarryTheirCaptionsAndStartingValues) {
 TEST_F(WindowLayoutTest, StartTickIsTakenAtCreationFromTheTickCounter) {
   clock.emplace(0xFFFFFF00u);
   Create();
-  EXPECT_EQ(form->StartTick, 0xFFFFFF00u);
-  EXPECT_EQ(form->LastRxTick, 0xFFFFFF00u);
+  EXPECT_EQ(form->View().StartTick, 0xFFFFFF00u);
+  EXPECT_EQ(form->View().LastRxTick, 0xFFFFFF00u);
 }
 
 // The grid of port groups for a Panel2 client size.

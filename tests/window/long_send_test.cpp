@@ -115,7 +115,7 @@ TEST_F(LongSend, UntickingItsPortOrClosingTheWindowEndsItAndHeldClicksRunAfter) 
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    if (!f.Ports[1]) w.Open(1);
+    if (!f.View().Ports[1]) w.Open(1);
     w.boxes.Messages.clear();
     WhenSendRuns(0, row.act);
     f.SpeedButton2->click();
@@ -124,7 +124,7 @@ TEST_F(LongSend, UntickingItsPortOrClosingTheWindowEndsItAndHeldClicksRunAfter) 
     EXPECT_EQ(w.boxes.Messages, row.boxes);
     EXPECT_LT(w.com1.Sent().size(), static_cast<size_t>(kBytes));
     EXPECT_EQ(f.isVisible(), row.windowOpen);
-    EXPECT_EQ(f.Ports[1] == nullptr, row.windowOpen);
+    EXPECT_EQ(f.View().Ports[1] == nullptr, row.windowOpen);
   }
 }
 

@@ -117,7 +117,7 @@ TEST_F(OmronLoop, PressesDuringARunDecideAfterWhichCycleItSavesAndStops) {
     const uint32_t start = w.Now();
     f.SpeedButtonLoop->click();
     marks.SetEnabled(false);
-    EXPECT_FALSE(f.LoopRunning);
+    EXPECT_FALSE(f.View().LoopRunning);
     EXPECT_EQ(Joined(Words(w.com1.Sent())), Schedule(row.cycles));
     EXPECT_EQ(w.Now() - start, kStartMs + kCycleMs * static_cast<uint32_t>(row.cycles));
     EXPECT_EQ(Results(), Cp("İşlem ğüşöç\r\n"));
@@ -140,7 +140,7 @@ TEST_F(OmronLoop, ClosingTheWindowEndsTheLoopAtOnceAndSavesTheResults) {
   marks.SetEnabled(false);
   EXPECT_EQ(Joined(Words(w.com1.Sent())), kStart + " C40 . 16,5 . . . . C61 . 16,5 .");
   EXPECT_EQ(w.Now() - start, 12 * 500u);
-  EXPECT_FALSE(f.LoopRunning);
+  EXPECT_FALSE(f.View().LoopRunning);
   EXPECT_FALSE(f.TimerSensor.Enabled());
   EXPECT_EQ(Results(), Cp("İşlem ğüşöç\r\nkapanış\r\n"));
 }
@@ -166,7 +166,7 @@ TEST_F(OmronLoop, ALoopLeftRunningEndsAfterCycle10001AndSavesEveryHundredCycles)
 
   f.SpeedButtonLoop->click();
   EXPECT_EQ(probes, 2);
-  EXPECT_FALSE(f.LoopRunning);
+  EXPECT_FALSE(f.View().LoopRunning);
   EXPECT_EQ(w.Now() - start, kStartMs + 10001u * kCycleMs);
   EXPECT_EQ(Results(), Cp("İşlem ğüşöç\r\nyüzüncü tur\r\nson\r\n"));
 
@@ -229,7 +229,7 @@ TEST_F(OmronLoop, AResultsFileThatCannotBeWrittenEndsTheLoopWithItsErrorAndFrees
   f.SpeedButtonLoop->click();
   marks.SetEnabled(false);
   ASSERT_THAT(w.boxes.Messages, ElementsAre(HasSubstr("OmronResults.txt")));
-  EXPECT_FALSE(f.LoopRunning);
+  EXPECT_FALSE(f.View().LoopRunning);
   EXPECT_EQ(Joined(Words(w.com1.Sent())), Schedule(0));
 
   // Left running: the save after cycle 100 fails and ends the loop with one report.
@@ -237,7 +237,7 @@ TEST_F(OmronLoop, AResultsFileThatCannotBeWrittenEndsTheLoopWithItsErrorAndFrees
   f.SpeedButtonLoop->click();
   ASSERT_EQ(w.boxes.Messages.size(), 2u);
   EXPECT_THAT(w.boxes.Messages[1], HasSubstr("OmronResults.txt"));
-  EXPECT_FALSE(f.LoopRunning);
+  EXPECT_FALSE(f.View().LoopRunning);
   EXPECT_EQ(w.Now() - start, kStartMs + 100 * kCycleMs);
   std::map<std::string, int> counts;
   for (const std::string& word : Words(w.com1.Sent())) ++counts[word];
@@ -275,7 +275,7 @@ TEST_F(OmronLoop, WithNoPortChosenPressesShowTheBoxAndAnErrorInAStepEndsTheLoopA
   EXPECT_THAT(w.boxes.Messages, ElementsAre(kChoosePort, "box failed"));
   EXPECT_EQ(savedWhenReported, Cp("İşlem ğüşöç\r\n"));
   EXPECT_EQ(w.Now(), start);
-  EXPECT_FALSE(f.LoopRunning);
+  EXPECT_FALSE(f.View().LoopRunning);
 
   // The next press starts a new loop.
   w.boxes.OnShow = nullptr;

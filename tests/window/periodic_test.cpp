@@ -125,7 +125,7 @@ TEST(Periodic, TicksGoOnDuringALoopStartedFromInsideATick) {
   stopper.SetInterval(20000);
   stopper.SetEnabled(true);
   w.clock->Advance(1000);
-  EXPECT_FALSE(f.LoopRunning);
+  EXPECT_FALSE(f.View().LoopRunning);
   // Each tick sends the frame of what EditOmron holds at that moment; between the loop's steps
   // that is its last command, so count every frame: the loop's 13 and the ticks' besides.
   const Bytes sent = w.com1.Sent();

@@ -33,7 +33,7 @@ TEST_F(PortChannelTest, SelectorListsOpenPortsInOrderAndSelectsAsTheClicksSay) {
     EXPECT_EQ(Selected(), step.selected) << "after clicking " << step.click;
     for (int n = 1; n <= 4; ++n) {
       EXPECT_EQ(form->CheckBox[n]->isChecked(), open[n]) << n;
-      EXPECT_EQ(form->Ports[n] != nullptr, open[n]) << n;
+      EXPECT_EQ(form->View().Ports[n] != nullptr, open[n]) << n;
     }
   }
   EXPECT_EQ(form->ComboBox1->currentIndex(), -1);
@@ -72,7 +72,7 @@ TEST_F(PortChannelTest, SettingsThatDoNotConvertLeaveAFailedChannel) {
   EXPECT_EQ(SelectorItems(), Items{"Com2"});
   EXPECT_EQ(form->ComboBox1->currentIndex(), -1);
   EXPECT_TRUE(form->CheckBox[2]->isChecked());
-  EXPECT_EQ(form->Ports[2], nullptr);
+  EXPECT_EQ(form->View().Ports[2], nullptr);
   // The device was given back when the error came.
   const platform::PortHandle free = platform::OpenExclusive(pty[2]->SlavePath());
   EXPECT_TRUE(free.IsOpen());
@@ -125,13 +125,13 @@ TEST_F(PortChannelTest, PortWhoseDeviceIsMissingOpensSilently) {
   Create("", "Com2=/dev/wirelab-no-such-device\n");
   Click(2);
   EXPECT_TRUE(boxes.Messages.empty());
-  EXPECT_NE(form->Ports[2], nullptr);
+  EXPECT_NE(form->View().Ports[2], nullptr);
   EXPECT_EQ(Selected(), "Com2");
   form->EditASCII->setText("065066");
   Send();
   EXPECT_TRUE(boxes.Messages.empty());
   Click(2);
-  EXPECT_EQ(form->Ports[2], nullptr);
+  EXPECT_EQ(form->View().Ports[2], nullptr);
   EXPECT_TRUE(SelectorItems().empty());
 }
 

@@ -96,7 +96,7 @@ TEST_F(PortDevicesTest, AChosenDeviceTakesOverAnOpenPortAndAClosedOneAtItsNextTi
   EXPECT_EQ(other.ReadExactly(1), B("B"));
 
   form->ChoosePortDevice(2, later.SlavePath());
-  EXPECT_EQ(form->Ports[2], nullptr) << "a closed port stays closed";
+  EXPECT_EQ(form->View().Ports[2], nullptr) << "a closed port stays closed";
   Click(2);
   later.Write("C");
   ASSERT_TRUE(
@@ -148,10 +148,10 @@ TEST_F(PortDevicesTest, AnUnpluggedPortIsMarkedGoneAndComesBackByItselfIntoTheSa
   const qint64 goneAfter = elapsed.elapsed();
   EXPECT_TRUE(Marked(1));
   // A gone port looks for its device about ten times a second, no more.
-  const uint64_t polls = form->Ports[1]->IdlePolls();
+  const uint64_t polls = form->View().Ports[1]->IdlePolls();
   elapsed.restart();
   ASSERT_TRUE(WaitUntil([&] { return elapsed.elapsed() >= 1000; }));
-  EXPECT_LE(form->Ports[1]->IdlePolls() - polls,
+  EXPECT_LE(form->View().Ports[1]->IdlePolls() - polls,
             static_cast<uint64_t>(elapsed.elapsed() / 100 + 2));
 
   auto replug = std::make_unique<PtyPair>();
@@ -172,7 +172,7 @@ TEST_F(PortDevicesTest, AnUnpluggedPortIsMarkedGoneAndComesBackByItselfIntoTheSa
   replug->CloseMaster();
   ASSERT_TRUE(WaitUntil([&] { return Tip(1).find("gone") != std::string::npos; }));
   Click(1);
-  EXPECT_EQ(form->Ports[1], nullptr);
+  EXPECT_EQ(form->View().Ports[1], nullptr);
   EXPECT_FALSE(Marked(1));
   EXPECT_TRUE(boxes.Messages.empty());
 }

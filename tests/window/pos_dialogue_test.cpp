@@ -33,7 +33,7 @@ class PosDialogueTest : public testing::Test {
     form = std::make_unique<TForm5>();
     ShowPos();
     form->CheckBox[1]->click();
-    ASSERT_NE(form->Ports[1], nullptr);
+    ASSERT_NE(form->View().Ports[1], nullptr);
   }
   void TearDown() override {
     form.reset();
@@ -59,13 +59,13 @@ class PosDialogueTest : public testing::Test {
   }
   // Waits until the receiver holds exactly these bytes.
   bool Collected(const std::string& bytes) {
-    return WaitUntil([&] { return form->Pos.RxBuffer == bytes; });
+    return WaitUntil([&] { return form->View().Pos.RxBuffer == bytes; });
   }
   bool PanelShown() const { return !form->PanelIslemBilgisi->isHidden(); }
 
   // The receive entries of bytes that arrive now.
   std::string Entries(const std::string& bytes) const {
-    const std::string ms = std::to_string(platform::GetTickCount() - form->StartTick);
+    const std::string ms = std::to_string(platform::GetTickCount() - form->View().StartTick);
     std::string out;
     for (const char ch : bytes) {
       const auto value = static_cast<uint8_t>(ch);
@@ -102,9 +102,9 @@ TEST_F(PosDialogueTest, FirstStartIsAcknowledgedAndOpensTheTransaction) {
   EXPECT_TRUE(PanelShown());
   EXPECT_EQ(form->LabelYazarKasaNo->text(), QString::fromUtf8("Yazar Kasa No: 12"));
   EXPECT_EQ(form->LabelIslemNo->text(), QString::fromUtf8("İşlem No: 34"));
-  EXPECT_EQ(form->Pos.CashRegisterNo, 12);
-  EXPECT_EQ(form->Pos.TransactionNo, 34);
-  EXPECT_EQ(form->Pos.RxBuffer, "");
+  EXPECT_EQ(form->View().Pos.CashRegisterNo, 12);
+  EXPECT_EQ(form->View().Pos.TransactionNo, 34);
+  EXPECT_EQ(form->View().Pos.RxBuffer, "");
   EXPECT_TRUE(reg.Quiet());
 }
 
@@ -156,7 +156,7 @@ TEST_F(PosDialogueTest, ClosedPendingPortSkipsTheTicksAndTheRepetitionGoesOnOnAn
   SaleUpToThePrompt();
 
   form->CheckBox[1]->click();
-  ASSERT_EQ(form->Ports[1], nullptr);
+  ASSERT_EQ(form->View().Ports[1], nullptr);
   clock.Advance(2000);
   clock.Advance(2000);
   EXPECT_TRUE(reg.Quiet());
@@ -165,7 +165,7 @@ TEST_F(PosDialogueTest, ClosedPendingPortSkipsTheTicksAndTheRepetitionGoesOnOnAn
 
   // Reopened: nothing at once, the prompt again at the next tick.
   form->CheckBox[1]->click();
-  ASSERT_NE(form->Ports[1], nullptr);
+  ASSERT_NE(form->View().Ports[1], nullptr);
   EXPECT_TRUE(reg.Quiet());
   clock.Advance(2000);
   EXPECT_EQ(reg.ReadRaw(), "001PROM1250|H\r");
@@ -205,7 +205,7 @@ TEST_F(PosDialogueTest, OnAnotherTabBytesAreShownAndAHalfPacketWaitsForThePosTab
   log.push_back(Entries("001STTX12|34E\r"));
   ExpectPane();
   EXPECT_TRUE(reg.Quiet());
-  EXPECT_EQ(form->Pos.RxBuffer, "001STTX1");
+  EXPECT_EQ(form->View().Pos.RxBuffer, "001STTX1");
   EXPECT_FALSE(PanelShown());
 
   ShowPos();
@@ -214,7 +214,7 @@ TEST_F(PosDialogueTest, OnAnotherTabBytesAreShownAndAHalfPacketWaitsForThePosTab
   Logged({"001STTX12|34E", "APCD doğru. ACK gönderiliyor...", "Gönderilen bilgi: 001001ACKD"});
   ExpectPane();
   EXPECT_TRUE(PanelShown());
-  EXPECT_EQ(form->Pos.RxBuffer, "");
+  EXPECT_EQ(form->View().Pos.RxBuffer, "");
 }
 
 TEST_F(PosDialogueTest, RepliesBeginWithThePosNumberPaddedToThreeDigits) {
@@ -268,7 +268,7 @@ TEST_F(PosDialogueTest, PauseOfMoreThan1500MsCutsThePacketAndTheLateByteStartsTh
   // The register sends the item again, whole.
   reg.SendRaw("002ITEM01|5|1|100V\r");
   EXPECT_EQ(reg.ReadRaw(), "001002ACKE\r");
-  EXPECT_EQ(form->Pos.RxBuffer, "");
+  EXPECT_EQ(form->View().Pos.RxBuffer, "");
 }
 
 }  // namespace

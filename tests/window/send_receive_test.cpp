@@ -64,10 +64,10 @@ TEST_F(SendDispatchTest, WithEveryTabHiddenSendSendsNothingAndBytesAreStillShown
   EXPECT_TRUE(boxes.Messages.empty());
   for (int n = 1; n <= 4; ++n) EXPECT_EQ(pty[n]->ReadAvailable(), Bytes{}) << n;
 
-  clock->Set(form->StartTick + 77);
+  clock->Set(form->View().StartTick + 77);
   pty[2]->Write("A");
   EXPECT_EQ(WaitForLastLine(2, "<77>A(65 )"), "<77>A(65 )");
-  EXPECT_EQ(form->LastRxTick, form->StartTick + 77);
+  EXPECT_EQ(form->View().LastRxTick, form->View().StartTick + 77);
 }
 
 class ReceiveDisplayTest : public WindowTest {
@@ -78,7 +78,7 @@ class ReceiveDisplayTest : public WindowTest {
   }
   // Delivers value on port n with the clock held at StartTick + ms.
   void Deliver(int n, uint8_t value, uint32_t ms) {
-    clock->Set(form->StartTick + ms);
+    clock->Set(form->View().StartTick + ms);
     pty[n]->Write(Bytes{value});
   }
 };
@@ -111,7 +111,7 @@ TEST_F(ReceiveDisplayTest, EachByteExtendsTheLastLineWithItsTimeCharacterAndCode
     Deliver(1, row.value, row.ms);
     line += Cp(row.entry);
     EXPECT_EQ(WaitForLastLine(1, line), line) << int(row.value);
-    EXPECT_EQ(form->LastRxTick, form->StartTick + row.ms);
+    EXPECT_EQ(form->View().LastRxTick, form->View().StartTick + row.ms);
   }
   EXPECT_EQ(form->Memo[1]->Lines().size(), 1u);
 }
@@ -153,17 +153,17 @@ TEST_F(ReceiveDisplayTest, OnThePosTabBytesGoToThePosReceiverAndAreNotShown) {
   Click(1);
   form->PageControl1->setCurrentWidget(form->TabSheetPos);
   Deliver(1, 'Q', 300);
-  ASSERT_TRUE(WaitUntil([&] { return form->Pos.RxBuffer == "Q"; }));
+  ASSERT_TRUE(WaitUntil([&] { return form->View().Pos.RxBuffer == "Q"; }));
   Deliver(1, 'R', 310);
-  ASSERT_TRUE(WaitUntil([&] { return form->Pos.RxBuffer == "QR"; }));
-  EXPECT_EQ(form->LastRxTick, form->StartTick + 310);
+  ASSERT_TRUE(WaitUntil([&] { return form->View().Pos.RxBuffer == "QR"; }));
+  EXPECT_EQ(form->View().LastRxTick, form->View().StartTick + 310);
   EXPECT_TRUE(form->Memo[1]->Lines().empty());
 
   // Yazar Kasa shows them like any other tab.
   form->PageControl1->setCurrentWidget(form->TabSheetYazarKasa);
   Deliver(1, 'S', 320);
   EXPECT_EQ(WaitForLastLine(1, "<320>S(83 )"), "<320>S(83 )");
-  EXPECT_EQ(form->Pos.RxBuffer, "QR");
+  EXPECT_EQ(form->View().Pos.RxBuffer, "QR");
 }
 
 TEST_F(ReceiveDisplayTest, NoByteOfAPortReachesItsPaneOnceItIsClosed) {
@@ -187,8 +187,8 @@ TEST_F(ReceiveLoadTest, WindowKeepsAnsweringWhileTwoPortsReceiveMoreThanItCanSho
   Click(2);
   // Each byte takes the window 50 us, so the ptys bring more than it can handle.
   for (int n : {1, 2}) {
-    const TReceiveEvent shown = form->Ports[n]->OnReceive;
-    form->Ports[n]->OnReceive = [shown](TPeripheral* sender, uint8_t value) {
+    const TReceiveEvent shown = form->View().Ports[n]->OnReceive;
+    form->View().Ports[n]->OnReceive = [shown](TPeripheral* sender, uint8_t value) {
       const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(50);
       while (std::chrono::steady_clock::now() < until) {
       }

@@ -10,8 +10,8 @@
 
 #include "platform/ui_services.h"
 #include "sender_window.h"
-#include "window/byte_code_field.h"
 #include "senders/omron_frame.h"
+#include "window/byte_code_field.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ const std::string kChoosePort = Cp("Lütfen bilginin hangi porta yazılacağın�
 TEST(Send, PutsTheBytesOfTheActiveTabOnTheChosenPortWithThePauseAfterEveryByte) {
   SenderWindow w;
   w.Open(1);
-  ASSERT_NE(w.form->Ports[1], nullptr);
+  ASSERT_NE(w.form->View().Ports[1], nullptr);
   const Bytes c00WithDleEnq{0x10, 0x02, 0x43, 0x30, 0x30, 0x10, 0x03, 0x40, 0x10, 0x05};
   const struct {
     bool omron;
@@ -189,7 +189,7 @@ TEST(Send, WithoutAWorkingPortEverySenderSendsNothingAndMakesNoPause) {
   w.boxes.Messages.clear();
   w.Open(2, "9600");
   ASSERT_THAT(w.boxes.Messages, testing::ElementsAre(HasSubstr("is not a valid integer value")));
-  ASSERT_EQ(f.Ports[2], nullptr);
+  ASSERT_EQ(f.View().Ports[2], nullptr);
   w.Choose(2);
   ASSERT_EQ(f.ComboBox1->currentText(), QStringLiteral("Com2"));
   w.boxes.Messages.clear();

@@ -104,7 +104,7 @@ class WindowTest : public testing::Test {
 
   // What the port of channel n is doing, for failure messages.
   std::string PortState(int n) const {
-    TRealCom* port = form->Ports[n];
+    TRealCom* port = form->View().Ports[n].get();
     if (port == nullptr) return "port " + std::to_string(n) + " closed";
     const platform::PortHandle h = port->PortHandle();
     return "port " + std::to_string(n) + (h.IsOpen() ? " open" : " not had") +
