@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "expected_texts.h"
 #include "platform/qt_text.h"
 #include "platform/toolkit_timer.h"
 #include "window_rig.h"
@@ -120,7 +121,7 @@ class WindowTabsTest : public WindowTest, public testing::WithParamInterface<Tab
 TEST_P(WindowTabsTest, ConfigurationChoosesTheVisibleTabsAndTheActiveOne) {
   const TabRow& row = GetParam();
   if (row.ini != "<none>") dir.WriteFile("WireLab.ini", row.ini);
-  form = std::make_unique<TForm5>();
+  MakeWindow();
   QWidget* sheets[] = {form->TabSheetASCII, form->TabSheetOmron, form->TabSheetPos,
                        form->TabSheetYazarKasa};
   std::string visible;

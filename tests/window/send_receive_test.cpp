@@ -4,11 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "expected_texts.h"
 #include "window_rig.h"
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
 
 class SendDispatchTest : public WindowTest {
  protected:
@@ -36,13 +35,13 @@ TEST_F(SendDispatchTest, SendRunsTheSenderOfTheActiveTabOnTheSelectedPortOnly) {
   } rows[] = {
       {form->TabSheetASCII, {65, 66}, ""},
       {form->TabSheetOmron, {0x10, 0x02, 0x43, 0x30, 0x30, 0x10, 0x03, 0x40}, ""},
-      {form->TabSheetPos, B("xyzZ\r"), "Gönderilen bilgi: xyzZ"},
-      {form->TabSheetYazarKasa, B("abcI\r"), "Gönderilen bilgi: abcI"},
+      {form->TabSheetPos, BytesOf("xyzZ\r"), std::string(expected::kSentPrefix) + "xyzZ"},
+      {form->TabSheetYazarKasa, BytesOf("abcI\r"), std::string(expected::kSentPrefix) + "abcI"},
   };
   for (const auto& row : rows) {
     form->PageControl1->setCurrentWidget(row.sheet);
     ASSERT_EQ(form->ActivePage(), row.sheet);
-    Send();
+    PressSend();
     EXPECT_EQ(pty[2]->ReadExactly(row.bytes.size()), row.bytes)
         << form->PageControl1->indexOf(row.sheet);
     EXPECT_EQ(pty[2]->ReadAvailable(std::chrono::milliseconds(50)), Bytes{});
@@ -60,7 +59,7 @@ TEST_F(SendDispatchTest, WithEveryTabHiddenSendSendsNothingAndBytesAreStillShown
   Create("[Tabs]\nAscii=0\nOmron=0\nPos=0\nYazarKasa=0\n");
   ASSERT_EQ(form->ActivePage(), nullptr);
   OpenAndFill();
-  Send();
+  PressSend();
   EXPECT_TRUE(boxes.Messages.empty());
   for (int n = 1; n <= 4; ++n) EXPECT_EQ(pty[n]->ReadAvailable(), Bytes{}) << n;
 
@@ -142,9 +141,10 @@ TEST_F(ReceiveDisplayTest, ByteAfterAnAddedLineExtendsThatLine) {
   Click(1);
   Deliver(1, 'a', 5);
   ASSERT_EQ(WaitForLastLine(1, "<5>a(97 )"), "<5>a(97 )");
-  form->Memo[1]->AddLine(Cp("Gönderilen bilgi: abcI"));
+  const std::string sent = Cp(expected::kSentPrefix) + "abcI";
+  form->Memo[1]->AddLine(sent);
   Deliver(1, 'b', 6);
-  const std::string extended = Cp("Gönderilen bilgi: abcI") + "<6>b(98 )";
+  const std::string extended = sent + "<6>b(98 )";
   EXPECT_EQ(WaitForLastLine(1, extended), extended);
   EXPECT_EQ(form->Memo[1]->Lines(), (std::vector<std::string>{"<5>a(97 )", extended}));
 }
@@ -187,8 +187,8 @@ TEST_F(ReceiveLoadTest, WindowKeepsAnsweringWhileTwoPortsReceiveMoreThanItCanSho
   Click(2);
   // Each byte takes the window 50 us, so the ptys bring more than it can handle.
   for (int n : {1, 2}) {
-    const TReceiveEvent shown = form->View().Ports[n]->OnReceive;
-    form->View().Ports[n]->OnReceive = [shown](TPeripheral* sender, uint8_t value) {
+    const TReceiveEvent shown = Port(n)->OnReceive;
+    Port(n)->OnReceive = [shown](TPeripheral* sender, uint8_t value) {
       const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(50);
       while (std::chrono::steady_clock::now() < until) {
       }
