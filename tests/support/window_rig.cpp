@@ -13,9 +13,6 @@ Bytes BytesOf(const std::string& text) {
   return Bytes(text.begin(), text.end());
 }
 
-// ---------------------------------------------------------------------------------------------
-// PtyLine
-
 PtyLine::PtyLine(PtyPair& pty)
     : pty_(pty), markFd_(open(pty.SlavePath().c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC)) {
   reader_ = std::thread([this] { Drain(); });
@@ -74,9 +71,6 @@ void PtyLine::Drain() {
   }
 }
 
-// ---------------------------------------------------------------------------------------------
-// Flood
-
 Flood::Flood(std::vector<PtyPair*> ptys, uint8_t fill, std::chrono::milliseconds limit)
     : thread_([this, ptys, fill, limit] {
         const auto end = std::chrono::steady_clock::now() + limit;
@@ -95,9 +89,6 @@ Flood::~Flood() {
   stop_ = true;
   thread_.join();
 }
-
-// ---------------------------------------------------------------------------------------------
-// WindowRig
 
 WindowRig::WindowRig() {
   for (int n = 1; n <= 4; ++n) pty[n] = std::make_unique<PtyPair>();
@@ -120,17 +111,9 @@ void WindowRig::Drain(int n) {
   drained[n] = std::make_unique<PtyLine>(*pty[n]);
 }
 
-void WindowRig::Click(int n) {
-  form->CheckBox[n]->click();
-}
-
 void WindowRig::Open(int n, const std::string& settings) {
   form->Edit[n]->setText(QString::fromUtf8(settings.c_str()));
   Click(n);
-}
-
-void WindowRig::PressSend() {
-  form->SpeedButton2->click();
 }
 
 void WindowRig::Choose(int n) {
@@ -154,12 +137,12 @@ std::string WindowRig::Selected() const {
   return form->ComboBox1->currentIndex() < 0 ? "" : form->ComboBox1->currentText().toStdString();
 }
 
-bool WindowRig::PanelShown() const {
-  return !form->PanelIslemBilgisi->isHidden();
-}
-
 uint32_t WindowRig::Now() const {
   return platform::GetTickCount();
+}
+
+bool WindowRig::WaitForRxBuffer(const std::string& bytes) {
+  return WaitUntil([&] { return form->View().Pos.RxBuffer == bytes; });
 }
 
 void WindowRig::ExpectPane(int n, const Lines& lines) {
@@ -191,4 +174,17 @@ std::string WindowRig::PortState(int n) const {
          (port->Finished() ? ", thread finished" : "") + ", " +
          std::to_string(platform::BytesWaiting(h)) + " bytes waiting, pane has " +
          std::to_string(form->Memo[n]->Lines().size()) + " lines";
+}
+
+void PosWindowTest::SetUp() {
+  clock.emplace();
+  Create();
+  ShowTab(form->TabSheetPos);
+  Click(1);
+  ASSERT_NE(Port(1), nullptr);
+}
+
+void PosWindowTest::TearDown() {
+  form.reset();
+  EXPECT_TRUE(boxes.Messages.empty());
 }

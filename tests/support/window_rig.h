@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "cash_register_sim.h"
 #include "pty_pair.h"
 #include "test_support.h"
 #include "window/wirelabmain.h"
@@ -102,18 +103,20 @@ class WindowRig {
   Bytes Sent(int n) { return drained[n]->Sent(); }
 
   // ---- As the user does ----
-  void Click(int n);  // ticks or un-ticks "Open" of port n
+  void Click(int n) { form->CheckBox[n]->click(); }  // ticks or un-ticks "Open" of port n
   void Open(int n, const std::string& settings = "9600,n,8,1");  // with these settings
-  void PressSend();
+  void PressSend() { form->SpeedButton2->click(); }
   void Choose(int n);            // picks "Com<n>" in the selector
   void ShowTab(QWidget* sheet);  // and checks that it is in front
 
   // ---- What the window shows and holds ----
   Lines SelectorItems() const;
-  std::string Selected() const;  // empty when nothing is
-  bool PanelShown() const;       // the transaction panel of "POS"
+  std::string Selected() const;                                             // empty when nothing is
+  bool PanelShown() const { return !form->PanelIslemBilgisi->isHidden(); }  // of "POS"
   TRealCom* Port(int n) const { return form->View().Ports[n].get(); }
   uint32_t Now() const;
+  // Waits until the POS receiver holds exactly bytes.
+  bool WaitForRxBuffer(const std::string& bytes);
   // Waits until port n's pane holds lines, then checks that it does.
   void ExpectPane(int n, const Lines& lines);
   // Waits until the last line of port n's pane reads expected; the value seen otherwise.
@@ -147,4 +150,16 @@ class SenderTest : public WindowTest {
     Drain(2);
     Create();
   }
+};
+
+// The window with "POS" in front and port 1 open to a cash register on its pty, on the manual
+// clock, held still while bytes flow so that no pause splits a packet; no box may show.
+class PosWindowTest : public WindowTest {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  void ExpectPane() { WindowRig::ExpectPane(1, log); }
+
+  CashRegisterSim reg{*pty[1]};
+  Lines log;  // what port 1's pane must hold, CP1254
 };

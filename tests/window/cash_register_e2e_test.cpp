@@ -43,30 +43,15 @@ char WrongLetter(const std::string& text) {
   return static_cast<char>('A' + (CashRegisterSim::CheckLetter(text) - 'A' + 7) % 26);
 }
 
-class CashRegisterE2ETest : public WindowTest {
+class CashRegisterE2ETest : public PosWindowTest {
  protected:
-  CashRegisterSim reg{*pty[1]};
   int posMessages = 0;  // prompts and provisions the terminal has numbered so far
-  Lines log;            // what port 1's pane must hold, CP1254
-
-  void SetUp() override {
-    clock.emplace();  // held still while bytes flow; moved to bring pauses and ticks
-    Create();
-    ShowTab(form->TabSheetPos);
-    Click(1);
-    ASSERT_NE(Port(1), nullptr);
-  }
-  void TearDown() override {
-    form.reset();
-    EXPECT_TRUE(boxes.Messages.empty());
-  }
 
   void Log(const std::string& cp1254) { log.push_back(cp1254); }
   void Log(const char* utf8) { log.push_back(Cp(utf8)); }
   void LogSent(const std::string& text) {
     Log(Cp(kSentPrefix) + CashRegisterSim::WithLetter(text));
   }
-  void ExpectPane() { WindowRig::ExpectPane(1, log); }
 
   // Reads the terminal's next frame and checks it byte for byte against text and its letter.
   CashRegisterSim::Frame ExpectFrame(const std::string& text) {
@@ -273,7 +258,7 @@ TEST_F(CashRegisterE2ETest, PacketCutByAPauseIsRefusedAndTheRegisterSendsItAgain
   const std::string tail = framed.substr(cut);
 
   reg.SendRaw(head);
-  ASSERT_TRUE(WaitUntil([&] { return form->View().Pos.RxBuffer == head; }));
+  ASSERT_TRUE(WaitForRxBuffer(head));
   clock->Advance(1501);
   reg.SendRaw(tail);
 

@@ -14,30 +14,10 @@ namespace {
 
 using namespace expected;
 
-class PosDialogueTest : public WindowTest {
+class PosDialogueTest : public PosWindowTest {
  protected:
-  CashRegisterSim reg{*pty[1]};
-  Lines log;  // what port 1's pane must hold, CP1254
-
-  void SetUp() override {
-    clock.emplace();  // before the window: its timers and StartTick run on it
-    Create();
-    ShowTab(form->TabSheetPos);
-    Click(1);
-    ASSERT_NE(Port(1), nullptr);
-  }
-  void TearDown() override {
-    form.reset();
-    EXPECT_TRUE(boxes.Messages.empty());
-  }
-
   void Logged(std::initializer_list<std::string> utf8) {
     for (const std::string& line : utf8) log.push_back(Cp(line));
-  }
-  void ExpectPane() { WindowRig::ExpectPane(1, log); }
-  // Waits until the receiver holds exactly these bytes.
-  bool Collected(const std::string& bytes) {
-    return WaitUntil([&] { return form->View().Pos.RxBuffer == bytes; });
   }
   static std::string SentLine(const std::string& text) { return kSentPrefix + text; }
 
@@ -172,7 +152,7 @@ TEST_F(PosDialogueTest, ClosedPendingPortSkipsTheTicksAndTheRepetitionGoesOnOnAn
 
 TEST_F(PosDialogueTest, OnAnotherTabBytesAreShownAndAHalfPacketWaitsForThePosTab) {
   reg.SendRaw("001STTX1");
-  ASSERT_TRUE(Collected("001STTX1"));
+  ASSERT_TRUE(WaitForRxBuffer("001STTX1"));
   ExpectPane();  // the receiver shows nothing by itself
 
   ShowTab(form->TabSheetASCII);
@@ -219,7 +199,7 @@ TEST_F(PosDialogueTest, RepliesBeginWithThePosNumberPaddedToThreeDigits) {
 TEST_F(PosDialogueTest, PauseOfMoreThan1500MsCutsThePacketAndTheLateByteStartsTheNext) {
   // A pause of exactly 1500 ms keeps the packet whole.
   reg.SendRaw("001STTX12|3");
-  ASSERT_TRUE(Collected("001STTX12|3"));
+  ASSERT_TRUE(WaitForRxBuffer("001STTX12|3"));
   clock->Advance(1500);
   reg.SendRaw("4E\r");
   EXPECT_EQ(reg.ReadRaw(), "001001ACKD\r");
@@ -228,14 +208,14 @@ TEST_F(PosDialogueTest, PauseOfMoreThan1500MsCutsThePacketAndTheLateByteStartsTh
 
   // 1501 ms: what came before is a packet of its own, its last byte taken as the letter.
   reg.SendRaw("002ITEM01|5|1|1");
-  ASSERT_TRUE(Collected("002ITEM01|5|1|1"));
+  ASSERT_TRUE(WaitForRxBuffer("002ITEM01|5|1|1"));
   clock->Advance(1501);
   reg.SendRaw("0");
   EXPECT_EQ(reg.ReadRaw(), "001002NACKE\r");
   Logged({"002ITEM01|5|1|1", kBadLetter, SentLine("001002NACKE")});
   ExpectPane();
   // The late byte is the first of the next packet.
-  EXPECT_TRUE(Collected("0"));
+  EXPECT_TRUE(WaitForRxBuffer("0"));
   reg.SendRaw("0V\r");
   Logged({"00V", kNoNumber});
   ExpectPane();

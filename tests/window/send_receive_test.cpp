@@ -153,9 +153,9 @@ TEST_F(ReceiveDisplayTest, OnThePosTabBytesGoToThePosReceiverAndAreNotShown) {
   Click(1);
   form->PageControl1->setCurrentWidget(form->TabSheetPos);
   Deliver(1, 'Q', 300);
-  ASSERT_TRUE(WaitUntil([&] { return form->View().Pos.RxBuffer == "Q"; }));
+  ASSERT_TRUE(WaitForRxBuffer("Q"));
   Deliver(1, 'R', 310);
-  ASSERT_TRUE(WaitUntil([&] { return form->View().Pos.RxBuffer == "QR"; }));
+  ASSERT_TRUE(WaitForRxBuffer("QR"));
   EXPECT_EQ(form->View().LastRxTick, form->View().StartTick + 310);
   EXPECT_TRUE(form->Memo[1]->Lines().empty());
 
