@@ -7,11 +7,6 @@
 #include <algorithm>
 
 #include "platform/serial_device.h"
-#include "platform/ticks.h"
-
-Bytes BytesOf(const std::string& text) {
-  return Bytes(text.begin(), text.end());
-}
 
 PtyLine::PtyLine(PtyPair& pty)
     : pty_(pty), markFd_(open(pty.SlavePath().c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC)) {
@@ -24,10 +19,6 @@ PtyLine::~PtyLine() {
   if (markFd_ >= 0) close(markFd_);
 }
 
-void PtyLine::Mark(uint8_t mark) {
-  ASSERT_EQ(write(markFd_, &mark, 1), 1);
-}
-
 void PtyLine::Reply(const std::string& bytes) {
   ASSERT_EQ(write(pty_.MasterFd(), bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
 }
@@ -35,11 +26,6 @@ void PtyLine::Reply(const std::string& bytes) {
 size_t PtyLine::WaitForCount(size_t n) {
   std::unique_lock lock(mutex_);
   arrived_.wait_for(lock, std::chrono::seconds(20), [&] { return bytes_.size() >= n; });
-  return bytes_.size();
-}
-
-size_t PtyLine::Count() {
-  std::lock_guard lock(mutex_);
   return bytes_.size();
 }
 
@@ -85,11 +71,6 @@ Flood::Flood(std::vector<PtyPair*> ptys, uint8_t fill, std::chrono::milliseconds
         stop_ = true;
       }) {}
 
-Flood::~Flood() {
-  stop_ = true;
-  thread_.join();
-}
-
 WindowRig::WindowRig() {
   for (int n = 1; n <= 4; ++n) pty[n] = std::make_unique<PtyPair>();
 }
@@ -105,10 +86,6 @@ void WindowRig::WriteIni(const std::string& iniHead, const std::string& extraPor
 void WindowRig::MakeWindow() {
   form.reset();
   form = std::make_unique<TForm5>();
-}
-
-void WindowRig::Drain(int n) {
-  drained[n] = std::make_unique<PtyLine>(*pty[n]);
 }
 
 void WindowRig::Open(int n, const std::string& settings) {
@@ -135,14 +112,6 @@ Lines WindowRig::SelectorItems() const {
 
 std::string WindowRig::Selected() const {
   return form->ComboBox1->currentIndex() < 0 ? "" : form->ComboBox1->currentText().toStdString();
-}
-
-uint32_t WindowRig::Now() const {
-  return platform::GetTickCount();
-}
-
-bool WindowRig::WaitForRxBuffer(const std::string& bytes) {
-  return WaitUntil([&] { return form->View().Pos.RxBuffer == bytes; });
 }
 
 void WindowRig::ExpectPane(int n, const Lines& lines) {

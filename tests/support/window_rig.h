@@ -8,6 +8,7 @@
 // sent (see PtyLine).
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <array>
 #include <atomic>
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "cash_register_sim.h"
+#include "platform/ticks.h"
 #include "pty_pair.h"
 #include "test_support.h"
 #include "window/wirelabmain.h"
@@ -29,7 +31,9 @@
 using Bytes = std::vector<uint8_t>;
 using Lines = std::vector<std::string>;
 
-Bytes BytesOf(const std::string& text);
+inline Bytes BytesOf(const std::string& text) {
+  return Bytes(text.begin(), text.end());
+}
 
 // Marks the test writes into a drained line. No test sends the end mark; the tick mark is for
 // tests that send frames and DLE ENQ only.
@@ -47,12 +51,15 @@ class PtyLine {
   PtyLine(const PtyLine&) = delete;
   PtyLine& operator=(const PtyLine&) = delete;
 
-  void Mark(uint8_t mark);
+  void Mark(uint8_t mark) { ASSERT_EQ(write(markFd_, &mark, 1), 1); }
   // Bytes as the far end sends them, for the window to receive.
   void Reply(const std::string& bytes);
   // Waits until at least n bytes have come since the last Sent(); the count seen.
   size_t WaitForCount(size_t n);
-  size_t Count();
+  size_t Count() {
+    std::lock_guard lock(mutex_);
+    return bytes_.size();
+  }
   // Everything sent since the last call.
   Bytes Sent();
 
@@ -75,7 +82,10 @@ class Flood {
  public:
   Flood(std::vector<PtyPair*> ptys, uint8_t fill,
         std::chrono::milliseconds limit = std::chrono::seconds(20));
-  ~Flood();
+  ~Flood() {
+    stop_ = true;
+    thread_.join();
+  }
   bool Stopped() const { return stop_; }
 
  private:
@@ -99,7 +109,7 @@ class WindowRig {
     MakeWindow();
   }
   // Puts a reader on port n's master side; Sent(n) then tells what the window sent.
-  void Drain(int n);
+  void Drain(int n) { drained[n] = std::make_unique<PtyLine>(*pty[n]); }
   Bytes Sent(int n) { return drained[n]->Sent(); }
 
   // ---- As the user does ----
@@ -114,9 +124,11 @@ class WindowRig {
   std::string Selected() const;                                             // empty when nothing is
   bool PanelShown() const { return !form->PanelIslemBilgisi->isHidden(); }  // of "POS"
   TRealCom* Port(int n) const { return form->View().Ports[n].get(); }
-  uint32_t Now() const;
+  uint32_t Now() const { return platform::GetTickCount(); }
   // Waits until the POS receiver holds exactly bytes.
-  bool WaitForRxBuffer(const std::string& bytes);
+  bool WaitForRxBuffer(const std::string& bytes) {
+    return WaitUntil([&] { return form->View().Pos.RxBuffer == bytes; });
+  }
   // Waits until port n's pane holds lines, then checks that it does.
   void ExpectPane(int n, const Lines& lines);
   // Waits until the last line of port n's pane reads expected; the value seen otherwise.
