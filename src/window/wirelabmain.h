@@ -125,7 +125,8 @@ class TForm5 : public QWidget, private PosLink {
 
   // ---- What the window holds, to read ----
   // The state behind the controls, for those who watch the window (tests, benchmarks); only
-  // the window changes it.
+  // the window changes it. The port objects it leads to are the ports themselves, as a caller
+  // that wraps a port's OnReceive needs them.
   struct StateView {
     const std::array<std::unique_ptr<TRealCom>, 5>& Ports;  // [1..4]; empty = no port object
     const uint32_t& StartTick;
