@@ -27,16 +27,15 @@ class WindowLayoutTest : public WindowTest {};
 TEST_F(WindowLayoutTest, NamedControlsCarryTheirCaptionsAndStartingValues) {
   Create();
   TForm5& f = *form;
-  EXPECT_EQ(Text(f.windowTitle()), Cp("RS232 Emülatör"));
+  EXPECT_EQ(Text(f.windowTitle()), Cp(expected::kWindowTitle));
   const QWidget* sheets[] = {f.TabSheetASCII, f.TabSheetOmron, f.TabSheetPos, f.TabSheetYazarKasa};
-  const char* captions[] = {"ASCII", "Omron Strings", "POS", "Yazar Kasa"};
   ASSERT_EQ(f.PageControl1->count(), 4);
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(f.PageControl1->widget(i), sheets[i]);
-    EXPECT_EQ(f.PageControl1->tabText(i).toStdString(), captions[i]);
+    EXPECT_EQ(f.PageControl1->tabText(i).toStdString(), expected::kTabCaptions[i]);
   }
-  EXPECT_EQ(f.SpeedButton2->text().toStdString(), "Send");
-  EXPECT_EQ(f.SpeedButton1->text().toStdString(), "periyodik");
+  EXPECT_EQ(f.SpeedButton2->text().toStdString(), expected::kSend);
+  EXPECT_EQ(f.SpeedButton1->text().toStdString(), expected::kPeriodic);
   EXPECT_EQ(f.EditInterval->text().toStdString(), "800");
   EXPECT_EQ(f.EditSleep->text().toStdString(), "0");
   EXPECT_EQ(f.EditPosNo->text().toStdString(), "001");

@@ -63,7 +63,7 @@ TEST_F(PortDevicesTest, ATickedPortWithoutAWorkingDeviceShowsTheReason) {
     for (const std::string& part : row.tip) {
       EXPECT_NE(Tip(1).find(part), std::string::npos) << Tip(1);
     }
-    EXPECT_EQ(form->CheckBox[1]->text(), QStringLiteral("Open"));
+    EXPECT_EQ(form->CheckBox[1]->text(), QString::fromUtf8(expected::kOpen));
     Click(1);
     EXPECT_FALSE(Marked(1)) << "an unticked port is never marked";
   }
