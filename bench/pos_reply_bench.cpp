@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
   form->show();
   form->PageControl1->setCurrentWidget(form->TabSheetPos);
   form->CheckBox[1]->click();
-  if (form->Ports[1] == nullptr || form->ActivePage() != form->TabSheetPos) {
+  if (form->View().Ports[1] == nullptr || form->ActivePage() != form->TabSheetPos) {
     std::fprintf(stderr, "pos_reply_bench: port 1 (%s) did not open on the POS tab\n",
                  pty.SlavePath().c_str());
     return 1;
@@ -131,8 +131,8 @@ int main(int argc, char** argv) {
   std::vector<Clock::time_point> delivered, handled;
   delivered.reserve(static_cast<size_t>(packets));
   handled.reserve(static_cast<size_t>(packets));
-  const TReceiveEvent original = form->Ports[1]->OnReceive;
-  form->Ports[1]->OnReceive = [&, original](TPeripheral* sender, uint8_t value) {
+  const TReceiveEvent original = form->View().Ports[1]->OnReceive;
+  form->View().Ports[1]->OnReceive = [&, original](TPeripheral* sender, uint8_t value) {
     if (value == '\r') delivered.push_back(Clock::now());
     original(sender, value);
     if (value == '\r') handled.push_back(Clock::now());

@@ -264,8 +264,8 @@ Result Run(const std::vector<int>& ports, int bytesPerSecond, std::chrono::secon
     feeds[n] = std::make_unique<Feed>();
     Feed* feed = feeds[n].get();
     auto* pane = form->Memo[n];
-    TReceiveEvent original = form->Ports[n]->OnReceive;
-    form->Ports[n]->OnReceive = [feed, original](TPeripheral* sender, uint8_t value) {
+    TReceiveEvent original = form->View().Ports[n]->OnReceive;
+    form->View().Ports[n]->OnReceive = [feed, original](TPeripheral* sender, uint8_t value) {
       original(sender, value);
       feed->Delivered(value);
       if constexpr (!kPaneIsDocument<LogPane>) feed->inPane = feed->delivered;

@@ -55,8 +55,8 @@ TForm5::TForm5(platform::Clock& clock, platform::PortDrains* drains)
       TimerSensor(clock),
       Timer1(clock),
       TimerQueue(clock),
-      Pos(*this),
       clock_(clock),
+      Pos(*this),
       portDrains_(drains) {
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     const double dpi = screen->logicalDotsPerInch();
@@ -356,12 +356,6 @@ void TForm5::FormCreate() {
   }
   platform::LoadComDevices(profile);
   LastRxTick = clock_.Now();
-  LoopRunning = false;
-  Ports.fill(nullptr);
-  Pos.RxBuffer.clear();
-  Pos.PacketCounter = 0;
-  Pos.TransactionNo = -1;
-  Pos.CashRegisterNo = -1;
   for (int n = 1; n <= 4; ++n) ShowPortState(n);
 }
 
@@ -370,10 +364,7 @@ void TForm5::FormDestroy() {
   destroyed_ = true;
   TimerSensor.SetEnabled(false);
   TimerQueue.SetEnabled(false);
-  for (int n = 1; n <= 4; ++n) {
-    delete Ports[n];
-    Ports[n] = nullptr;
-  }
+  for (int n = 1; n <= 4; ++n) Ports[n].reset();
 }
 
 void TForm5::FormResize() {
@@ -419,27 +410,27 @@ void TForm5::OnComCheck(TCheckBox* Sender) {
 
 void TForm5::CreatePortObject(int N) {
   openFailure_[N].clear();
-  TRealCom* port = nullptr;
+  std::unique_ptr<TRealCom> made;
   try {
-    port = new TRealCom(portCalls_, true, nullptr, N, platform::FromQString(Edit[N]->text()),
-                        portDrains_);
+    made = std::make_unique<TRealCom>(portCalls_, true, nullptr, N,
+                                      platform::FromQString(Edit[N]->text()), portDrains_);
   } catch (const std::exception& e) {
     openFailure_[N] = e.what();
     ShowPortState(N);
     throw;
   }
-  Ports[N] = port;
+  TRealCom* port = made.get();
+  Ports[N] = std::move(made);
   port->OnReceive = [this](TPeripheral* s, uint8_t v) { PortByteReceived(s, v); };
   port->OnDeviceChange = [this, N] { ShowPortState(N); };
   port->Resume();
 }
 
 void TForm5::DestroyPortObject(int N) {
-  if (TRealCom* port = Ports[N]) {
-    port->Suspend();
+  if (Ports[N]) {
+    Ports[N]->Suspend();
     clock_.Sleep(100);
-    delete port;
-    Ports[N] = nullptr;
+    Ports[N].reset();
   }
 }
 
@@ -469,7 +460,7 @@ void TForm5::ButtonSendClick() {
 void TForm5::PortByteReceived(TPeripheral* Sender, uint8_t Value) {
   int N = 0;
   for (int n = 1; n <= 4; ++n) {
-    if (Ports[n] == Sender) N = n;
+    if (Ports[n].get() == Sender) N = n;
   }
   if (N != 0) {
     if (ActivePage() == TabSheetPos) {

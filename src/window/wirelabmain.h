@@ -1,10 +1,10 @@
 #pragma once
 // wirelabmain: TForm5, the one window of the program ("RS232 Emülatör").
 //
-// It owns every control as a named member, the port objects in Ports[1..4] and the private
-// state, and wires the send modes, the receive display and the POS terminal to controls,
-// timers and ports. Everything in it runs on the main thread; port threads reach it only
-// through their deliveries (PortByteReceived). Texts inside are CP1254.
+// It owns every control as a named member, the port objects in Ports[1..4] and its own state,
+// and wires the send modes, the receive display and the POS terminal to controls, timers and
+// ports. Everything in it runs on the main thread; port threads reach it only through their
+// deliveries (PortByteReceived). Texts inside are CP1254.
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -19,6 +19,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -67,6 +68,8 @@ class TForm5 : public QWidget, private PosLink {
   ~TForm5() override;
 
   // ---- Controls ----
+  // The window's published parts, under the names its design gives them: the program and its
+  // tests work them as a user does, so they stay public.
   TPanel* Panel1 = nullptr;
   QTabWidget* PageControl1 = nullptr;
   TPanel* TabSheetASCII = nullptr;
@@ -125,14 +128,18 @@ class TForm5 : public QWidget, private PosLink {
   platform::ToolkitTimer Timer1;
   platform::ToolkitTimer TimerQueue;
 
-  // ---- Private state ----
-  // The deliveries of the ports' received bytes; declared before Ports, it outlives them.
-  platform::MainThreadCalls portCalls_;
-  std::array<TRealCom*, 5> Ports{};  // [1..4]; empty = closed
-  uint32_t StartTick = 0;
-  bool LoopRunning = false;
-  uint32_t LastRxTick = 0;
-  PosTerminal Pos;  // RxBuffer, PacketCounter, CashRegisterNo, TransactionNo, Pending*
+  // ---- What the window holds, to read ----
+  // The state behind the controls, for those who watch the window (tests, benchmarks); only
+  // the window changes it. The port objects it leads to are the ports themselves, as a caller
+  // that wraps a port's OnReceive needs them.
+  struct StateView {
+    const std::array<std::unique_ptr<TRealCom>, 5>& Ports;  // [1..4]; empty = no port object
+    const uint32_t& StartTick;
+    const uint32_t& LastRxTick;
+    const bool& LoopRunning;
+    const PosTerminal& Pos;
+  };
+  StateView View() const { return {Ports, StartTick, LastRxTick, LoopRunning, Pos}; }
 
   // ---- Window events ----
   void FormCreate();
@@ -233,6 +240,13 @@ class TForm5 : public QWidget, private PosLink {
   void SetQueueTimerInterval(int32_t ms) override;
 
   platform::Clock& clock_;
+  // The deliveries of the ports' received bytes; declared before Ports, it outlives them.
+  platform::MainThreadCalls portCalls_;
+  std::array<std::unique_ptr<TRealCom>, 5> Ports;  // [1..4]; empty = no port object
+  uint32_t StartTick = 0;
+  bool LoopRunning = false;
+  uint32_t LastRxTick = 0;
+  PosTerminal Pos;  // RxBuffer, PacketCounter, CashRegisterNo, TransactionNo, Pending*
   double scale_ = 1.0;
   platform::PortDrains* portDrains_ = nullptr;
   std::array<std::string, 5> openFailure_;  // [1..4]: the error that made a ticked port fail

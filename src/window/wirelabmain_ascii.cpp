@@ -14,7 +14,7 @@ void TForm5::SendAsciiCodes(int N) {
 }
 
 void TForm5::SendPaced(int N, const std::vector<uint8_t>& bytes) {
-  TRealCom* port = Ports[N];
+  TRealCom* port = Ports[N].get();
   if (!port) return;
   // During the pauses the window lives on, but of the user's actions only three take effect:
   // closing the window and un-ticking this port's "Open" end the send, "STOP!" ends periodic
@@ -34,7 +34,7 @@ void TForm5::SendPaced(int N, const std::vector<uint8_t>& bytes) {
 }
 
 bool TForm5::SendStopped() const {
-  return Closing() || (sending_.hold != nullptr && Ports[sending_.port] != sending_.object);
+  return Closing() || (sending_.hold != nullptr && Ports[sending_.port].get() != sending_.object);
 }
 
 void TForm5::InterByteDelay() {

@@ -81,11 +81,10 @@ TEST_F(PosTest, NegativeAndMalformedAcknowledgementsOnlyLog) {
     const char* text;
     const char* message;
   } rows[] = {
-      {"005NACK", "NACK alındı. Paket gönderilmeye devam edilecek..."},
-      {"005NACK1", "NACK bilgisinde hata var."},
-      {"005NACK|", "NACK bilgisinde hata var."},
-      {"001ACK5",
-       "APCD doğru ancak ACK bilgisinde yanlış giriş var. Paket gönderilmeye devam edilecek..."},
+      {"005NACK", expected::kNackReceived},
+      {"005NACK1", expected::kNackFaulty},
+      {"005NACK|", expected::kNackFaulty},
+      {"001ACK5", expected::kAckWrongEntry},
   };
   for (const auto& row : rows) {
     Bytes(WithLetter(row.text) + "\r");

@@ -1,7 +1,6 @@
 #pragma once
 // A POS terminal on a fake link, with helpers that feed packets byte by byte and take what the
-// terminal logged and sent. Messages are the system's texts, written out here on their own so
-// that a wrong text in the terminal shows.
+// terminal logged and sent. Messages are the system's texts as the tests write them out.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -10,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "expected_texts.h"
 #include "fake_pos_link.h"
 #include "pos/packet_format.h"
 #include "pos/pos_terminal.h"
@@ -21,23 +21,20 @@ class PosTest : public testing::Test {
   PosTerminal terminal{link};
   uint32_t lastRx = 100000;
 
-  const std::string kAccepted = Cp("APCD doğru. ACK gönderiliyor...");
-  const std::string kNoNumber = Cp("Paket numarası alınamadı, herhangi bir ACK dönülmeyecek.");
-  const std::string kUnknown = Cp("Mesaj algılanamadı. NACK gönderiliyor...");
-  const std::string kBadLetter = Cp("APCD hatalı! NACK gönderiliyor...");
-  const std::string kNoTransaction = Cp(
-      "APCD doğru ancak Henüz bir işlem başlangıcı olmadığı için geçersiz. NACK gönderiliyor...");
-  const std::string kAckReceived = Cp("ACK alındı. Bilgi tekrar yollanmayacak.");
-  const std::string kAckOther =
-      Cp("APCD doğru ancak ACK paket numarası gönderilenden farklı... Paket gönderilmeye devam "
-         "edilecek...");
+  const std::string kAccepted = Cp(expected::kAccepted);
+  const std::string kNoNumber = Cp(expected::kNoNumber);
+  const std::string kUnknown = Cp(expected::kUnknown);
+  const std::string kBadLetter = Cp(expected::kBadLetter);
+  const std::string kNoTransaction = Cp(expected::kNoTransaction);
+  const std::string kAckReceived = Cp(expected::kAckReceived);
+  const std::string kAckOther = Cp(expected::kAckOtherNumber);
 
   static std::string WithLetter(const std::string& text) {
     return text + static_cast<char>(PacketChecksum(text));
   }
   static std::string Frame(const std::string& text) { return WithLetter(text) + "\r"; }
   static std::string SentLine(const std::string& text) {
-    return Cp("Gönderilen bilgi: ") + WithLetter(text);
+    return Cp(expected::kSentPrefix) + WithLetter(text);
   }
 
   // One byte gap ms after the previous one, as the window hands it over.

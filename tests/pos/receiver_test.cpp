@@ -13,8 +13,8 @@ TEST_F(PosTest, FirstStartOfTransactionIsAcknowledged) {
   EXPECT_THAT(TakeLog(), ElementsAre("001STTX12|34E", kAccepted, SentLine("001001ACK")));
   EXPECT_THAT(TakeSent(), ElementsAre("001001ACKD\r"));
   EXPECT_TRUE(link.PanelVisible);
-  EXPECT_EQ(link.CashRegisterLabel, Cp("Yazar Kasa No: 12"));
-  EXPECT_EQ(link.TransactionLabel, Cp("İşlem No: 34"));
+  EXPECT_EQ(link.CashRegisterLabel, Cp(std::string(expected::kCashRegisterLabel) + "12"));
+  EXPECT_EQ(link.TransactionLabel, Cp(std::string(expected::kTransactionLabel) + "34"));
   EXPECT_EQ(terminal.CashRegisterNo, 12);
   EXPECT_EQ(terminal.TransactionNo, 34);
   EXPECT_THAT(terminal.RxBuffer, IsEmpty());
@@ -23,8 +23,8 @@ TEST_F(PosTest, FirstStartOfTransactionIsAcknowledged) {
 TEST_F(PosTest, LowerCaseCommandIsReadUpperCaseAndLabelsKeepFieldText) {
   Receive("001sttx012|+34");
   EXPECT_THAT(TakeSent(), ElementsAre(Frame("001001ACK")));
-  EXPECT_EQ(link.CashRegisterLabel, Cp("Yazar Kasa No: 012"));
-  EXPECT_EQ(link.TransactionLabel, Cp("İşlem No: +34"));
+  EXPECT_EQ(link.CashRegisterLabel, Cp(std::string(expected::kCashRegisterLabel) + "012"));
+  EXPECT_EQ(link.TransactionLabel, Cp(std::string(expected::kTransactionLabel) + "+34"));
   EXPECT_EQ(terminal.TransactionNo, 34);
 }
 
@@ -76,69 +76,48 @@ TEST_P(PacketCheck, LogsVerdictAndReplies) {
   EXPECT_FALSE(link.TimerEnabled);
 }
 
-constexpr const char* kOk = "APCD doğru. ACK gönderiliyor...";
-constexpr const char* kCount = "APCD doğru ancak parametreler hatalı. NACK gönderiliyor...";
-constexpr const char* kNone =
-    "APCD doğru ancak Henüz bir işlem başlangıcı olmadığı için geçersiz. NACK gönderiliyor...";
-constexpr const char* kOpCode = "APCD doğru ancak İşlem Kodu bilgisi hatalı. NACK gönderiliyor...";
-constexpr const char* kQuantity = "APCD doğru ancak Adet bilgisi yanlış. NACK gönderiliyor...";
-constexpr const char* kUndefined =
-    "APCD doğru ancak Ödeme tipi bilgisi tanımsız. NACK gönderiliyor...";
+using namespace expected;
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, PacketCheck,
-    testing::Values(
-        CheckRow{false, "001STTX12|3a",
-                 "APCD doğru ancak STTX komutu yorumlanamadı. NACK gönderiliyor...", false},
-        CheckRow{false, "001STTX12|34|5", kCount, false},
-        CheckRow{false, "001STTX12", kCount, false},
-        CheckRow{false, "002ITEM01|123|1|100", kNone, false},
-        CheckRow{false, "003ENTX3|2|1250", kNone, false},
-        CheckRow{false, "004PRON100", kNone, false}, CheckRow{false, "005ODTI1|250", kNone, false},
-        CheckRow{false, "006ISIP34", kNone, false}, CheckRow{false, "000ACK", kNone, false},
-        CheckRow{false, "007NACK", kNone, false},
-        CheckRow{true, "001STTX12|34",
-                 "APCD doğru ancak Henüz aktif işlem paketi kapatılmadı. NACK gönderiliyor...",
-                 false},
-        CheckRow{true, "002ITEM01|123|1|100", kOk, true},
-        CheckRow{true, "002ITEM02|x|1|100", kOk, true},
-        CheckRow{true, "002ITEM03|123|1|100", kOpCode, false},
-        CheckRow{true, "002ITEM1|123|1|100", kOpCode, false},
-        CheckRow{true, "002ITEM001|123|1|100", kOpCode, false},
-        CheckRow{true, "002ITEM 01|123|1|100", kOpCode, false},
-        CheckRow{true, "002ITEM01||1|100",
-                 "APCD doğru ancak Barkod bilgisi yok. NACK gönderiliyor...", false},
-        CheckRow{true, "002ITEM01|123| 5|+5", kOk, true},
-        CheckRow{true, "002ITEM01|123|5 |100", kQuantity, false},
-        CheckRow{true, "002ITEM01|123|5a|100", kQuantity, false},
-        CheckRow{true, "002ITEM01|123||100", kQuantity, false},
-        CheckRow{true, "002ITEM01|123|1|",
-                 "APCD doğru ancak Toplam tutar bilgisi yanlış. NACK gönderiliyor...", false},
-        CheckRow{true, "002ITEM01|123|1", kCount, false},
-        CheckRow{true, "003ENTXa|2|1250",
-                 "APCD doğru ancak Paket sayısı bilgisi hatalı. NACK gönderiliyor...", false},
-        CheckRow{true, "003ENTX3||1250",
-                 "APCD doğru ancak Adet toplamı bilgisi hatalı. NACK gönderiliyor...", false},
-        CheckRow{true, "003ENTX3|2|12x",
-                 "APCD doğru ancak İşlem toplamı bilgisi hatalı. NACK gönderiliyor...", false},
-        CheckRow{true, "003ENTX3|2", kCount, false}, CheckRow{true, "004PRON100", kOk, true},
-        CheckRow{true, "004PRON1 0",
-                 "APCD doğru ancak İndirimli tutar bilgisi hatalı. NACK gönderiliyor...", false},
-        CheckRow{true, "004PRON1|0", kCount, false},
-        CheckRow{true, "005ODTI0|250", kUndefined, false},
-        CheckRow{true, "005ODTI-1|250", kUndefined, false},
-        CheckRow{true, "005ODTIa|250",
-                 "APCD doğru ancak Ödeme tipi bilgisi hatalı. NACK gönderiliyor...", false},
-        CheckRow{true, "005ODTI2|",
-                 "APCD doğru ancak Ödeme tutar bilgisi hatalı. NACK gönderiliyor...", false},
-        CheckRow{true, "005ODTI2", kCount, false},
-        CheckRow{true, "006ISIP35",
-                 "APCD doğru ancak İşlem sıra numarası, açılan işlemden farklı. NACK "
-                 "gönderiliyor...",
-                 false},
-        CheckRow{true, "006ISIP",
-                 "APCD doğru ancak İşlem sıra numarası bilgisi hatalı. NACK gönderiliyor...",
-                 false}));
+    testing::Values(CheckRow{false, "001STTX12|3a", kSttxUnreadable, false},
+                    CheckRow{false, "001STTX12|34|5", kParameters, false},
+                    CheckRow{false, "001STTX12", kParameters, false},
+                    CheckRow{false, "002ITEM01|123|1|100", kNoTransaction, false},
+                    CheckRow{false, "003ENTX3|2|1250", kNoTransaction, false},
+                    CheckRow{false, "004PRON100", kNoTransaction, false},
+                    CheckRow{false, "005ODTI1|250", kNoTransaction, false},
+                    CheckRow{false, "006ISIP34", kNoTransaction, false},
+                    CheckRow{false, "000ACK", kNoTransaction, false},
+                    CheckRow{false, "007NACK", kNoTransaction, false},
+                    CheckRow{true, "001STTX12|34", kTransactionOpen, false},
+                    CheckRow{true, "002ITEM01|123|1|100", kAccepted, true},
+                    CheckRow{true, "002ITEM02|x|1|100", kAccepted, true},
+                    CheckRow{true, "002ITEM03|123|1|100", kOperationCode, false},
+                    CheckRow{true, "002ITEM1|123|1|100", kOperationCode, false},
+                    CheckRow{true, "002ITEM001|123|1|100", kOperationCode, false},
+                    CheckRow{true, "002ITEM 01|123|1|100", kOperationCode, false},
+                    CheckRow{true, "002ITEM01||1|100", kNoBarcode, false},
+                    CheckRow{true, "002ITEM01|123| 5|+5", kAccepted, true},
+                    CheckRow{true, "002ITEM01|123|5 |100", kQuantity, false},
+                    CheckRow{true, "002ITEM01|123|5a|100", kQuantity, false},
+                    CheckRow{true, "002ITEM01|123||100", kQuantity, false},
+                    CheckRow{true, "002ITEM01|123|1|", kTotal, false},
+                    CheckRow{true, "002ITEM01|123|1", kParameters, false},
+                    CheckRow{true, "003ENTXa|2|1250", kPacketCount, false},
+                    CheckRow{true, "003ENTX3||1250", kQuantityTotal, false},
+                    CheckRow{true, "003ENTX3|2|12x", kTransactionTotal, false},
+                    CheckRow{true, "003ENTX3|2", kParameters, false},
+                    CheckRow{true, "004PRON100", kAccepted, true},
+                    CheckRow{true, "004PRON1 0", kDiscountedTotal, false},
+                    CheckRow{true, "004PRON1|0", kParameters, false},
+                    CheckRow{true, "005ODTI0|250", kPaymentTypeUnknown, false},
+                    CheckRow{true, "005ODTI-1|250", kPaymentTypeUnknown, false},
+                    CheckRow{true, "005ODTIa|250", kPaymentTypeWrong, false},
+                    CheckRow{true, "005ODTI2|", kPaymentAmount, false},
+                    CheckRow{true, "005ODTI2", kParameters, false},
+                    CheckRow{true, "006ISIP35", kTransactionNumberOther, false},
+                    CheckRow{true, "006ISIP", kTransactionNumberWrong, false}));
 
 TEST_F(PosTest, PaymentOtherThanOneClosesBeforeTheAck) {
   OpenTransaction();
@@ -155,7 +134,7 @@ TEST_F(PosTest, MatchingSequenceNumberClosesAndKeepsLabels) {
   Receive("006ISIP34");
   EXPECT_THAT(TakeSent(), ElementsAre(Frame("001006ACK")));
   EXPECT_FALSE(link.PanelVisible);
-  EXPECT_EQ(link.TransactionLabel, Cp("İşlem No: 34"));
+  EXPECT_EQ(link.TransactionLabel, Cp(std::string(expected::kTransactionLabel) + "34"));
   EXPECT_EQ(terminal.TransactionNo, 34);
 }
 

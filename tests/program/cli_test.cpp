@@ -18,6 +18,7 @@
 
 #include "cash_register_sim.h"
 #include "cli_process.h"
+#include "expected_texts.h"
 #include "platform/cp1254.h"
 #include "pty_pair.h"
 #include "test_support.h"
@@ -114,24 +115,24 @@ TEST(CliTest, PosTerminalPlaysAWholeSaleAndReportsItsPaneLines) {
   ASSERT_TRUE(cli.WaitForLine([](const std::string& l) { return Contains(l, " com2 open "); }))
       << cli.Stderr();
 
-  Strings expected = {"com1 open " + pty.SlavePath() + " 9600,n,8,1",
-                      "com2 open " + other.SlavePath() + " 19200,e,7,1"};
+  Strings events = {"com1 open " + pty.SlavePath() + " 9600,n,8,1",
+                    "com2 open " + other.SlavePath() + " 19200,e,7,1"};
   auto log = [&](const std::string& cp1254) {
-    expected.push_back("com1 log " + platform::Cp1254ToUtf8(cp1254));
+    events.push_back("com1 log " + platform::Cp1254ToUtf8(cp1254));
   };
   auto reply = [&](const std::string& text) {
     const std::optional<CashRegisterSim::Frame> frame = reg.ReadFrame();
     ASSERT_TRUE(frame) << "no frame; expected " << text << ", got " << reg.Unread();
     EXPECT_EQ(frame->raw, CashRegisterSim::Framed(text));
-    expected.push_back("com1 sent " + Codes(frame->raw));
-    log(Cp("Gönderilen bilgi: ") + CashRegisterSim::WithLetter(text));
+    events.push_back("com1 sent " + Codes(frame->raw));
+    log(Cp(expected::kSentPrefix) + CashRegisterSim::WithLetter(text));
   };
   auto send = [&](const std::string& text, const char* verdict) {
     reg.Send(text);
     log(CashRegisterSim::WithLetter(text));
     log(Cp(verdict));
   };
-  const char* const kAccepted = "APCD doğru. ACK gönderiliyor...";
+  using expected::kAccepted;
 
   send(CashRegisterSim::Sttx("001", "7", "1001"), kAccepted);
   reply(reg.Ack("001"));
@@ -141,14 +142,13 @@ TEST(CliTest, PosTerminalPlaysAWholeSaleAndReportsItsPaneLines) {
   reply(reg.Ack("003"));
   reply(CashRegisterSim::Prom("001", "500"));
   reply(CashRegisterSim::Prom("001", "500"));  // repeated until acknowledged
-  send(CashRegisterSim::AckOf("001"), "ACK alındı. Bilgi tekrar yollanmayacak.");
+  send(CashRegisterSim::AckOf("001"), expected::kAckReceived);
   send(CashRegisterSim::Odti("004", "1", "500"), kAccepted);
   reply(reg.Ack("004"));
   reply(CashRegisterSim::Prov("002", "500"));
-  send(CashRegisterSim::AckOf("002"), "ACK alındı. Bilgi tekrar yollanmayacak.");
+  send(CashRegisterSim::AckOf("002"), expected::kAckReceived);
   // The provision's acknowledgement closed the transaction.
-  send(CashRegisterSim::Item("005", "01", "8690504", "1", "250"),
-       "APCD doğru ancak Henüz bir işlem başlangıcı olmadığı için geçersiz. NACK gönderiliyor...");
+  send(CashRegisterSim::Item("005", "01", "8690504", "1", "250"), expected::kNoTransaction);
   reply(reg.Nack("005"));
 
   other.Write(std::string("A\r"));
@@ -156,8 +156,8 @@ TEST(CliTest, PosTerminalPlaysAWholeSaleAndReportsItsPaneLines) {
   EXPECT_TRUE(reg.Quiet());
   cli.Signal(SIGTERM);
   ASSERT_EQ(cli.Wait(), 0) << cli.Stderr();
-  expected.push_back("com1 close " + pty.SlavePath());
-  expected.push_back("com2 close " + other.SlavePath());
+  events.push_back("com1 close " + pty.SlavePath());
+  events.push_back("com2 close " + other.SlavePath());
 
   Strings seen;
   for (const std::string& line : cli.Lines()) {
@@ -169,7 +169,7 @@ TEST(CliTest, PosTerminalPlaysAWholeSaleAndReportsItsPaneLines) {
       seen.push_back(event);
     }
   }
-  EXPECT_EQ(seen, expected);
+  EXPECT_EQ(seen, events);
 }
 
 // Byte codes and a packet, sent at start and at every tick, while bytes come in; SIGTERM in
@@ -216,7 +216,7 @@ TEST(CliTest, SendsRepeatedlyWritesJsonLinesAndEndsCleanlyOnSigterm) {
       EXPECT_EQ(what, Codes(bytes));
       sent += bytes;
     } else if (kind == "log") {
-      EXPECT_EQ(what, "Gönderilen bilgi: abcI");
+      EXPECT_EQ(what, std::string(expected::kSentPrefix) + "abcI");
       ++packets;
     } else if (kind == "rx") {
       EXPECT_EQ(bytes, "hi\r\n");

@@ -5,28 +5,19 @@
 // acknowledgements lost, a packet cut by a pause, and sales one after another.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <numeric>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "cash_register_sim.h"
-#include "pty_pair.h"
-#include "test_support.h"
-#include "window/wirelabmain.h"
+#include "expected_texts.h"
+#include "window_rig.h"
 
 namespace {
 
-using Lines = std::vector<std::string>;
+using namespace expected;
 using Kind = CashRegisterSim::Frame::Kind;
-
-const char* const kAccepted = "APCD doğru. ACK gönderiliyor...";
-const char* const kWrongLetter = "APCD hatalı! NACK gönderiliyor...";
-const char* const kUnknown = "Mesaj algılanamadı. NACK gönderiliyor...";
-const char* const kAckReceived = "ACK alındı. Bilgi tekrar yollanmayacak.";
-const char* const kNackReceived = "NACK alındı. Paket gönderilmeye devam edilecek...";
-const char* const kSent = "Gönderilen bilgi: ";
 
 struct SaleItem {
   std::string code, barcode;
@@ -52,39 +43,14 @@ char WrongLetter(const std::string& text) {
   return static_cast<char>('A' + (CashRegisterSim::CheckLetter(text) - 'A' + 7) % 26);
 }
 
-class CashRegisterE2ETest : public testing::Test {
+class CashRegisterE2ETest : public PosWindowTest {
  protected:
-  TempAppDir dir;
-  MessageBoxCapture boxes;
-  PtyPair pty;
-  ManualClock clock;  // held still while bytes flow; moved to bring pauses and ticks
-  std::unique_ptr<TForm5> form;
-  CashRegisterSim reg{pty};
   int posMessages = 0;  // prompts and provisions the terminal has numbered so far
-  Lines log;            // what port 1's pane must hold, CP1254
-
-  void SetUp() override {
-    dir.WriteFile("WireLab.ini", "[Ports]\nCom1=" + pty.SlavePath() + "\n");
-    form = std::make_unique<TForm5>(clock);
-    form->PageControl1->setCurrentWidget(form->TabSheetPos);
-    ASSERT_EQ(form->ActivePage(), form->TabSheetPos);
-    form->CheckBox[1]->click();
-    ASSERT_NE(form->Ports[1], nullptr);
-  }
-  void TearDown() override {
-    form.reset();
-    EXPECT_TRUE(boxes.Messages.empty());
-  }
-
-  bool PanelShown() const { return !form->PanelIslemBilgisi->isHidden(); }
 
   void Log(const std::string& cp1254) { log.push_back(cp1254); }
   void Log(const char* utf8) { log.push_back(Cp(utf8)); }
-  void LogSent(const std::string& text) { Log(Cp(kSent) + CashRegisterSim::WithLetter(text)); }
-
-  void ExpectPane() {
-    WaitUntil([&] { return form->Memo[1]->Lines() == log; });
-    EXPECT_EQ(form->Memo[1]->Lines(), log);
+  void LogSent(const std::string& text) {
+    Log(Cp(kSentPrefix) + CashRegisterSim::WithLetter(text));
   }
 
   // Reads the terminal's next frame and checks it byte for byte against text and its letter.
@@ -141,9 +107,9 @@ class CashRegisterE2ETest : public testing::Test {
     ExpectPane();
     EXPECT_TRUE(PanelShown());
     EXPECT_EQ(form->LabelYazarKasaNo->text(),
-              QString::fromUtf8("Yazar Kasa No: ") + QString::fromStdString(sale.cashRegister));
+              QString::fromUtf8(kCashRegisterLabel) + QString::fromStdString(sale.cashRegister));
     EXPECT_EQ(form->LabelIslemNo->text(),
-              QString::fromUtf8("İşlem No: ") + QString::fromStdString(sale.transaction));
+              QString::fromUtf8(kTransactionLabel) + QString::fromStdString(sale.transaction));
   }
 
   void SendItems(const Sale& sale) {
@@ -192,9 +158,9 @@ TEST_F(CashRegisterE2ETest, WholeSaleIsAnsweredByteForByte) {
                   {{"01", "8690504", 2, 500}, {"01", "4006381", 1, 150}, {"02", "X-1", 3, 90}},
                   740};
   PlaySale(sale);
-  EXPECT_EQ(form->Pos.CashRegisterNo, 7);
-  EXPECT_EQ(form->Pos.TransactionNo, 1001);
-  clock.Advance(2000);
+  EXPECT_EQ(form->View().Pos.CashRegisterNo, 7);
+  EXPECT_EQ(form->View().Pos.TransactionNo, 1001);
+  clock->Advance(2000);
   EXPECT_TRUE(reg.Quiet());
   ExpectPane();
 }
@@ -206,7 +172,7 @@ TEST_F(CashRegisterE2ETest, WrongCheckLettersAreAnsweredWithNack) {
     reg.SendWithLetter(text, letter);
     ExpectFrame(reg.Nack(text.substr(0, 3)));
     Log(text + letter);
-    Log(kWrongLetter);
+    Log(kBadLetter);
     LogSent(reg.Nack(text.substr(0, 3)));
     ExpectPane();
   };
@@ -226,7 +192,7 @@ TEST_F(CashRegisterE2ETest, WrongCheckLettersAreAnsweredWithNack) {
   const std::string ack = CashRegisterSim::AckOf(prom);
   refusedThenAccepted(ack, WrongLetter(ack));
   EXPECT_TRUE(form->TimerQueue.Enabled());
-  clock.Advance(2000);
+  clock->Advance(2000);
   ExpectOwnMessage(Kind::Prom, 500, /*repeated=*/true);
   ExpectPane();
   Acknowledge(prom);
@@ -244,9 +210,9 @@ TEST_F(CashRegisterE2ETest, NackForThePromptIsLoggedAndThePromptComesAgainAtTheN
   Log(kNackReceived);
   ExpectPane();
   EXPECT_TRUE(reg.Quiet());  // neither answered nor sent again at once
-  clock.Advance(1999);
+  clock->Advance(1999);
   EXPECT_TRUE(reg.Quiet());
-  clock.Advance(1);
+  clock->Advance(1);
   EXPECT_EQ(ExpectOwnMessage(Kind::Prom, kSale.Total(), /*repeated=*/true), prom);
   ExpectPane();
 
@@ -260,20 +226,20 @@ TEST_F(CashRegisterE2ETest, LostAcknowledgementsLeaveThePromptRepeatingEveryTwoS
   const std::string prom = EndItems(kSale);
   for (int lost = 0; lost < 4; ++lost) {
     SCOPED_TRACE(lost);
-    clock.Advance(2000);
+    clock->Advance(2000);
     EXPECT_EQ(ExpectOwnMessage(Kind::Prom, kSale.Total(), /*repeated=*/true), prom);
     EXPECT_TRUE(reg.Quiet());
   }
   ExpectPane();
   Acknowledge(prom);
-  clock.Advance(2000);
+  clock->Advance(2000);
   EXPECT_TRUE(reg.Quiet());
 
   // The provision's acknowledgement is lost too, twice, before it comes.
   SendAcked(CashRegisterSim::Odti(reg.NextNumber(), "1", std::to_string(kSale.paid)));
   const std::string prov = ExpectOwnMessage(Kind::Prov, kSale.paid);
   for (int lost = 0; lost < 2; ++lost) {
-    clock.Advance(2000);
+    clock->Advance(2000);
     EXPECT_EQ(ExpectOwnMessage(Kind::Prov, kSale.paid, /*repeated=*/true), prov);
   }
   ExpectPane();
@@ -292,8 +258,8 @@ TEST_F(CashRegisterE2ETest, PacketCutByAPauseIsRefusedAndTheRegisterSendsItAgain
   const std::string tail = framed.substr(cut);
 
   reg.SendRaw(head);
-  ASSERT_TRUE(WaitUntil([&] { return form->Pos.RxBuffer == head; }));
-  clock.Advance(1501);
+  ASSERT_TRUE(WaitForRxBuffer(head));
+  clock->Advance(1501);
   reg.SendRaw(tail);
 
   // The head is a packet whose last byte stands for its letter; the tail, from the late byte
@@ -302,14 +268,14 @@ TEST_F(CashRegisterE2ETest, PacketCutByAPauseIsRefusedAndTheRegisterSendsItAgain
   ExpectFrame(reg.Nack(no));
   ExpectFrame(reg.Nack(tailText.substr(0, 3)));
   Log(head);
-  Log(kWrongLetter);
+  Log(kBadLetter);
   LogSent(reg.Nack(no));
   Log(tailText);
   Log(kUnknown);
   LogSent(reg.Nack(tailText.substr(0, 3)));
   ExpectPane();
   EXPECT_TRUE(reg.Quiet());
-  EXPECT_EQ(form->Pos.RxBuffer, "");
+  EXPECT_EQ(form->View().Pos.RxBuffer, "");
 
   // Sent again whole, the item is taken and the sale goes on.
   SendAcked(item);
@@ -324,25 +290,24 @@ TEST_F(CashRegisterE2ETest, PaymentBeforeThePromptIsAcknowledgedReplacesItAndKee
   const std::string prom = EndItems(kSale);
 
   // The register pays halfway through the prompt's period, without acknowledging it.
-  clock.Advance(1000);
+  clock->Advance(1000);
   SendAcked(CashRegisterSim::Odti(reg.NextNumber(), "1", std::to_string(kSale.paid)));
   const std::string prov = ExpectOwnMessage(Kind::Prov, kSale.paid);
   ExpectPane();
   // The provision is repeated on the running timer's beat, and the prompt no more.
-  clock.Advance(999);
+  clock->Advance(999);
   EXPECT_TRUE(reg.Quiet());
-  clock.Advance(1);
+  clock->Advance(1);
   EXPECT_EQ(ExpectOwnMessage(Kind::Prov, kSale.paid, /*repeated=*/true), prov);
 
   // A late acknowledgement of the prompt no longer matches.
   const std::string oldAck = CashRegisterSim::AckOf(prom);
   reg.Send(oldAck);
   Log(CashRegisterSim::WithLetter(oldAck));
-  Log("APCD doğru ancak ACK paket numarası gönderilenden farklı... Paket gönderilmeye devam "
-      "edilecek...");
+  Log(kAckOtherNumber);
   ExpectPane();
   EXPECT_TRUE(reg.Quiet());
-  clock.Advance(2000);
+  clock->Advance(2000);
   EXPECT_EQ(ExpectOwnMessage(Kind::Prov, kSale.paid, /*repeated=*/true), prov);
   EXPECT_TRUE(PanelShown());
 
@@ -357,9 +322,9 @@ TEST_F(CashRegisterE2ETest, SalesInARowNumberPromptsAndProvisionsOnwards) {
   PlaySale(second);
   PlaySale(third);
   EXPECT_EQ(posMessages, 6);  // PROM 001, PROV 002, PROM 003, PROV 004, PROM 005, PROV 006
-  EXPECT_EQ(form->Pos.PacketCounter, 6);
-  EXPECT_EQ(form->Pos.CashRegisterNo, 13);
-  EXPECT_EQ(form->Pos.TransactionNo, 1);
+  EXPECT_EQ(form->View().Pos.PacketCounter, 6);
+  EXPECT_EQ(form->View().Pos.CashRegisterNo, 13);
+  EXPECT_EQ(form->View().Pos.TransactionNo, 1);
 }
 
 }  // namespace

@@ -21,13 +21,11 @@
 #include <thread>
 #include <vector>
 
-#include "platform/qt_clock.h"
+#include "expected_texts.h"
 #include "platform/quit_request.h"
 #include "platform/serial_device.h"
 #include "platform/ui_services.h"
-#include "pty_pair.h"
-#include "test_support.h"
-#include "window/wirelabmain.h"
+#include "window_rig.h"
 
 namespace {
 
@@ -42,75 +40,52 @@ struct QuitSignals {
   ~QuitSignals() { platform::RemoveQuitSignals(); }
 };
 
-class Faults : public testing::Test {
- protected:
-  void Create(const std::string& iniHead = "") {
-    std::string ini = iniHead + "\n[Ports]\n";
-    for (int n = 1; n <= 2; ++n) ini += "Com" + std::to_string(n) + "=" + pty[n].SlavePath() + "\n";
-    dir.WriteFile("WireLab.ini", ini);
-    form = std::make_unique<TForm5>(clock);
-  }
-  void Open(int n, const std::string& settings = "9600,n,8,1") {
-    form->Edit[n]->setText(QString::fromUtf8(settings.c_str()));
-    form->CheckBox[n]->click();
-  }
-  size_t PaneChars(int n) {
-    size_t total = 0;
-    for (const std::string& line : form->Memo[n]->Lines()) total += line.size();
-    return total;
-  }
-
-  TempAppDir dir;
-  MessageBoxCapture boxes;
-  PtyPair pty[3];  // [1..2]
-  platform::QtClock clock;
-  std::unique_ptr<TForm5> form;
-};
+class Faults : public WindowTest {};
 
 TEST_F(Faults, DeviceVanishingWhileReceivingNeitherCrashesNorSpinsAndOtherPortsGoOn) {
   Create();
   Open(1);
   Open(2);
-  pty[1].Write(std::string(50, 'a'));
-  pty[2].Write(std::string(50, 'b'));
+  pty[1]->Write(std::string(50, 'a'));
+  pty[2]->Write(std::string(50, 'b'));
   ASSERT_TRUE(WaitUntil([&] { return PaneChars(1) > 0 && PaneChars(2) > 0; }));
 
-  pty[1].CloseMaster();  // the adapter is pulled mid-stream
+  pty[1]->CloseMaster();  // the adapter is pulled mid-stream
   // The hung-up port idles at its poll period: twenty idle passes take at least a quarter of
   // a second, where a spinning thread would make them in microseconds.
-  const uint64_t before = form->Ports[1]->IdlePolls();
+  const uint64_t before = Port(1)->IdlePolls();
   QElapsedTimer elapsed;
   elapsed.start();
-  ASSERT_TRUE(WaitUntil([&] { return form->Ports[1]->IdlePolls() >= before + 20; }));
+  ASSERT_TRUE(WaitUntil([&] { return Port(1)->IdlePolls() >= before + 20; }));
   EXPECT_GE(elapsed.elapsed(), 250);
 
-  const size_t port2 = PaneChars(2);
-  pty[2].Write(std::string(30, 'c'));
+  const int port2 = PaneChars(2);
+  pty[2]->Write(std::string(30, 'c'));
   EXPECT_TRUE(WaitUntil([&] { return PaneChars(2) > port2; }));
-  form->CheckBox[1]->click();  // closes normally
-  EXPECT_EQ(form->Ports[1], nullptr);
+  Click(1);  // closes normally
+  EXPECT_EQ(Port(1), nullptr);
   EXPECT_TRUE(boxes.Messages.empty());
 }
 
 TEST_F(Faults, DeviceHeldByAnotherOpensMuteAndSilently) {
   Create();
-  const platform::PortHandle holder = platform::OpenExclusive(pty[1].SlavePath());
+  const platform::PortHandle holder = platform::OpenExclusive(pty[1]->SlavePath());
   ASSERT_TRUE(holder.IsOpen());
   Open(1);
-  ASSERT_NE(form->Ports[1], nullptr);
-  EXPECT_TRUE(form->Ports[1]->PortHandle().IsInvalid());
+  ASSERT_NE(Port(1), nullptr);
+  EXPECT_TRUE(Port(1)->PortHandle().IsInvalid());
   EXPECT_TRUE(boxes.Messages.empty());
   EXPECT_EQ(form->ComboBox1->currentText(), QStringLiteral("Com1"));
 
   form->EditASCII->setText(QStringLiteral("065066"));
-  form->SpeedButton2->click();  // the bytes are lost, nothing freezes
-  pty[1].Write("xyz");
+  PressSend();  // the bytes are lost, nothing freezes
+  pty[1]->Write("xyz");
   // What the holder reads is its business; WireLab put nothing on the line and shows nothing.
   std::vector<uint8_t> got(8);
   EXPECT_LE(read(holder.Descriptor(), got.data(), got.size()), 3);
-  EXPECT_TRUE(pty[1].ReadAvailable().empty());
+  EXPECT_TRUE(pty[1]->ReadAvailable().empty());
   EXPECT_TRUE(form->Memo[1]->Lines().empty());
-  form->CheckBox[1]->click();
+  Click(1);
   platform::Close(holder);
 }
 
@@ -123,14 +98,14 @@ TEST_F(Faults, SendOnAStalledLineReturnsAndTheWindowKeepsAnswering) {
   form->EditASCII->setText(QString::fromStdString(codes));
   QElapsedTimer elapsed;
   elapsed.start();
-  form->SpeedButton2->click();
+  PressSend();
   // Generous: the bound is about 2 s for the whole send; a send that waited per byte would
   // take hours.
   EXPECT_LT(elapsed.elapsed(), 30000);
   bool answered = false;
   QTimer::singleShot(0, [&] { answered = true; });
   EXPECT_TRUE(WaitUntil([&] { return answered; }));
-  EXPECT_FALSE(pty[1].ReadAvailable().empty());  // the line took what fitted
+  EXPECT_FALSE(pty[1]->ReadAvailable().empty());  // the line took what fitted
 }
 
 TEST_F(Faults, OddSettingsTextsGiveTheirOutcomeAndNeverACrash) {
@@ -152,19 +127,19 @@ TEST_F(Faults, OddSettingsTextsGiveTheirOutcomeAndNeverACrash) {
     Open(1, row.settings);
     if (row.conversionError) {
       ASSERT_EQ(boxes.Messages.size(), 1u);
-      EXPECT_EQ(boxes.Messages[0], "'' is not a valid integer value");
-      EXPECT_EQ(form->Ports[1], nullptr);
+      EXPECT_EQ(boxes.Messages[0], expected::NotAnInteger(""));
+      EXPECT_EQ(Port(1), nullptr);
     } else {
       EXPECT_TRUE(boxes.Messages.empty());
-      ASSERT_NE(form->Ports[1], nullptr);
-      EXPECT_TRUE(form->Ports[1]->PortHandle().IsInvalid());
+      ASSERT_NE(Port(1), nullptr);
+      EXPECT_TRUE(Port(1)->PortHandle().IsInvalid());
     }
-    form->CheckBox[1]->click();
+    Click(1);
     EXPECT_EQ(form->ComboBox1->count(), 0);
   }
   // The device was never left held: a good text opens it.
   Open(1);
-  EXPECT_TRUE(form->Ports[1]->PortHandle().IsOpen());
+  EXPECT_TRUE(Port(1)->PortHandle().IsOpen());
 }
 
 TEST_F(Faults, GarbageConfigurationGivesTheDefaults) {
@@ -172,7 +147,7 @@ TEST_F(Faults, GarbageConfigurationGivesTheDefaults) {
   for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 37) & 0xFF);
   garbage += "\n" + std::string(1 << 20, 'x') + "=\n[Tabs\nAscii\n=0\n";
   dir.WriteFile("WireLab.ini", garbage);
-  form = std::make_unique<TForm5>(clock);
+  MakeWindow();
   for (int i = 0; i < 4; ++i) EXPECT_TRUE(form->PageControl1->isTabVisible(i)) << i;
   EXPECT_EQ(form->ActivePage(), form->TabSheetASCII);
 }
@@ -185,16 +160,16 @@ TEST_F(Faults, ARequestToEndCutsALongSendShort) {
   form->EditASCII->setText(QStringLiteral("065066067"));
   std::thread terminator([this] {
     // As soon as the first byte is out, the process is asked to end.
-    pty[1].ReadExactly(1, std::chrono::seconds(10));
+    pty[1]->ReadExactly(1, std::chrono::seconds(10));
     kill(getpid(), SIGTERM);
   });
   QElapsedTimer elapsed;
   elapsed.start();
-  form->SpeedButton2->click();
+  PressSend();
   terminator.join();
   EXPECT_LT(elapsed.elapsed(), 30000);
   EXPECT_TRUE(platform::QuitRequested());
-  EXPECT_TRUE(pty[1].ReadAvailable().empty());  // the rest of the send was dropped
+  EXPECT_TRUE(pty[1]->ReadAvailable().empty());  // the rest of the send was dropped
 }
 
 TEST_F(Faults, ASignalWhileABoxWaitsEndsTheLoopAndSaysOnStderrThatTheResultsWereNotSaved) {
@@ -219,7 +194,7 @@ TEST_F(Faults, ASignalWhileABoxWaitsEndsTheLoopAndSaysOnStderrThatTheResultsWere
   form->SpeedButtonLoop->click();
   const std::string stderrText = testing::internal::GetCapturedStderr();
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-  EXPECT_FALSE(form->LoopRunning);
+  EXPECT_FALSE(form->View().LoopRunning);
   EXPECT_THAT(stderrText, testing::HasSubstr("OmronResults.txt"));
   EXPECT_TRUE(platform::EndsWithError());
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "expected_texts.h"
 #include "platform/qt_text.h"
 #include "platform/toolkit_timer.h"
 #include "window_rig.h"
@@ -26,16 +27,15 @@ class WindowLayoutTest : public WindowTest {};
 TEST_F(WindowLayoutTest, NamedControlsCarryTheirCaptionsAndStartingValues) {
   Create();
   TForm5& f = *form;
-  EXPECT_EQ(Text(f.windowTitle()), Cp("RS232 Emülatör"));
+  EXPECT_EQ(Text(f.windowTitle()), Cp(expected::kWindowTitle));
   const QWidget* sheets[] = {f.TabSheetASCII, f.TabSheetOmron, f.TabSheetPos, f.TabSheetYazarKasa};
-  const char* captions[] = {"ASCII", "Omron Strings", "POS", "Yazar Kasa"};
   ASSERT_EQ(f.PageControl1->count(), 4);
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(f.PageControl1->widget(i), sheets[i]);
-    EXPECT_EQ(f.PageControl1->tabText(i).toStdString(), captions[i]);
+    EXPECT_EQ(f.PageControl1->tabText(i).toStdString(), expected::kTabCaptions[i]);
   }
-  EXPECT_EQ(f.SpeedButton2->text().toStdString(), "Send");
-  EXPECT_EQ(f.SpeedButton1->text().toStdString(), "periyodik");
+  EXPECT_EQ(f.SpeedButton2->text().toStdString(), expected::kSend);
+  EXPECT_EQ(f.SpeedButton1->text().toStdString(), expected::kPeriodic);
   EXPECT_EQ(f.EditInterval->text().toStdString(), "800");
   EXPECT_EQ(f.EditSleep->text().toStdString(), "0");
   EXPECT_EQ(f.EditPosNo->text().toStdString(), "001");
@@ -57,8 +57,8 @@ TEST_F(WindowLayoutTest, NamedControlsCarryTheirCaptionsAndStartingValues) {
 TEST_F(WindowLayoutTest, StartTickIsTakenAtCreationFromTheTickCounter) {
   clock.emplace(0xFFFFFF00u);
   Create();
-  EXPECT_EQ(form->StartTick, 0xFFFFFF00u);
-  EXPECT_EQ(form->LastRxTick, 0xFFFFFF00u);
+  EXPECT_EQ(form->View().StartTick, 0xFFFFFF00u);
+  EXPECT_EQ(form->View().LastRxTick, 0xFFFFFF00u);
 }
 
 // The grid of port groups for a Panel2 client size.
@@ -120,7 +120,7 @@ class WindowTabsTest : public WindowTest, public testing::WithParamInterface<Tab
 TEST_P(WindowTabsTest, ConfigurationChoosesTheVisibleTabsAndTheActiveOne) {
   const TabRow& row = GetParam();
   if (row.ini != "<none>") dir.WriteFile("WireLab.ini", row.ini);
-  form = std::make_unique<TForm5>(WindowClock());
+  MakeWindow();
   QWidget* sheets[] = {form->TabSheetASCII, form->TabSheetOmron, form->TabSheetPos,
                        form->TabSheetYazarKasa};
   std::string visible;

@@ -9,12 +9,13 @@
 #include <functional>
 #include <thread>
 
+#include "expected_texts.h"
 #include "platform/thread.h"
-#include "sender_window.h"
+#include "window_rig.h"
 
 namespace {
 
-const std::string kChoosePort = Cp("Lütfen bilginin hangi porta yazılacağını seçin.");
+const std::string kChoosePort = Cp(expected::kChoosePort);
 
 // A click as the window system delivers it: to the top-level window, at the widget's middle.
 void ClickFromDesktop(QWidget* widget) {
@@ -23,13 +24,15 @@ void ClickFromDesktop(QWidget* widget) {
                     widget->mapTo(top, widget->rect().center()));
 }
 
-class LongSend : public testing::Test {
+class LongSend : public WindowTest {
  protected:
   LongSend() {
-    f.show();
-    w.Open(1);
-    f.EditASCII->setText(QString::fromLatin1(QByteArray("065").repeated(kBytes)));
-    f.EditSleep->setText(QStringLiteral("100"));
+    Drain(1);
+    Create();
+    form->show();
+    Open(1);
+    form->EditASCII->setText(QString::fromLatin1(QByteArray("065").repeated(kBytes)));
+    form->EditSleep->setText(QStringLiteral("100"));
   }
 
   // Once the first byte of the send is out (and whatever wait() asks for), runs act on the
@@ -37,9 +40,9 @@ class LongSend : public testing::Test {
   void WhenSendRuns(
       size_t sentBefore, std::function<void()> act, std::function<void()> wait = [] {}) {
     helper_ = std::thread([this, sentBefore, act = std::move(act), wait = std::move(wait)] {
-      w.com1.WaitForCount(sentBefore + 1);
+      drained[1]->WaitForCount(sentBefore + 1);
       wait();
-      QMetaObject::invokeMethod(&f, act, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(form.get(), act, Qt::QueuedConnection);
     });
   }
   ~LongSend() override {
@@ -47,8 +50,6 @@ class LongSend : public testing::Test {
   }
 
   static constexpr int kBytes = 20;
-  SenderWindow w{/*manualClock=*/false};
-  TForm5& f = *w.form;
   std::thread helper_;
 };
 
@@ -59,36 +60,37 @@ TEST_F(LongSend, StopTakesEffectAtOnceWhileOtherClicksAndReceivedBytesWaitForIts
     PtyLine* line;
     bool stoppedMidSend = false;
     bool eventFilter(QObject* o, QEvent* e) override {
-      if (e->type() == QEvent::Paint && button->text() == "periyodik" && line->Count() < kBytes) {
+      if (e->type() == QEvent::Paint && button->text() == expected::kPeriodic &&
+          line->Count() < kBytes) {
         stoppedMidSend = true;
       }
       return QObject::eventFilter(o, e);
     }
   } probe;
-  probe.button = f.SpeedButton1;
-  probe.line = &w.com1;
-  f.SpeedButton1->installEventFilter(&probe);
+  probe.button = form->SpeedButton1;
+  probe.line = drained[1].get();
+  form->SpeedButton1->installEventFilter(&probe);
 
   bool receivedMidSend = true;
   WhenSendRuns(
       0,
       [&] {
-        receivedMidSend = !f.Memo[1]->Lines().empty();
-        ClickFromDesktop(f.SpeedButton2);  // waits: a second send after this one
-        ClickFromDesktop(f.SpeedButton1);  // "STOP!"
+        receivedMidSend = !form->Memo[1]->Lines().empty();
+        ClickFromDesktop(form->SpeedButton2);  // waits: a second send after this one
+        ClickFromDesktop(form->SpeedButton1);  // "STOP!"
       },
       [&] {
-        w.com1.Reply("xyz");
-        while (f.PortCalls().Pending() == 0) std::this_thread::yield();
+        drained[1]->Reply("xyz");
+        while (form->PortCalls().Pending() == 0) std::this_thread::yield();
       });
-  f.EditInterval->setText(QStringLiteral("10"));
-  f.SpeedButton1->click();  // periodic on: its first tick starts the send
-  ASSERT_TRUE(WaitUntil([&] { return w.com1.Count() >= 2 * kBytes; }));
+  form->EditInterval->setText(QStringLiteral("10"));
+  form->SpeedButton1->click();  // periodic on: its first tick starts the send
+  ASSERT_TRUE(WaitUntil([&] { return drained[1]->Count() >= 2 * kBytes; }));
   EXPECT_FALSE(receivedMidSend);
   EXPECT_TRUE(probe.stoppedMidSend);
-  EXPECT_FALSE(f.TimerSensor.Enabled());
-  EXPECT_EQ(w.com1.Sent(), Bytes(2 * kBytes, 65));  // the tick's send and the held click's
-  EXPECT_TRUE(WaitUntil([&] { return f.Memo[1]->LastLine().find("z(122)") != std::string::npos; }));
+  EXPECT_FALSE(form->TimerSensor.Enabled());
+  EXPECT_EQ(Sent(1), Bytes(2 * kBytes, 65));  // the tick's send and the held click's
+  EXPECT_TRUE(WaitForInLastLine(1, "z(122)"));
 }
 
 TEST_F(LongSend, UntickingItsPortOrClosingTheWindowEndsItAndHeldClicksRunAfter) {
@@ -100,31 +102,31 @@ TEST_F(LongSend, UntickingItsPortOrClosingTheWindowEndsItAndHeldClicksRunAfter) 
   } rows[] = {
       {"un-tick",
        [&] {
-         ClickFromDesktop(f.SpeedButton2);  // held, then finds no port
-         ClickFromDesktop(f.CheckBox[1]);
+         ClickFromDesktop(form->SpeedButton2);  // held, then finds no port
+         ClickFromDesktop(form->CheckBox[1]);
        },
        true,
        {kChoosePort}},
       {"close",
        [&] {
          QCloseEvent close;
-         QCoreApplication::sendEvent(f.windowHandle(), &close);
+         QCoreApplication::sendEvent(form->windowHandle(), &close);
        },
        false,
        {}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    if (!f.Ports[1]) w.Open(1);
-    w.boxes.Messages.clear();
+    if (!Port(1)) Open(1);
+    boxes.Messages.clear();
     WhenSendRuns(0, row.act);
-    f.SpeedButton2->click();
+    form->SpeedButton2->click();
     helper_.join();
-    EXPECT_TRUE(WaitUntil([&] { return w.boxes.Messages.size() >= row.boxes.size(); }));
-    EXPECT_EQ(w.boxes.Messages, row.boxes);
-    EXPECT_LT(w.com1.Sent().size(), static_cast<size_t>(kBytes));
-    EXPECT_EQ(f.isVisible(), row.windowOpen);
-    EXPECT_EQ(f.Ports[1] == nullptr, row.windowOpen);
+    EXPECT_TRUE(WaitUntil([&] { return boxes.Messages.size() >= row.boxes.size(); }));
+    EXPECT_EQ(boxes.Messages, row.boxes);
+    EXPECT_LT(Sent(1).size(), static_cast<size_t>(kBytes));
+    EXPECT_EQ(form->isVisible(), row.windowOpen);
+    EXPECT_EQ(Port(1) == nullptr, row.windowOpen);
   }
 }
 

@@ -8,16 +8,17 @@
 #include <stdexcept>
 #include <string>
 
+#include "expected_texts.h"
 #include "platform/toolkit_timer.h"
-#include "sender_window.h"
 #include "senders/results_file.h"
+#include "window_rig.h"
 
 namespace {
 
 using testing::ElementsAre;
 using testing::HasSubstr;
 
-const std::string kChoosePort = Cp("Lütfen bilginin hangi porta yazılacağını seçin.");
+const std::string kChoosePort = Cp(expected::kChoosePort);
 
 // Reads the stream as words: a frame is its command text, DLE ENQ is "16,5", a tick mark is
 // "."; anything else shows as "?" followed by the byte.
@@ -68,12 +69,12 @@ std::string Schedule(int cycles) {
   return s;
 }
 
-class OmronLoop : public testing::Test {
+class OmronLoop : public SenderTest {
  protected:
   OmronLoop() {
-    w.Open(1);
-    f.PageControl1->setCurrentWidget(f.TabSheetOmron);
-    f.Memo[1]->AddLine(Cp("İşlem ğüşöç"));
+    Open(1);
+    ShowTab(form->TabSheetOmron);
+    form->Memo[1]->AddLine(Cp("İşlem ğüşöç"));
   }
 
   // A mark into the stream every 500 ms from now on, and then whatever the test wants done at
@@ -81,18 +82,16 @@ class OmronLoop : public testing::Test {
   void MarkEveryHalfSecond(std::function<void(int)> atMark) {
     marks.SetInterval(500);
     marks.OnTimer = [this, atMark = std::move(atMark)] {
-      w.com1.Mark(kTickMark);
+      drained[1]->Mark(kTickMark);
       atMark(++markCount);
     };
     marks.SetEnabled(true);
   }
 
-  std::string Results() const { return w.dir.ReadFile("OmronResults.txt"); }
-  bool ResultsExist() const { return std::filesystem::exists(w.dir.Path() + "OmronResults.txt"); }
+  std::string Results() const { return dir.ReadFile("OmronResults.txt"); }
+  bool ResultsExist() const { return std::filesystem::exists(dir.Path() + "OmronResults.txt"); }
 
-  SenderWindow w;
-  TForm5& f = *w.form;
-  platform::ToolkitTimer marks{w.Clock()};
+  platform::ToolkitTimer marks{Clock()};
   int markCount = 0;
 };
 
@@ -109,73 +108,73 @@ TEST_F(OmronLoop, PressesDuringARunDecideAfterWhichCycleItSavesAndStops) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    std::filesystem::remove(w.dir.Path() + "OmronResults.txt");
+    std::filesystem::remove(dir.Path() + "OmronResults.txt");
     markCount = 0;
     MarkEveryHalfSecond([&](int mark) {
-      if (row.pressAtMarks.count(mark)) f.SpeedButtonLoop->click();
+      if (row.pressAtMarks.count(mark)) form->SpeedButtonLoop->click();
     });
-    const uint32_t start = w.Now();
-    f.SpeedButtonLoop->click();
+    const uint32_t start = Now();
+    form->SpeedButtonLoop->click();
     marks.SetEnabled(false);
-    EXPECT_FALSE(f.LoopRunning);
-    EXPECT_EQ(Joined(Words(w.com1.Sent())), Schedule(row.cycles));
-    EXPECT_EQ(w.Now() - start, kStartMs + kCycleMs * static_cast<uint32_t>(row.cycles));
+    EXPECT_FALSE(form->View().LoopRunning);
+    EXPECT_EQ(Joined(Words(Sent(1))), Schedule(row.cycles));
+    EXPECT_EQ(Now() - start, kStartMs + kCycleMs * static_cast<uint32_t>(row.cycles));
     EXPECT_EQ(Results(), Cp("İşlem ğüşöç\r\n"));
-    EXPECT_EQ(f.SpeedButtonLoop->text(), QStringLiteral("Loop"));
+    EXPECT_EQ(form->SpeedButtonLoop->text(), QString::fromUtf8(expected::kLoop));
   }
-  EXPECT_TRUE(w.boxes.Messages.empty());
+  EXPECT_TRUE(boxes.Messages.empty());
 }
 
 TEST_F(OmronLoop, ClosingTheWindowEndsTheLoopAtOnceAndSavesTheResults) {
-  f.EditInterval->setText(QStringLiteral("0"));
-  f.SpeedButton1->click();  // periodic sending on, without ticks
+  form->EditInterval->setText(QStringLiteral("0"));
+  form->SpeedButton1->click();  // periodic sending on, without ticks
   MarkEveryHalfSecond([&](int mark) {
     if (mark == 12) {
-      f.Memo[1]->AddLine(Cp("kapanış"));
-      f.close();
+      form->Memo[1]->AddLine(Cp("kapanış"));
+      form->close();
     }
   });
-  const uint32_t start = w.Now();
-  f.SpeedButtonLoop->click();
+  const uint32_t start = Now();
+  form->SpeedButtonLoop->click();
   marks.SetEnabled(false);
-  EXPECT_EQ(Joined(Words(w.com1.Sent())), kStart + " C40 . 16,5 . . . . C61 . 16,5 .");
-  EXPECT_EQ(w.Now() - start, 12 * 500u);
-  EXPECT_FALSE(f.LoopRunning);
-  EXPECT_FALSE(f.TimerSensor.Enabled());
+  EXPECT_EQ(Joined(Words(Sent(1))), kStart + " C40 . 16,5 . . . . C61 . 16,5 .");
+  EXPECT_EQ(Now() - start, 12 * 500u);
+  EXPECT_FALSE(form->View().LoopRunning);
+  EXPECT_FALSE(form->TimerSensor.Enabled());
   EXPECT_EQ(Results(), Cp("İşlem ğüşöç\r\nkapanış\r\n"));
 }
 
 TEST_F(OmronLoop, ALoopLeftRunningEndsAfterCycle10001AndSavesEveryHundredCycles) {
   // Cycle 100 ends at the start step plus 100 cycles; look just before and just after.
-  const uint32_t start = w.Now();
-  platform::ToolkitTimer probe(w.Clock());
+  const uint32_t start = Now();
+  platform::ToolkitTimer probe(Clock());
   int probes = 0;
   probe.OnTimer = [&] {
     if (++probes == 1) {
       EXPECT_FALSE(ResultsExist()) << "saved before cycle 100";
-      f.Memo[1]->AddLine(Cp("yüzüncü tur"));
+      form->Memo[1]->AddLine(Cp("yüzüncü tur"));
       probe.SetInterval(5000);
     } else {
       EXPECT_EQ(Results(), Cp("İşlem ğüşöç\r\nyüzüncü tur\r\n"));
-      f.Memo[1]->AddLine(Cp("son"));
+      form->Memo[1]->AddLine(Cp("son"));
       probe.SetEnabled(false);
     }
   };
   probe.SetInterval(kStartMs + 99 * kCycleMs + 3500);
   probe.SetEnabled(true);
 
-  f.SpeedButtonLoop->click();
+  form->SpeedButtonLoop->click();
   EXPECT_EQ(probes, 2);
-  EXPECT_FALSE(f.LoopRunning);
-  EXPECT_EQ(w.Now() - start, kStartMs + 10001u * kCycleMs);
+  EXPECT_FALSE(form->View().LoopRunning);
+  EXPECT_EQ(Now() - start, kStartMs + 10001u * kCycleMs);
   EXPECT_EQ(Results(), Cp("İşlem ğüşöç\r\nyüzüncü tur\r\nson\r\n"));
 
   std::map<std::string, int> counts;
-  for (const std::string& word : Words(w.com1.Sent())) ++counts[word];
+  for (const std::string& word : Words(Sent(1))) ++counts[word];
   const std::map<std::string, int> expected{{"C00", 1},     {"C40", 10001}, {"C61", 10001},
                                             {"C62", 10001}, {"C30", 10001}, {"16,5", 40005}};
   EXPECT_EQ(counts, expected);
-  EXPECT_TRUE(w.boxes.Messages.empty());
+  EXPECT_TRUE(boxes.Messages.empty());
 }
 
 TEST_F(OmronLoop, TheResultsHoldEverythingThePaneShowedSinceTheStartThoughThePaneDroppedIt) {
@@ -183,12 +182,12 @@ TEST_F(OmronLoop, TheResultsHoldEverythingThePaneShowedSinceTheStartThoughThePan
   // 100 would come.
   auto line = [](int n) { return std::to_string(n) + std::string(40000, 'x'); };
   MarkEveryHalfSecond([&](int mark) {
-    f.Memo[1]->AddLine(line(mark));
-    if (mark == 350) f.SpeedButtonLoop->click();
+    form->Memo[1]->AddLine(line(mark));
+    if (mark == 350) form->SpeedButtonLoop->click();
   });
-  f.SpeedButtonLoop->click();
+  form->SpeedButtonLoop->click();
   marks.SetEnabled(false);
-  ASSERT_NE(f.Memo[1]->Lines().front(), Cp("İşlem ğüşöç"));  // the pane did drop lines
+  ASSERT_NE(form->Memo[1]->Lines().front(), Cp("İşlem ğüşöç"));  // the pane did drop lines
   std::string expected = Cp("İşlem ğüşöç\r\n");
   for (int mark = 1; mark <= markCount; ++mark) expected += line(mark) + "\r\n";
   EXPECT_TRUE(Results() == expected) << Results().size() << " bytes, not " << expected.size();
@@ -220,72 +219,72 @@ TEST(ResultsFile, KeepsWhatThePaneDroppedAndFollowsItsGrowingLastLine) {
 }
 
 TEST_F(OmronLoop, AResultsFileThatCannotBeWrittenEndsTheLoopWithItsErrorAndFreesTheButton) {
-  std::filesystem::create_directory(w.dir.Path() + "OmronResults.txt");
+  std::filesystem::create_directory(dir.Path() + "OmronResults.txt");
 
   // Stopped in the start step: the final save fails.
   MarkEveryHalfSecond([&](int mark) {
-    if (mark == 2) f.SpeedButtonLoop->click();
+    if (mark == 2) form->SpeedButtonLoop->click();
   });
-  f.SpeedButtonLoop->click();
+  form->SpeedButtonLoop->click();
   marks.SetEnabled(false);
-  ASSERT_THAT(w.boxes.Messages, ElementsAre(HasSubstr("OmronResults.txt")));
-  EXPECT_FALSE(f.LoopRunning);
-  EXPECT_EQ(Joined(Words(w.com1.Sent())), Schedule(0));
+  ASSERT_THAT(boxes.Messages, ElementsAre(HasSubstr("OmronResults.txt")));
+  EXPECT_FALSE(form->View().LoopRunning);
+  EXPECT_EQ(Joined(Words(Sent(1))), Schedule(0));
 
   // Left running: the save after cycle 100 fails and ends the loop with one report.
-  const uint32_t start = w.Now();
-  f.SpeedButtonLoop->click();
-  ASSERT_EQ(w.boxes.Messages.size(), 2u);
-  EXPECT_THAT(w.boxes.Messages[1], HasSubstr("OmronResults.txt"));
-  EXPECT_FALSE(f.LoopRunning);
-  EXPECT_EQ(w.Now() - start, kStartMs + 100 * kCycleMs);
+  const uint32_t start = Now();
+  form->SpeedButtonLoop->click();
+  ASSERT_EQ(boxes.Messages.size(), 2u);
+  EXPECT_THAT(boxes.Messages[1], HasSubstr("OmronResults.txt"));
+  EXPECT_FALSE(form->View().LoopRunning);
+  EXPECT_EQ(Now() - start, kStartMs + 100 * kCycleMs);
   std::map<std::string, int> counts;
-  for (const std::string& word : Words(w.com1.Sent())) ++counts[word];
+  for (const std::string& word : Words(Sent(1))) ++counts[word];
   EXPECT_EQ(counts["C00"], 1);
   EXPECT_EQ(counts["C30"], 100);
-  EXPECT_TRUE(std::filesystem::is_directory(w.dir.Path() + "OmronResults.txt"));
+  EXPECT_TRUE(std::filesystem::is_directory(dir.Path() + "OmronResults.txt"));
 }
 
 TEST_F(OmronLoop, WithNoPortChosenPressesShowTheBoxAndAnErrorInAStepEndsTheLoopAfterTheFinalSave) {
-  f.ComboBox1->setCurrentIndex(-1);
+  form->ComboBox1->setCurrentIndex(-1);
 
   // The loop goes on once the box is closed; stopped in the start step it asked twice.
   MarkEveryHalfSecond([&](int mark) {
-    if (mark == 2) f.SpeedButtonLoop->click();
+    if (mark == 2) form->SpeedButtonLoop->click();
   });
-  f.SpeedButtonLoop->click();
+  form->SpeedButtonLoop->click();
   marks.SetEnabled(false);
-  EXPECT_THAT(w.boxes.Messages, ElementsAre(kChoosePort, kChoosePort));
-  EXPECT_EQ(Joined(Words(w.com1.Sent())), ". . . . .");
+  EXPECT_THAT(boxes.Messages, ElementsAre(kChoosePort, kChoosePort));
+  EXPECT_EQ(Joined(Words(Sent(1))), ". . . . .");
 
   // An error that leaves the first press is reported once the results are saved.
-  std::filesystem::remove(w.dir.Path() + "OmronResults.txt");
-  w.boxes.Messages.clear();
+  std::filesystem::remove(dir.Path() + "OmronResults.txt");
+  boxes.Messages.clear();
   bool raised = false;
   std::string savedWhenReported;
-  w.boxes.OnShow = [&](const std::string&) {
+  boxes.OnShow = [&](const std::string&) {
     if (!raised) {
       raised = true;
       throw std::runtime_error("box failed");
     }
     savedWhenReported = Results();
   };
-  const uint32_t start = w.Now();
-  f.SpeedButtonLoop->click();
-  EXPECT_THAT(w.boxes.Messages, ElementsAre(kChoosePort, "box failed"));
+  const uint32_t start = Now();
+  form->SpeedButtonLoop->click();
+  EXPECT_THAT(boxes.Messages, ElementsAre(kChoosePort, "box failed"));
   EXPECT_EQ(savedWhenReported, Cp("İşlem ğüşöç\r\n"));
-  EXPECT_EQ(w.Now(), start);
-  EXPECT_FALSE(f.LoopRunning);
+  EXPECT_EQ(Now(), start);
+  EXPECT_FALSE(form->View().LoopRunning);
 
   // The next press starts a new loop.
-  w.boxes.OnShow = nullptr;
-  w.Choose(1);
+  boxes.OnShow = nullptr;
+  Choose(1);
   markCount = 0;
   MarkEveryHalfSecond([&](int mark) {
-    if (mark == 2) f.SpeedButtonLoop->click();
+    if (mark == 2) form->SpeedButtonLoop->click();
   });
-  f.SpeedButtonLoop->click();
-  EXPECT_EQ(Joined(Words(w.com1.Sent())), Schedule(0));
+  form->SpeedButtonLoop->click();
+  EXPECT_EQ(Joined(Words(Sent(1))), Schedule(0));
 }
 
 }  // namespace

@@ -5,17 +5,19 @@
 #include <chrono>
 #include <string>
 
-#include "sender_window.h"
+#include "expected_texts.h"
 #include "senders/omron_frame.h"
+#include "window_rig.h"
 
 namespace {
 
-const std::string kChoosePort = Cp("Lütfen bilginin hangi porta yazılacağını seçin.");
+const std::string kChoosePort = Cp(expected::kChoosePort);
+
+class Periodic : public SenderTest {};
 
 // With no port chosen every tick that runs shows the box once, so the boxes count the ticks.
-TEST(Periodic, PressTogglesTheTimerAndTakesTheIntervalWhenItConverts) {
-  SenderWindow w;
-  TForm5& f = *w.form;
+TEST_F(Periodic, PressTogglesTheTimerAndTakesTheIntervalWhenItConverts) {
+  TForm5& f = *form;
   EXPECT_FALSE(f.TimerSensor.Enabled());
   EXPECT_EQ(f.TimerSensor.Interval(), 800);
   const struct {
@@ -39,98 +41,94 @@ TEST(Periodic, PressTogglesTheTimerAndTakesTheIntervalWhenItConverts) {
     f.SpeedButton1->click();
     EXPECT_EQ(f.TimerSensor.Enabled(), press.on);
     EXPECT_EQ(f.TimerSensor.Interval(), press.period);
-    EXPECT_EQ(f.SpeedButton1->text(),
-              press.on ? QStringLiteral("STOP!") : QStringLiteral("periyodik"));
-    w.boxes.Messages.clear();
-    for (uint32_t ms = 0; ms < press.wait; ++ms) w.clock->Advance(1);
-    EXPECT_EQ(w.boxes.Messages.size(), press.ticks);
+    EXPECT_EQ(f.SpeedButton1->text(), press.on ? QString::fromUtf8(expected::kStop)
+                                               : QString::fromUtf8(expected::kPeriodic));
+    boxes.Messages.clear();
+    for (uint32_t ms = 0; ms < press.wait; ++ms) clock->Advance(1);
+    EXPECT_EQ(boxes.Messages.size(), press.ticks);
   }
   EXPECT_FALSE(f.Timer1.Enabled());
 }
 
-TEST(Periodic, TicksWhileTheChoosePortBoxIsShowingAreSkippedAndTheTimerStaysOn) {
-  SenderWindow w;
-  TForm5& f = *w.form;
+TEST_F(Periodic, TicksWhileTheChoosePortBoxIsShowingAreSkippedAndTheTimerStaysOn) {
+  TForm5& f = *form;
   int depth = 0;
-  w.boxes.OnShow = [&](const std::string&) {
+  boxes.OnShow = [&](const std::string&) {
     // The box's own message loop keeps delivering ticks while it is open.
     if (++depth == 1) {
-      for (int i = 0; i < 5; ++i) w.clock->Advance(800);
+      for (int i = 0; i < 5; ++i) clock->Advance(800);
     }
     --depth;
   };
   f.SpeedButton1->click();
   for (size_t tick = 1; tick <= 3; ++tick) {
-    w.clock->Advance(800);
-    EXPECT_THAT(w.boxes.Messages, testing::Each(kChoosePort));
-    EXPECT_EQ(w.boxes.Messages.size(), tick);
+    clock->Advance(800);
+    EXPECT_THAT(boxes.Messages, testing::Each(kChoosePort));
+    EXPECT_EQ(boxes.Messages.size(), tick);
     EXPECT_TRUE(f.TimerSensor.Enabled());
   }
 }
 
-TEST(Periodic, EachTickSendsWhatTheActiveTabAndChosenPortSendNow) {
-  SenderWindow w;
-  TForm5& f = *w.form;
-  w.Open(1);
-  w.Open(2);  // chosen
+TEST_F(Periodic, EachTickSendsWhatTheActiveTabAndChosenPortSendNow) {
+  TForm5& f = *form;
+  Open(1);
+  Open(2);  // chosen
   f.EditASCII->setText(QStringLiteral("065066"));
   f.EditOmron->setText(QStringLiteral("C20"));
   f.EditInterval->setText(QStringLiteral("100"));
   f.SpeedButton1->click();
 
-  w.clock->Advance(100);
-  EXPECT_EQ(w.com2.Sent(), (Bytes{65, 66}));
+  clock->Advance(100);
+  EXPECT_EQ(Sent(2), (Bytes{65, 66}));
   f.PageControl1->setCurrentWidget(f.TabSheetOmron);
-  w.clock->Advance(100);
-  EXPECT_EQ(w.com2.Sent(), OmronFrame("C20", false));
-  w.Choose(1);
-  w.clock->Advance(100);
-  EXPECT_EQ(w.com1.Sent(), OmronFrame("C20", false));
+  clock->Advance(100);
+  EXPECT_EQ(Sent(2), OmronFrame("C20", false));
+  Choose(1);
+  clock->Advance(100);
+  EXPECT_EQ(Sent(1), OmronFrame("C20", false));
   f.PageControl1->setCurrentWidget(f.TabSheetASCII);
-  w.clock->Advance(100);
-  EXPECT_EQ(w.com1.Sent(), (Bytes{65, 66}));
-  EXPECT_EQ(w.com2.Sent(), Bytes{});
-  EXPECT_TRUE(w.boxes.Messages.empty());
+  clock->Advance(100);
+  EXPECT_EQ(Sent(1), (Bytes{65, 66}));
+  EXPECT_EQ(Sent(2), Bytes{});
+  EXPECT_TRUE(boxes.Messages.empty());
 }
 
-TEST(Periodic, ASendLongerThanTheIntervalIsNotEnteredAgainByTheNextTick) {
-  SenderWindow w;
-  TForm5& f = *w.form;
-  w.Open(1);
+TEST_F(Periodic, ASendLongerThanTheIntervalIsNotEnteredAgainByTheNextTick) {
+  TForm5& f = *form;
+  Open(1);
   f.EditASCII->setText(QStringLiteral("065066067"));
   f.EditSleep->setText(QStringLiteral("100"));  // 300 ms per send
   f.EditInterval->setText(QStringLiteral("100"));
   f.SpeedButton1->click();
   for (int tick = 0; tick < 3; ++tick) {
     SCOPED_TRACE(tick);
-    const uint32_t before = w.Now();
-    w.clock->Advance(100);
-    EXPECT_EQ(w.com1.Sent(), (Bytes{65, 66, 67}));
-    EXPECT_EQ(w.Now() - before, 100u + 300u);
+    const uint32_t before = Now();
+    clock->Advance(100);
+    EXPECT_EQ(Sent(1), (Bytes{65, 66, 67}));
+    EXPECT_EQ(Now() - before, 100u + 300u);
   }
 }
 
-TEST(Periodic, TicksGoOnDuringALoopStartedFromInsideATick) {
-  SenderWindow w;
-  TForm5& f = *w.form;
-  w.Open(1);
+TEST_F(Periodic, TicksGoOnDuringALoopStartedFromInsideATick) {
+  TForm5& f = *form;
+  Open(1);
   f.PageControl1->setCurrentWidget(f.TabSheetOmron);
   f.EditInterval->setText(QStringLiteral("1000"));
   f.SpeedButton1->click();
   // The press of "Loop" waits in the queue and runs inside the first tick's message processing.
   QMetaObject::invokeMethod(f.SpeedButtonLoop, "click", Qt::QueuedConnection);
-  platform::ToolkitTimer stopper(w.Clock());
+  platform::ToolkitTimer stopper(Clock());
   stopper.OnTimer = [&] {
     stopper.SetEnabled(false);
     f.SpeedButtonLoop->click();
   };
   stopper.SetInterval(20000);
   stopper.SetEnabled(true);
-  w.clock->Advance(1000);
-  EXPECT_FALSE(f.LoopRunning);
+  clock->Advance(1000);
+  EXPECT_FALSE(form->View().LoopRunning);
   // Each tick sends the frame of what EditOmron holds at that moment; between the loop's steps
   // that is its last command, so count every frame: the loop's 13 and the ticks' besides.
-  const Bytes sent = w.com1.Sent();
+  const Bytes sent = Sent(1);
   size_t frames = 0;
   for (size_t i = 0; i + 1 < sent.size(); ++i) {
     if (sent[i] == kDle && sent[i + 1] == kStx) ++frames;
@@ -143,7 +141,9 @@ TEST(Periodic, TicksGoOnDuringALoopStartedFromInsideATick) {
 // queues the press of "Loop", which then runs inside the tick's message processing. The loop
 // is stopped once three ticks have sent their frame besides the loop's own, or after 30 s.
 TEST(Periodic, TicksGoOnDuringALoopStartedFromInsideATickOnTheRealClock) {
-  SenderWindow w(/*manualClock=*/false);
+  WindowRig w;
+  w.Drain(1);
+  w.Create();
   TForm5& f = *w.form;
   w.Open(1);
   f.ComboBox1->setCurrentIndex(-1);
@@ -159,9 +159,9 @@ TEST(Periodic, TicksGoOnDuringALoopStartedFromInsideATickOnTheRealClock) {
   since.start();
   platform::ToolkitTimer observer(w.Clock());
   observer.OnTimer = [&] {
-    if (!f.LoopRunning) return;
+    if (!f.View().LoopRunning) return;
     started = true;
-    const Bytes sent = w.com1.Sent();
+    const Bytes sent = w.Sent(1);
     for (size_t i = 0; i + 1 < sent.size(); ++i) {
       if (sent[i] == kDle && sent[i + 1] == kStx) ++frames;
       if (sent[i] == kDle && sent[i + 1] == kEnq) ++enquiries;
@@ -174,7 +174,7 @@ TEST(Periodic, TicksGoOnDuringALoopStartedFromInsideATickOnTheRealClock) {
   observer.SetEnabled(true);
   f.EditInterval->setText(QStringLiteral("50"));
   f.SpeedButton1->click();
-  ASSERT_TRUE(WaitUntil([&] { return started && !f.LoopRunning; }, std::chrono::seconds(90)));
+  ASSERT_TRUE(WaitUntil([&] { return started && !f.View().LoopRunning; }, std::chrono::seconds(90)));
   f.SpeedButton1->click();
   observer.SetEnabled(false);
   EXPECT_GE(ticksBesides, 3u) << frames << " frames, " << enquiries << " DLE ENQ";

@@ -1,5 +1,6 @@
 // Port channels: ticking "Open" lists the port in the selector and opens it, un-ticking closes
 // it; the failed channel; closing the window with ports that are still receiving.
+#include "expected_texts.h"
 #include "platform/serial_device.h"
 #include "window_rig.h"
 
@@ -33,7 +34,7 @@ TEST_F(PortChannelTest, SelectorListsOpenPortsInOrderAndSelectsAsTheClicksSay) {
     EXPECT_EQ(Selected(), step.selected) << "after clicking " << step.click;
     for (int n = 1; n <= 4; ++n) {
       EXPECT_EQ(form->CheckBox[n]->isChecked(), open[n]) << n;
-      EXPECT_EQ(form->Ports[n] != nullptr, open[n]) << n;
+      EXPECT_EQ(Port(n) != nullptr, open[n]) << n;
     }
   }
   EXPECT_EQ(form->ComboBox1->currentIndex(), -1);
@@ -41,8 +42,8 @@ TEST_F(PortChannelTest, SelectorListsOpenPortsInOrderAndSelectsAsTheClicksSay) {
 
   // Nothing is selected any more: Send asks for a port and sends nothing.
   form->EditASCII->setText("065");
-  Send();
-  EXPECT_EQ(boxes.Messages, Items{Cp("Lütfen bilginin hangi porta yazılacağını seçin.")});
+  PressSend();
+  EXPECT_EQ(boxes.Messages, Items{Cp(expected::kChoosePort)});
   for (int n = 1; n <= 4; ++n) EXPECT_TRUE(pty[n]->ReadAvailable().empty()) << n;
 }
 
@@ -60,19 +61,18 @@ TEST_F(PortChannelTest, ClosedPortIsGivenBackAndReopens) {
 
   Click(2);
   pty[2]->Write("Z");
-  EXPECT_TRUE(
-      WaitUntil([&] { return form->Memo[2]->LastLine().find(">Z(90 )") != std::string::npos; }));
+  EXPECT_TRUE(WaitForInLastLine(2, ">Z(90 )"));
 }
 
 TEST_F(PortChannelTest, SettingsThatDoNotConvertLeaveAFailedChannel) {
   Create();
   form->Edit[2]->setText("9600");
   Click(2);
-  EXPECT_EQ(boxes.Messages, Items{"'' is not a valid integer value"});
+  EXPECT_EQ(boxes.Messages, Items{expected::NotAnInteger("")});
   EXPECT_EQ(SelectorItems(), Items{"Com2"});
   EXPECT_EQ(form->ComboBox1->currentIndex(), -1);
   EXPECT_TRUE(form->CheckBox[2]->isChecked());
-  EXPECT_EQ(form->Ports[2], nullptr);
+  EXPECT_EQ(Port(2), nullptr);
   // The device was given back when the error came.
   const platform::PortHandle free = platform::OpenExclusive(pty[2]->SlavePath());
   EXPECT_TRUE(free.IsOpen());
@@ -89,7 +89,7 @@ TEST_F(PortChannelTest, SettingsThatDoNotConvertLeaveAFailedChannel) {
     form->EditOmron->setText("C00");
     form->EditSendCommand->setText("abc");
     form->EditYazarKasa->setText("abc");
-    Send();
+    PressSend();
   }
   EXPECT_TRUE(boxes.Messages.empty());
   EXPECT_TRUE(pty[2]->ReadAvailable().empty());
@@ -107,17 +107,16 @@ TEST_F(PortChannelTest, FailedChannelLeavesTheCurrentSelectionAndTheWindowGoesOn
   Click(3);
   form->Edit[1]->setText("9600");
   Click(1);
-  EXPECT_EQ(boxes.Messages, Items{"'' is not a valid integer value"});
+  EXPECT_EQ(boxes.Messages, Items{expected::NotAnInteger("")});
   EXPECT_EQ(SelectorItems(), (Items{"Com1", "Com3"}));
   EXPECT_EQ(Selected(), "Com3");
 
   // The error left only its own handler: the open port still receives and sends.
   pty[3]->Write("A");
-  EXPECT_TRUE(
-      WaitUntil([&] { return form->Memo[3]->LastLine().find(">A(65 )") != std::string::npos; }));
+  EXPECT_TRUE(WaitForInLastLine(3, ">A(65 )"));
   form->EditASCII->setText("066");
-  Send();
-  EXPECT_EQ(pty[3]->ReadExactly(1), B({66}));
+  PressSend();
+  EXPECT_EQ(pty[3]->ReadExactly(1), Bytes{66});
   EXPECT_EQ(boxes.Messages.size(), 1u);
 }
 
@@ -125,13 +124,14 @@ TEST_F(PortChannelTest, PortWhoseDeviceIsMissingOpensSilently) {
   Create("", "Com2=/dev/wirelab-no-such-device\n");
   Click(2);
   EXPECT_TRUE(boxes.Messages.empty());
-  EXPECT_NE(form->Ports[2], nullptr);
+  ASSERT_NE(Port(2), nullptr);
+  EXPECT_TRUE(Port(2)->PortHandle().IsInvalid());
   EXPECT_EQ(Selected(), "Com2");
   form->EditASCII->setText("065066");
-  Send();
+  PressSend();
   EXPECT_TRUE(boxes.Messages.empty());
   Click(2);
-  EXPECT_EQ(form->Ports[2], nullptr);
+  EXPECT_EQ(Port(2), nullptr);
   EXPECT_TRUE(SelectorItems().empty());
 }
 

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "expected_texts.h"
 #include "platform/app_paths.h"
 #include "platform/serial_ports.h"
 #include "window/program_options.h"
@@ -62,11 +63,11 @@ TEST_F(PortDevicesTest, ATickedPortWithoutAWorkingDeviceShowsTheReason) {
     for (const std::string& part : row.tip) {
       EXPECT_NE(Tip(1).find(part), std::string::npos) << Tip(1);
     }
-    EXPECT_EQ(form->CheckBox[1]->text(), QStringLiteral("Open"));
+    EXPECT_EQ(form->CheckBox[1]->text(), QString::fromUtf8(expected::kOpen));
     Click(1);
     EXPECT_FALSE(Marked(1)) << "an unticked port is never marked";
   }
-  EXPECT_EQ(boxes.Messages, std::vector<std::string>{"'' is not a valid integer value"});
+  EXPECT_EQ(boxes.Messages, std::vector<std::string>{expected::NotAnInteger("")});
   EXPECT_TRUE(form->Memo[1]->Lines().empty()) << "reasons never go into the pane";
   close(holder);
 }
@@ -86,21 +87,19 @@ TEST_F(PortDevicesTest, AChosenDeviceTakesOverAnOpenPortAndAClosedOneAtItsNextTi
   MenuItem(1, QStringLiteral("Other device..."))->trigger();
 
   other.Write("A");
-  ASSERT_TRUE(
-      WaitUntil([&] { return form->Memo[1]->LastLine().find("A(65 )") != std::string::npos; }));
+  ASSERT_TRUE(WaitForInLastLine(1, "A(65 )"));
   const platform::PortHandle old = platform::OpenExclusive(pty[1]->SlavePath());
   EXPECT_TRUE(old.IsOpen()) << "the first device is given back";
   platform::Close(old);
   form->EditASCII->setText(QStringLiteral("066"));
-  Send();
-  EXPECT_EQ(other.ReadExactly(1), B("B"));
+  PressSend();
+  EXPECT_EQ(other.ReadExactly(1), BytesOf("B"));
 
   form->ChoosePortDevice(2, later.SlavePath());
-  EXPECT_EQ(form->Ports[2], nullptr) << "a closed port stays closed";
+  EXPECT_EQ(Port(2), nullptr) << "a closed port stays closed";
   Click(2);
   later.Write("C");
-  ASSERT_TRUE(
-      WaitUntil([&] { return form->Memo[2]->LastLine().find("C(67 )") != std::string::npos; }));
+  ASSERT_TRUE(WaitForInLastLine(2, "C(67 )"));
   EXPECT_TRUE(boxes.Messages.empty());
 }
 
@@ -137,8 +136,7 @@ TEST_F(PortDevicesTest, AnUnpluggedPortIsMarkedGoneAndComesBackByItselfIntoTheSa
   form->ChoosePortDevice(1, link);
   Click(1);
   plug->Write("a");
-  ASSERT_TRUE(
-      WaitUntil([&] { return form->Memo[1]->LastLine().find("a(97 )") != std::string::npos; }));
+  ASSERT_TRUE(WaitForInLastLine(1, "a(97 )"));
 
   QElapsedTimer elapsed;
   elapsed.start();
@@ -148,11 +146,10 @@ TEST_F(PortDevicesTest, AnUnpluggedPortIsMarkedGoneAndComesBackByItselfIntoTheSa
   const qint64 goneAfter = elapsed.elapsed();
   EXPECT_TRUE(Marked(1));
   // A gone port looks for its device about ten times a second, no more.
-  const uint64_t polls = form->Ports[1]->IdlePolls();
+  const uint64_t polls = Port(1)->IdlePolls();
   elapsed.restart();
   ASSERT_TRUE(WaitUntil([&] { return elapsed.elapsed() >= 1000; }));
-  EXPECT_LE(form->Ports[1]->IdlePolls() - polls,
-            static_cast<uint64_t>(elapsed.elapsed() / 100 + 2));
+  EXPECT_LE(Port(1)->IdlePolls() - polls, static_cast<uint64_t>(elapsed.elapsed() / 100 + 2));
 
   auto replug = std::make_unique<PtyPair>();
   elapsed.restart();
@@ -162,17 +159,16 @@ TEST_F(PortDevicesTest, AnUnpluggedPortIsMarkedGoneAndComesBackByItselfIntoTheSa
   std::printf("gone after %lld ms, back after %lld ms\n", static_cast<long long>(goneAfter),
               static_cast<long long>(backAfter));
   replug->Write("z");
-  ASSERT_TRUE(
-      WaitUntil([&] { return form->Memo[1]->LastLine().find("z(122)") != std::string::npos; }));
+  ASSERT_TRUE(WaitForInLastLine(1, "z(122)"));
   EXPECT_NE(form->Memo[1]->LastLine().find("a(97 )"), std::string::npos) << "the same pane";
   form->EditASCII->setText(QStringLiteral("066"));
-  Send();
-  EXPECT_EQ(replug->ReadExactly(1), B("B"));
+  PressSend();
+  EXPECT_EQ(replug->ReadExactly(1), BytesOf("B"));
 
   replug->CloseMaster();
   ASSERT_TRUE(WaitUntil([&] { return Tip(1).find("gone") != std::string::npos; }));
   Click(1);
-  EXPECT_EQ(form->Ports[1], nullptr);
+  EXPECT_EQ(Port(1), nullptr);
   EXPECT_FALSE(Marked(1));
   EXPECT_TRUE(boxes.Messages.empty());
 }

@@ -4,68 +4,26 @@
 // and to bring the retransmission ticks.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
-#include <vector>
 
 #include "cash_register_sim.h"
-#include "platform/ticks.h"
-#include "pty_pair.h"
-#include "test_support.h"
-#include "window/wirelabmain.h"
+#include "expected_texts.h"
+#include "window_rig.h"
 
 namespace {
 
-using Lines = std::vector<std::string>;
+using namespace expected;
 
-class PosDialogueTest : public testing::Test {
+class PosDialogueTest : public PosWindowTest {
  protected:
-  TempAppDir dir;
-  MessageBoxCapture boxes;
-  PtyPair pty;
-  ManualClock clock;  // before the window: its timers and StartTick run on it
-  std::unique_ptr<TForm5> form;
-  CashRegisterSim reg{pty};
-  Lines log;  // what port 1's pane must hold, CP1254
-
-  void SetUp() override {
-    dir.WriteFile("WireLab.ini", "[Ports]\nCom1=" + pty.SlavePath() + "\n");
-    form = std::make_unique<TForm5>(clock);
-    ShowPos();
-    form->CheckBox[1]->click();
-    ASSERT_NE(form->Ports[1], nullptr);
+  void Logged(std::initializer_list<std::string> utf8) {
+    for (const std::string& line : utf8) log.push_back(Cp(line));
   }
-  void TearDown() override {
-    form.reset();
-    EXPECT_TRUE(boxes.Messages.empty());
-  }
-
-  void ShowPos() {
-    form->PageControl1->setCurrentWidget(form->TabSheetPos);
-    ASSERT_EQ(form->ActivePage(), form->TabSheetPos);
-  }
-  void ShowAscii() {
-    form->PageControl1->setCurrentWidget(form->TabSheetASCII);
-    ASSERT_EQ(form->ActivePage(), form->TabSheetASCII);
-  }
-
-  void Logged(std::initializer_list<const char*> utf8) {
-    for (const char* line : utf8) log.push_back(Cp(line));
-  }
-  // Waits until the pane holds the expected lines; checks them.
-  void ExpectPane() {
-    WaitUntil([&] { return form->Memo[1]->Lines() == log; });
-    EXPECT_EQ(form->Memo[1]->Lines(), log);
-  }
-  // Waits until the receiver holds exactly these bytes.
-  bool Collected(const std::string& bytes) {
-    return WaitUntil([&] { return form->Pos.RxBuffer == bytes; });
-  }
-  bool PanelShown() const { return !form->PanelIslemBilgisi->isHidden(); }
+  static std::string SentLine(const std::string& text) { return kSentPrefix + text; }
 
   // The receive entries of bytes that arrive now.
   std::string Entries(const std::string& bytes) const {
-    const std::string ms = std::to_string(clock.Now() - form->StartTick);
+    const std::string ms = std::to_string(Now() - form->View().StartTick);
     std::string out;
     for (const char ch : bytes) {
       const auto value = static_cast<uint8_t>(ch);
@@ -85,10 +43,9 @@ class PosDialogueTest : public testing::Test {
     reg.SendRaw("003ENTX1|1|1250Y\r");
     EXPECT_EQ(reg.ReadRaw(), "001003ACKF\r");
     EXPECT_EQ(reg.ReadRaw(), "001PROM1250|H\r");
-    Logged({"001STTX12|34E", "APCD doğru. ACK gönderiliyor...", "Gönderilen bilgi: 001001ACKD",
-            "002ITEM01|5|1|100V", "APCD doğru. ACK gönderiliyor...", "Gönderilen bilgi: 001002ACKE",
-            "003ENTX1|1|1250Y", "APCD doğru. ACK gönderiliyor...", "Gönderilen bilgi: 001003ACKF",
-            "Gönderilen bilgi: 001PROM1250|H"});
+    Logged({"001STTX12|34E", kAccepted, SentLine("001001ACKD"), "002ITEM01|5|1|100V", kAccepted,
+            SentLine("001002ACKE"), "003ENTX1|1|1250Y", kAccepted, SentLine("001003ACKF"),
+            SentLine("001PROM1250|H")});
     ExpectPane();
   }
 };
@@ -97,14 +54,14 @@ TEST_F(PosDialogueTest, FirstStartIsAcknowledgedAndOpensTheTransaction) {
   EXPECT_FALSE(PanelShown());
   reg.SendRaw("001STTX12|34E\r");
   EXPECT_EQ(reg.ReadRaw(), "001001ACKD\r");
-  Logged({"001STTX12|34E", "APCD doğru. ACK gönderiliyor...", "Gönderilen bilgi: 001001ACKD"});
+  Logged({"001STTX12|34E", kAccepted, SentLine("001001ACKD")});
   ExpectPane();
   EXPECT_TRUE(PanelShown());
-  EXPECT_EQ(form->LabelYazarKasaNo->text(), QString::fromUtf8("Yazar Kasa No: 12"));
-  EXPECT_EQ(form->LabelIslemNo->text(), QString::fromUtf8("İşlem No: 34"));
-  EXPECT_EQ(form->Pos.CashRegisterNo, 12);
-  EXPECT_EQ(form->Pos.TransactionNo, 34);
-  EXPECT_EQ(form->Pos.RxBuffer, "");
+  EXPECT_EQ(form->LabelYazarKasaNo->text(), QString::fromUtf8(kCashRegisterLabel) + "12");
+  EXPECT_EQ(form->LabelIslemNo->text(), QString::fromUtf8(kTransactionLabel) + "34");
+  EXPECT_EQ(form->View().Pos.CashRegisterNo, 12);
+  EXPECT_EQ(form->View().Pos.TransactionNo, 34);
+  EXPECT_EQ(form->View().Pos.RxBuffer, "");
   EXPECT_TRUE(reg.Quiet());
 }
 
@@ -112,22 +69,22 @@ TEST_F(PosDialogueTest, PromptAndProvisionRepeatEveryTwoSecondsUntilAcknowledged
   SaleUpToThePrompt();
 
   // The first repetition comes 2000 ms after the first send, not at the toolkit's default.
-  clock.Advance(1999);
+  clock->Advance(1999);
   EXPECT_TRUE(reg.Quiet());
-  clock.Advance(1);
+  clock->Advance(1);
   EXPECT_EQ(reg.ReadRaw(), "001PROM1250|H\r");
-  clock.Advance(2000);
+  clock->Advance(2000);
   EXPECT_EQ(reg.ReadRaw(), "001PROM1250|H\r");
-  Logged({"Gönderilen bilgi: 001PROM1250|H", "Gönderilen bilgi: 001PROM1250|H"});
+  Logged({SentLine("001PROM1250|H"), SentLine("001PROM1250|H")});
   ExpectPane();
 
   // The acknowledgement stops it, gets no reply, and the transaction stays open.
   reg.SendRaw("001ACKO\r");
-  Logged({"001ACKO", "ACK alındı. Bilgi tekrar yollanmayacak."});
+  Logged({"001ACKO", kAckReceived});
   ExpectPane();
   EXPECT_FALSE(form->TimerQueue.Enabled());
-  clock.Advance(2000);
-  clock.Advance(2000);
+  clock->Advance(2000);
+  clock->Advance(2000);
   EXPECT_TRUE(reg.Quiet());
   EXPECT_TRUE(PanelShown());
 
@@ -135,86 +92,85 @@ TEST_F(PosDialogueTest, PromptAndProvisionRepeatEveryTwoSecondsUntilAcknowledged
   reg.SendRaw("004ODTI1|250W\r");
   EXPECT_EQ(reg.ReadRaw(), "001004ACKG\r");
   EXPECT_EQ(reg.ReadRaw(), "002PROV00|00|250Y\r");
-  clock.Advance(2000);
+  clock->Advance(2000);
   EXPECT_EQ(reg.ReadRaw(), "002PROV00|00|250Y\r");
   EXPECT_TRUE(PanelShown());
 
   // Its acknowledgement closes the transaction.
   reg.SendRaw("002ACKP\r");
-  Logged({"004ODTI1|250W", "APCD doğru. ACK gönderiliyor...", "Gönderilen bilgi: 001004ACKG",
-          "Gönderilen bilgi: 002PROV00|00|250Y", "Gönderilen bilgi: 002PROV00|00|250Y", "002ACKP",
-          "ACK alındı. Bilgi tekrar yollanmayacak."});
+  Logged({"004ODTI1|250W", kAccepted, SentLine("001004ACKG"), SentLine("002PROV00|00|250Y"),
+          SentLine("002PROV00|00|250Y"), "002ACKP", kAckReceived});
   ExpectPane();
   EXPECT_FALSE(PanelShown());
-  clock.Advance(2000);
+  clock->Advance(2000);
   EXPECT_TRUE(reg.Quiet());
   // The labels keep the closed transaction's numbers.
-  EXPECT_EQ(form->LabelIslemNo->text(), QString::fromUtf8("İşlem No: 34"));
+  EXPECT_EQ(form->LabelIslemNo->text(), QString::fromUtf8(kTransactionLabel) + "34");
 }
 
 TEST_F(PosDialogueTest, ClosedPendingPortSkipsTheTicksAndTheRepetitionGoesOnOnAnyTab) {
   SaleUpToThePrompt();
 
-  form->CheckBox[1]->click();
-  ASSERT_EQ(form->Ports[1], nullptr);
-  clock.Advance(2000);
-  clock.Advance(2000);
+  Click(1);
+  ASSERT_EQ(Port(1), nullptr);
+  clock->Advance(2000);
+  clock->Advance(2000);
   EXPECT_TRUE(reg.Quiet());
   ExpectPane();  // nothing logged either
   EXPECT_TRUE(form->TimerQueue.Enabled());
 
   // Reopened: nothing at once, the prompt again at the next tick.
-  form->CheckBox[1]->click();
-  ASSERT_NE(form->Ports[1], nullptr);
+  Click(1);
+  ASSERT_NE(Port(1), nullptr);
   EXPECT_TRUE(reg.Quiet());
-  clock.Advance(2000);
+  clock->Advance(2000);
   EXPECT_EQ(reg.ReadRaw(), "001PROM1250|H\r");
-  Logged({"Gönderilen bilgi: 001PROM1250|H"});
+  Logged({SentLine("001PROM1250|H")});
 
   // Another tab in front: the repetition goes on, and an acknowledgement is only shown.
-  ShowAscii();
-  clock.Advance(2000);
+  ShowTab(form->TabSheetASCII);
+  clock->Advance(2000);
   EXPECT_EQ(reg.ReadRaw(), "001PROM1250|H\r");
-  Logged({"Gönderilen bilgi: 001PROM1250|H"});
+  Logged({SentLine("001PROM1250|H")});
   ExpectPane();
   reg.SendRaw("001ACKO\r");
   log.back() += Entries("001ACKO\r");
   ExpectPane();
   EXPECT_TRUE(reg.Quiet());
-  clock.Advance(2000);
+  clock->Advance(2000);
   EXPECT_EQ(reg.ReadRaw(), "001PROM1250|H\r");
-  Logged({"Gönderilen bilgi: 001PROM1250|H"});
+  Logged({SentLine("001PROM1250|H")});
 
-  ShowPos();
+  ShowTab(form->TabSheetPos);
   reg.SendRaw("001ACKO\r");
-  Logged({"001ACKO", "ACK alındı. Bilgi tekrar yollanmayacak."});
+  Logged({"001ACKO", kAckReceived});
   ExpectPane();
-  clock.Advance(2000);
+  clock->Advance(2000);
   EXPECT_TRUE(reg.Quiet());
   EXPECT_TRUE(PanelShown());
 }
 
 TEST_F(PosDialogueTest, OnAnotherTabBytesAreShownAndAHalfPacketWaitsForThePosTab) {
   reg.SendRaw("001STTX1");
-  ASSERT_TRUE(Collected("001STTX1"));
+  ASSERT_TRUE(WaitForRxBuffer("001STTX1"));
   ExpectPane();  // the receiver shows nothing by itself
 
-  ShowAscii();
+  ShowTab(form->TabSheetASCII);
   // A whole valid frame on this tab is shown byte by byte and left unanswered.
   reg.SendRaw("001STTX12|34E\r");
   log.push_back(Entries("001STTX12|34E\r"));
   ExpectPane();
   EXPECT_TRUE(reg.Quiet());
-  EXPECT_EQ(form->Pos.RxBuffer, "001STTX1");
+  EXPECT_EQ(form->View().Pos.RxBuffer, "001STTX1");
   EXPECT_FALSE(PanelShown());
 
-  ShowPos();
+  ShowTab(form->TabSheetPos);
   reg.SendRaw("2|34E\r");
   EXPECT_EQ(reg.ReadRaw(), "001001ACKD\r");
-  Logged({"001STTX12|34E", "APCD doğru. ACK gönderiliyor...", "Gönderilen bilgi: 001001ACKD"});
+  Logged({"001STTX12|34E", kAccepted, SentLine("001001ACKD")});
   ExpectPane();
   EXPECT_TRUE(PanelShown());
-  EXPECT_EQ(form->Pos.RxBuffer, "");
+  EXPECT_EQ(form->View().Pos.RxBuffer, "");
 }
 
 TEST_F(PosDialogueTest, RepliesBeginWithThePosNumberPaddedToThreeDigits) {
@@ -234,8 +190,8 @@ TEST_F(PosDialogueTest, RepliesBeginWithThePosNumberPaddedToThreeDigits) {
     reg.Send(row.packet);
     EXPECT_EQ(reg.ReadRaw(), CashRegisterSim::Framed(row.reply));
     log.push_back(CashRegisterSim::WithLetter(row.packet));
-    Logged({"APCD doğru. ACK gönderiliyor..."});
-    log.push_back(Cp("Gönderilen bilgi: ") + CashRegisterSim::WithLetter(row.reply));
+    Logged({kAccepted});
+    Logged({SentLine(CashRegisterSim::WithLetter(row.reply))});
     ExpectPane();
   }
 }
@@ -243,32 +199,32 @@ TEST_F(PosDialogueTest, RepliesBeginWithThePosNumberPaddedToThreeDigits) {
 TEST_F(PosDialogueTest, PauseOfMoreThan1500MsCutsThePacketAndTheLateByteStartsTheNext) {
   // A pause of exactly 1500 ms keeps the packet whole.
   reg.SendRaw("001STTX12|3");
-  ASSERT_TRUE(Collected("001STTX12|3"));
-  clock.Advance(1500);
+  ASSERT_TRUE(WaitForRxBuffer("001STTX12|3"));
+  clock->Advance(1500);
   reg.SendRaw("4E\r");
   EXPECT_EQ(reg.ReadRaw(), "001001ACKD\r");
-  Logged({"001STTX12|34E", "APCD doğru. ACK gönderiliyor...", "Gönderilen bilgi: 001001ACKD"});
+  Logged({"001STTX12|34E", kAccepted, SentLine("001001ACKD")});
   ExpectPane();
 
   // 1501 ms: what came before is a packet of its own, its last byte taken as the letter.
   reg.SendRaw("002ITEM01|5|1|1");
-  ASSERT_TRUE(Collected("002ITEM01|5|1|1"));
-  clock.Advance(1501);
+  ASSERT_TRUE(WaitForRxBuffer("002ITEM01|5|1|1"));
+  clock->Advance(1501);
   reg.SendRaw("0");
   EXPECT_EQ(reg.ReadRaw(), "001002NACKE\r");
-  Logged({"002ITEM01|5|1|1", "APCD hatalı! NACK gönderiliyor...", "Gönderilen bilgi: 001002NACKE"});
+  Logged({"002ITEM01|5|1|1", kBadLetter, SentLine("001002NACKE")});
   ExpectPane();
   // The late byte is the first of the next packet.
-  EXPECT_TRUE(Collected("0"));
+  EXPECT_TRUE(WaitForRxBuffer("0"));
   reg.SendRaw("0V\r");
-  Logged({"00V", "Paket numarası alınamadı, herhangi bir ACK dönülmeyecek."});
+  Logged({"00V", kNoNumber});
   ExpectPane();
   EXPECT_TRUE(reg.Quiet());
 
   // The register sends the item again, whole.
   reg.SendRaw("002ITEM01|5|1|100V\r");
   EXPECT_EQ(reg.ReadRaw(), "001002ACKE\r");
-  EXPECT_EQ(form->Pos.RxBuffer, "");
+  EXPECT_EQ(form->View().Pos.RxBuffer, "");
 }
 
 }  // namespace

@@ -4,11 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "expected_texts.h"
 #include "window_rig.h"
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
 
 class SendDispatchTest : public WindowTest {
  protected:
@@ -36,13 +35,13 @@ TEST_F(SendDispatchTest, SendRunsTheSenderOfTheActiveTabOnTheSelectedPortOnly) {
   } rows[] = {
       {form->TabSheetASCII, {65, 66}, ""},
       {form->TabSheetOmron, {0x10, 0x02, 0x43, 0x30, 0x30, 0x10, 0x03, 0x40}, ""},
-      {form->TabSheetPos, B("xyzZ\r"), "Gönderilen bilgi: xyzZ"},
-      {form->TabSheetYazarKasa, B("abcI\r"), "Gönderilen bilgi: abcI"},
+      {form->TabSheetPos, BytesOf("xyzZ\r"), std::string(expected::kSentPrefix) + "xyzZ"},
+      {form->TabSheetYazarKasa, BytesOf("abcI\r"), std::string(expected::kSentPrefix) + "abcI"},
   };
   for (const auto& row : rows) {
     form->PageControl1->setCurrentWidget(row.sheet);
     ASSERT_EQ(form->ActivePage(), row.sheet);
-    Send();
+    PressSend();
     EXPECT_EQ(pty[2]->ReadExactly(row.bytes.size()), row.bytes)
         << form->PageControl1->indexOf(row.sheet);
     EXPECT_EQ(pty[2]->ReadAvailable(std::chrono::milliseconds(50)), Bytes{});
@@ -60,14 +59,14 @@ TEST_F(SendDispatchTest, WithEveryTabHiddenSendSendsNothingAndBytesAreStillShown
   Create("[Tabs]\nAscii=0\nOmron=0\nPos=0\nYazarKasa=0\n");
   ASSERT_EQ(form->ActivePage(), nullptr);
   OpenAndFill();
-  Send();
+  PressSend();
   EXPECT_TRUE(boxes.Messages.empty());
   for (int n = 1; n <= 4; ++n) EXPECT_EQ(pty[n]->ReadAvailable(), Bytes{}) << n;
 
-  clock->Set(form->StartTick + 77);
+  clock->Set(form->View().StartTick + 77);
   pty[2]->Write("A");
   EXPECT_EQ(WaitForLastLine(2, "<77>A(65 )"), "<77>A(65 )");
-  EXPECT_EQ(form->LastRxTick, form->StartTick + 77);
+  EXPECT_EQ(form->View().LastRxTick, form->View().StartTick + 77);
 }
 
 class ReceiveDisplayTest : public WindowTest {
@@ -78,7 +77,7 @@ class ReceiveDisplayTest : public WindowTest {
   }
   // Delivers value on port n with the clock held at StartTick + ms.
   void Deliver(int n, uint8_t value, uint32_t ms) {
-    clock->Set(form->StartTick + ms);
+    clock->Set(form->View().StartTick + ms);
     pty[n]->Write(Bytes{value});
   }
 };
@@ -111,7 +110,7 @@ TEST_F(ReceiveDisplayTest, EachByteExtendsTheLastLineWithItsTimeCharacterAndCode
     Deliver(1, row.value, row.ms);
     line += Cp(row.entry);
     EXPECT_EQ(WaitForLastLine(1, line), line) << int(row.value);
-    EXPECT_EQ(form->LastRxTick, form->StartTick + row.ms);
+    EXPECT_EQ(form->View().LastRxTick, form->View().StartTick + row.ms);
   }
   EXPECT_EQ(form->Memo[1]->Lines().size(), 1u);
 }
@@ -142,9 +141,10 @@ TEST_F(ReceiveDisplayTest, ByteAfterAnAddedLineExtendsThatLine) {
   Click(1);
   Deliver(1, 'a', 5);
   ASSERT_EQ(WaitForLastLine(1, "<5>a(97 )"), "<5>a(97 )");
-  form->Memo[1]->AddLine(Cp("Gönderilen bilgi: abcI"));
+  const std::string sent = Cp(expected::kSentPrefix) + "abcI";
+  form->Memo[1]->AddLine(sent);
   Deliver(1, 'b', 6);
-  const std::string extended = Cp("Gönderilen bilgi: abcI") + "<6>b(98 )";
+  const std::string extended = sent + "<6>b(98 )";
   EXPECT_EQ(WaitForLastLine(1, extended), extended);
   EXPECT_EQ(form->Memo[1]->Lines(), (std::vector<std::string>{"<5>a(97 )", extended}));
 }
@@ -153,17 +153,17 @@ TEST_F(ReceiveDisplayTest, OnThePosTabBytesGoToThePosReceiverAndAreNotShown) {
   Click(1);
   form->PageControl1->setCurrentWidget(form->TabSheetPos);
   Deliver(1, 'Q', 300);
-  ASSERT_TRUE(WaitUntil([&] { return form->Pos.RxBuffer == "Q"; }));
+  ASSERT_TRUE(WaitForRxBuffer("Q"));
   Deliver(1, 'R', 310);
-  ASSERT_TRUE(WaitUntil([&] { return form->Pos.RxBuffer == "QR"; }));
-  EXPECT_EQ(form->LastRxTick, form->StartTick + 310);
+  ASSERT_TRUE(WaitForRxBuffer("QR"));
+  EXPECT_EQ(form->View().LastRxTick, form->View().StartTick + 310);
   EXPECT_TRUE(form->Memo[1]->Lines().empty());
 
   // Yazar Kasa shows them like any other tab.
   form->PageControl1->setCurrentWidget(form->TabSheetYazarKasa);
   Deliver(1, 'S', 320);
   EXPECT_EQ(WaitForLastLine(1, "<320>S(83 )"), "<320>S(83 )");
-  EXPECT_EQ(form->Pos.RxBuffer, "QR");
+  EXPECT_EQ(form->View().Pos.RxBuffer, "QR");
 }
 
 TEST_F(ReceiveDisplayTest, NoByteOfAPortReachesItsPaneOnceItIsClosed) {
@@ -187,8 +187,8 @@ TEST_F(ReceiveLoadTest, WindowKeepsAnsweringWhileTwoPortsReceiveMoreThanItCanSho
   Click(2);
   // Each byte takes the window 50 us, so the ptys bring more than it can handle.
   for (int n : {1, 2}) {
-    const TReceiveEvent shown = form->Ports[n]->OnReceive;
-    form->Ports[n]->OnReceive = [shown](TPeripheral* sender, uint8_t value) {
+    const TReceiveEvent shown = Port(n)->OnReceive;
+    Port(n)->OnReceive = [shown](TPeripheral* sender, uint8_t value) {
       const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(50);
       while (std::chrono::steady_clock::now() < until) {
       }

@@ -8,21 +8,23 @@
 #include <functional>
 #include <string>
 
+#include "expected_texts.h"
 #include "platform/ui_services.h"
-#include "sender_window.h"
 #include "senders/omron_frame.h"
 #include "window/byte_code_field.h"
+#include "window_rig.h"
 
 namespace {
 
 using testing::HasSubstr;
 
-const std::string kChoosePort = Cp("Lütfen bilginin hangi porta yazılacağını seçin.");
+const std::string kChoosePort = Cp(expected::kChoosePort);
 
-TEST(Send, PutsTheBytesOfTheActiveTabOnTheChosenPortWithThePauseAfterEveryByte) {
-  SenderWindow w;
-  w.Open(1);
-  ASSERT_NE(w.form->Ports[1], nullptr);
+class Send : public SenderTest {};
+
+TEST_F(Send, PutsTheBytesOfTheActiveTabOnTheChosenPortWithThePauseAfterEveryByte) {
+  Open(1);
+  ASSERT_NE(Port(1), nullptr);
   const Bytes c00WithDleEnq{0x10, 0x02, 0x43, 0x30, 0x30, 0x10, 0x03, 0x40, 0x10, 0x05};
   const struct {
     bool omron;
@@ -51,35 +53,35 @@ TEST(Send, PutsTheBytesOfTheActiveTabOnTheChosenPortWithThePauseAfterEveryByte) 
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.omron ? "Omron " : "ASCII ") + row.text + " sleep " + row.sleep);
-    TForm5& f = *w.form;
+    TForm5& f = *form;
     f.PageControl1->setCurrentWidget(row.omron ? f.TabSheetOmron : f.TabSheetASCII);
     (row.omron ? f.EditOmron : f.EditASCII)->setText(QString::fromUtf8(row.text));
     f.CheckBox5->setChecked(row.auto165);
     f.EditSleep->setText(QString::fromUtf8(row.sleep));
-    const uint32_t before = w.Now();
-    f.SpeedButton2->click();
-    EXPECT_EQ(w.com1.Sent(), row.bytes);
-    EXPECT_EQ(w.Now() - before, row.pauseMs);
+    const uint32_t before = Now();
+    PressSend();
+    EXPECT_EQ(Sent(1), row.bytes);
+    EXPECT_EQ(Now() - before, row.pauseMs);
   }
-  EXPECT_TRUE(w.boxes.Messages.empty());
+  EXPECT_TRUE(boxes.Messages.empty());
 }
 
-TEST(Send, WithTheRealClockASendLastsAtLeastOnePausePerByte) {
-  SenderWindow w(/*manualClock=*/false);
-  w.Open(1);
-  w.form->EditASCII->setText(QStringLiteral("033006"));
-  w.form->EditSleep->setText(QStringLiteral("100"));
+TEST_F(WindowTest, WithTheRealClockASendLastsAtLeastOnePausePerByte) {
+  Drain(1);
+  Create();
+  Open(1);
+  form->EditASCII->setText(QStringLiteral("033006"));
+  form->EditSleep->setText(QStringLiteral("100"));
   QElapsedTimer took;
   took.start();
-  w.form->SpeedButton2->click();
+  PressSend();
   EXPECT_GE(took.elapsed(), 200);
-  EXPECT_EQ(w.com1.Sent(), (Bytes{33, 6}));
+  EXPECT_EQ(Sent(1), (Bytes{33, 6}));
 }
 
-TEST(Send, APastedTextOfCodesGoesOutWholeAndAPasteThatWouldPassTheLimitIsRefusedWhole) {
-  SenderWindow w;
-  w.Open(1);
-  TForm5& f = *w.form;
+TEST_F(Send, APastedTextOfCodesGoesOutWholeAndAPasteThatWouldPassTheLimitIsRefusedWhole) {
+  Open(1);
+  TForm5& f = *form;
   const size_t limit = kMaxByteCodeChars;
   const struct {
     size_t paste;  // characters pasted at the end of the field
@@ -97,23 +99,22 @@ TEST(Send, APastedTextOfCodesGoesOutWholeAndAPasteThatWouldPassTheLimitIsRefused
     while (codes.size() < row.paste) codes += "065";
     codes.resize(row.paste);
     QGuiApplication::clipboard()->setText(QString::fromLatin1(codes));
-    w.boxes.Messages.clear();
+    boxes.Messages.clear();
     f.EditASCII->end(false);
     QTest::keySequence(f.EditASCII, QKeySequence::Paste);
     QCoreApplication::processEvents();  // the refusal's box comes from the event loop
     EXPECT_EQ(static_cast<size_t>(f.EditASCII->text().size()), row.fieldAfter);
-    EXPECT_EQ(w.boxes.Messages,
-              row.refused ? std::vector{ByteCodeFieldFullMessage()} : std::vector<std::string>{});
+    EXPECT_EQ(boxes.Messages, row.refused ? std::vector{Cp(expected::kByteCodeFieldFull)}
+                                          : std::vector<std::string>{});
   }
   f.EditASCII->setText(f.EditASCII->text().left(200000));
-  f.SpeedButton2->click();
-  EXPECT_EQ(w.com1.Sent(), Bytes(200000 / 3, 65));
+  PressSend();
+  EXPECT_EQ(Sent(1), Bytes(200000 / 3, 65));
 }
 
-TEST(Send, SixteenFiveSendsDleEnqOnEveryTabAndLeavesItsCodesInTheAsciiField) {
-  SenderWindow w;
-  w.Open(1);
-  TForm5& f = *w.form;
+TEST_F(Send, SixteenFiveSendsDleEnqOnEveryTabAndLeavesItsCodesInTheAsciiField) {
+  Open(1);
+  TForm5& f = *form;
   f.CheckBox5->setChecked(true);  // "Auto16,5" is for frames only
   f.EditOmron->setText(QStringLiteral("C00"));
   for (QWidget* tab : {f.TabSheetASCII, f.TabSheetOmron, f.TabSheetPos, f.TabSheetYazarKasa}) {
@@ -121,15 +122,14 @@ TEST(Send, SixteenFiveSendsDleEnqOnEveryTabAndLeavesItsCodesInTheAsciiField) {
     f.PageControl1->setCurrentWidget(tab);
     f.EditASCII->setText(QStringLiteral("065066"));
     f.SpeedButton165->click();
-    EXPECT_EQ(w.com1.Sent(), (Bytes{0x10, 0x05}));
+    EXPECT_EQ(Sent(1), (Bytes{0x10, 0x05}));
     EXPECT_EQ(f.EditASCII->text(), QStringLiteral("016005"));
   }
 }
 
-TEST(Send, CommandButtonPutsItsCaptionInTheOmronFieldAndSendsItsFrame) {
-  SenderWindow w;
-  w.Open(2);
-  TForm5& f = *w.form;
+TEST_F(Send, CommandButtonPutsItsCaptionInTheOmronFieldAndSendsItsFrame) {
+  Open(2);
+  TForm5& f = *form;
   f.PageControl1->setCurrentWidget(f.TabSheetOmron);
   for (QToolButton* button : {f.SpeedButton00, f.SpeedButton20, f.SpeedButton30, f.SpeedButton61,
                               f.SpeedButton62, f.SpeedButton40}) {
@@ -138,13 +138,12 @@ TEST(Send, CommandButtonPutsItsCaptionInTheOmronFieldAndSendsItsFrame) {
     f.EditOmron->setText(QStringLiteral("X"));
     button->click();
     EXPECT_EQ(f.EditOmron->text().toStdString(), caption);
-    EXPECT_EQ(w.com2.Sent(), OmronFrame(caption, false));
+    EXPECT_EQ(Sent(2), OmronFrame(caption, false));
   }
 }
 
-TEST(Send, WithoutAWorkingPortEverySenderSendsNothingAndMakesNoPause) {
-  SenderWindow w;
-  TForm5& f = *w.form;
+TEST_F(Send, WithoutAWorkingPortEverySenderSendsNothingAndMakesNoPause) {
+  TForm5& f = *form;
   f.EditSleep->setText(QStringLiteral("100"));
   const struct {
     const char* name;
@@ -155,14 +154,14 @@ TEST(Send, WithoutAWorkingPortEverySenderSendsNothingAndMakesNoPause) {
        [&] {
          f.PageControl1->setCurrentWidget(f.TabSheetASCII);
          f.EditASCII->setText(QStringLiteral("065066"));
-         f.SpeedButton2->click();
+         PressSend();
        },
        {65, 66}},
       {"Send on Omron Strings",
        [&] {
          f.PageControl1->setCurrentWidget(f.TabSheetOmron);
          f.EditOmron->setText(QString());
-         f.SpeedButton2->click();
+         PressSend();
        },
        {0x10, 0x02, 0x10, 0x03, 0x03}},
       {"16,5", [&] { f.SpeedButton165->click(); }, {0x10, 0x05}},
@@ -177,39 +176,39 @@ TEST(Send, WithoutAWorkingPortEverySenderSendsNothingAndMakesNoPause) {
   // No port chosen: the box, nothing else.
   for (const auto& sender : senders) {
     SCOPED_TRACE(sender.name);
-    const uint32_t before = w.Now();
-    w.boxes.Messages.clear();
+    const uint32_t before = Now();
+    boxes.Messages.clear();
     sender.press();
-    EXPECT_THAT(w.boxes.Messages, testing::ElementsAre(kChoosePort));
-    EXPECT_EQ(w.Now(), before);
+    EXPECT_THAT(boxes.Messages, testing::ElementsAre(kChoosePort));
+    EXPECT_EQ(Now(), before);
   }
 
   // Port 2 failed to open: it is listed but its slot is empty. Port 1 works but is not chosen.
-  w.Open(1);
-  w.boxes.Messages.clear();
-  w.Open(2, "9600");
-  ASSERT_THAT(w.boxes.Messages, testing::ElementsAre(HasSubstr("is not a valid integer value")));
-  ASSERT_EQ(f.Ports[2], nullptr);
-  w.Choose(2);
+  Open(1);
+  boxes.Messages.clear();
+  Open(2, "9600");
+  ASSERT_THAT(boxes.Messages, testing::ElementsAre(HasSubstr("is not a valid integer value")));
+  ASSERT_EQ(Port(2), nullptr);
+  Choose(2);
   ASSERT_EQ(f.ComboBox1->currentText(), QStringLiteral("Com2"));
-  w.boxes.Messages.clear();
+  boxes.Messages.clear();
   for (const auto& sender : senders) {
     SCOPED_TRACE(sender.name);
-    const uint32_t before = w.Now();
+    const uint32_t before = Now();
     sender.press();
-    EXPECT_EQ(w.Now(), before);
-    EXPECT_EQ(w.com1.Sent(), Bytes{});
+    EXPECT_EQ(Now(), before);
+    EXPECT_EQ(Sent(1), Bytes{});
   }
-  EXPECT_TRUE(w.boxes.Messages.empty());
+  EXPECT_TRUE(boxes.Messages.empty());
 
   // The same presses on the working port do send, with their pauses.
-  w.Choose(1);
+  Choose(1);
   for (const auto& sender : senders) {
     SCOPED_TRACE(sender.name);
-    const uint32_t before = w.Now();
+    const uint32_t before = Now();
     sender.press();
-    EXPECT_EQ(w.com1.Sent(), sender.bytes);
-    EXPECT_EQ(w.Now() - before, 100 * sender.bytes.size());
+    EXPECT_EQ(Sent(1), sender.bytes);
+    EXPECT_EQ(Now() - before, 100 * sender.bytes.size());
   }
 }
 
