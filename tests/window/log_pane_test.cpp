@@ -152,7 +152,7 @@ TEST(LogPaneTest, PaneKeepsItsNewestTextWithinItsBound) {
   size_t fed = 0;
   uint32_t ms = 0;
   for (int n = 0; fed <= static_cast<size_t>(LogPane::kMaxChars) + 100000; ++n) {
-    added.push_back("L" + std::to_string(n));
+    added.push_back(std::string("L").append(std::to_string(n)));
     pane.AddLine(added.back());
     fed += added.back().size() + 1;
     for (int k = 0; k < 1000; ++k) {

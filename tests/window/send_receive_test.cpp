@@ -130,8 +130,8 @@ TEST_F(ReceiveDisplayTest, BytesOfEachPortGoToThatPortsPane) {
   for (int n = 1; n <= 4; ++n) Click(n);
   for (int n = 1; n <= 4; ++n) {
     Deliver(n, static_cast<uint8_t>('0' + n), 10u * n);
-    const std::string entry = "<" + std::to_string(10 * n) + ">" + std::to_string(n) + "(" +
-                              std::to_string(48 + n) + " )";
+    const std::string entry = std::string("<").append(std::to_string(10 * n)) + ">" +
+                              std::to_string(n) + "(" + std::to_string(48 + n) + " )";
     EXPECT_EQ(WaitForLastLine(n, entry), entry);
   }
   for (int n = 1; n <= 4; ++n) EXPECT_EQ(form->Memo[n]->Lines().size(), 1u) << n;
