@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
   PtyPair pty;
   dir.WriteFile("WireLab.ini", "[Ports]\nCom1=" + pty.SlavePath() + "\n");
   platform::QtClock clock;
-  auto form = std::make_unique<TForm5>(clock);
+  auto form = std::make_unique<TForm5>(clock, dir.Path());
   form->show();
   form->PageControl1->setCurrentWidget(form->TabSheetPos);
   form->CheckBox[1]->click();

@@ -33,9 +33,10 @@ uint8_t Pattern(size_t i) {
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   PtyPair pty;
-  platform::SetComDevice(1, pty.SlavePath());
+  platform::ComDevices devices;
+  devices.Set(1, pty.SlavePath());
   platform::MainThreadCalls calls;
-  TRealCom com(calls, true, nullptr, 1, "115200,n,8,1");
+  TRealCom com(calls, true, nullptr, 1, "115200,n,8,1", devices);
   if (!com.PortHandle().IsOpen()) {
     std::fprintf(stderr, "cannot open %s\n", pty.SlavePath().c_str());
     return 1;

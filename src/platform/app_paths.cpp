@@ -3,13 +3,9 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <mutex>
 
 namespace platform {
 namespace {
-
-std::mutex g_mutex;
-std::string g_override;
 
 std::string ProcSelfExeDir() {
   std::string buffer(4096, '\0');
@@ -24,10 +20,6 @@ std::string ProcSelfExeDir() {
 }  // namespace
 
 std::string ExecutableDir() {
-  {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    if (!g_override.empty()) return g_override;
-  }
   if (QCoreApplication::instance() != nullptr) {
     const QByteArray dir = QCoreApplication::applicationDirPath().toLocal8Bit();
     if (!dir.isEmpty()) {
@@ -37,12 +29,6 @@ std::string ExecutableDir() {
     }
   }
   return ProcSelfExeDir();
-}
-
-void SetExecutableDirForTests(const std::string& dir) {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  g_override = dir;
-  if (!g_override.empty() && g_override.back() != '/') g_override += '/';
 }
 
 }  // namespace platform

@@ -1,17 +1,24 @@
 #pragma once
 // Where "comN:" lives on this machine: /dev/ttyS(N-1) unless the "Ports" section of
-// WireLab.ini names another device for key "ComN" (N 1 to 9). Set up once by the main thread
-// at start-up and read afterwards.
+// WireLab.ini names another device for key "ComN" (N 1 to 9), or the user chose one for the
+// run. Each program keeps one map and hands it to the ports it opens.
 
+#include <map>
 #include <string>
 
 namespace platform {
 
 class Profile;
 
-void LoadComDevices(const Profile& profile);
-void SetComDevice(int number, const std::string& path);  // empty path: back to the default
-void ClearComDevices();
-std::string ComDevicePath(int number);
+class ComDevices {
+ public:
+  // Replaces every earlier mapping with the profile's.
+  void Load(const Profile& profile);
+  void Set(int number, const std::string& path);  // empty path: back to the default
+  std::string Path(int number) const;
+
+ private:
+  std::map<int, std::string> paths_;
+};
 
 }  // namespace platform

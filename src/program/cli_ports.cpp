@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "platform/com_devices.h"
 #include "platform/quit_request.h"
@@ -11,10 +12,11 @@
 #include "window/receive_entry.h"
 
 CliPorts::CliPorts(const CliOptions& options, CliEventWriter& events, platform::Clock& clock,
-                   platform::PortDrains& drains)
+                   platform::ComDevices devices, platform::PortDrains& drains)
     : options_(options),
       events_(events),
       clock_(clock),
+      devices_(std::move(devices)),
       drains_(drains),
       packets_(*this),
       timerEvery_(clock) {
@@ -36,8 +38,8 @@ int CliPorts::Open() {
   for (int n = 1; n <= 4; ++n) {
     const CliPortOption& option = options_.ports[n];
     if (!option.given) continue;
-    if (!option.device.empty()) platform::SetComDevice(n, option.device);
-    auto* port = new TRealCom(calls_, true, nullptr, n, option.settings, &drains_);
+    if (!option.device.empty()) devices_.Set(n, option.device);
+    auto* port = new TRealCom(calls_, true, nullptr, n, option.settings, devices_, &drains_);
     if (!port->PortHandle().IsOpen()) {
       openFailure_ =
           DescribePortProblem({port->Problem(), port->DevicePath(), option.settings, {}});
@@ -65,10 +67,7 @@ int CliPorts::Open() {
   for (int n = 1; n <= 4; ++n) {
     if (ports_[n] == nullptr) continue;
     ports_[n]->Resume();
-    Emit({CliEvent::Kind::Opened,
-          n,
-          {},
-          platform::ComDevicePath(n) + " " + options_.ports[n].settings});
+    Emit({CliEvent::Kind::Opened, n, {}, devices_.Path(n) + " " + options_.ports[n].settings});
   }
   return 0;
 }
@@ -95,7 +94,7 @@ void CliPorts::Close() {
     if (ports_[n] == nullptr) continue;
     delete ports_[n];
     ports_[n] = nullptr;
-    Emit({CliEvent::Kind::Closed, n, {}, platform::ComDevicePath(n)});
+    Emit({CliEvent::Kind::Closed, n, {}, devices_.Path(n)});
   }
 }
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/com_devices.h"
 #include "platform/toolkit_timer.h"
 #include "pos/pos_link.h"
 #include "pos/pos_terminal.h"
@@ -32,10 +33,11 @@ class CliPorts : private PosLink {
   static constexpr uint32_t kBurstQuietMs = 20;
   static constexpr size_t kBurstMaxChars = 4096;
 
-  // The ports' time and timers run on clock; drains takes the output still queued when a port
-  // closes. Both outlive this object.
+  // The ports' time and timers run on clock; devices maps "comN:" (a --port's own device takes
+  // its place); drains takes the output still queued when a port closes. Clock and drains
+  // outlive this object.
   CliPorts(const CliOptions& options, CliEventWriter& events, platform::Clock& clock,
-           platform::PortDrains& drains);
+           platform::ComDevices devices, platform::PortDrains& drains);
   ~CliPorts() override;
   CliPorts(const CliPorts&) = delete;
   CliPorts& operator=(const CliPorts&) = delete;
@@ -84,6 +86,7 @@ class CliPorts : private PosLink {
   const CliOptions& options_;
   CliEventWriter& events_;
   platform::Clock& clock_;
+  platform::ComDevices devices_;
   platform::PortDrains& drains_;
   platform::MainThreadCalls calls_;                   // the ports' deliveries; outlives them
   std::array<TRealCom*, 5> ports_{};                  // [1..4]

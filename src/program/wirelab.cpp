@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "platform/app_paths.h"
 #include "platform/port_drains.h"
 #include "platform/qt_clock.h"
 #include "platform/quit_request.h"
@@ -44,7 +45,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   platform::QtClock clock;
   platform::PortDrains drains;
-  auto Form5 = std::make_unique<TForm5>(clock, &drains);
+  auto Form5 = std::make_unique<TForm5>(clock, platform::ExecutableDir(), &drains);
   for (int n = 1; n <= 4; ++n) {
     if (!options.com[n].empty()) Form5->ChoosePortDevice(n, options.com[n]);
   }

@@ -39,11 +39,12 @@ int main(int argc, char** argv) {
 
   QCoreApplication app(argc, argv);
   platform::InstallQuitSignals([] { QCoreApplication::quit(); });
-  platform::LoadComDevices(platform::Profile::Load(platform::ExecutableDir() + "WireLab.ini"));
+  platform::ComDevices devices;
+  devices.Load(platform::Profile::Load(platform::ExecutableDir() + "WireLab.ini"));
 
   platform::QtClock clock;
   platform::PortDrains drains;
-  CliPorts ports(options, events, clock, drains);
+  CliPorts ports(options, events, clock, devices, drains);
   if (const int failed = ports.Open()) {
     std::fprintf(stderr, "wirelab-cli: port %d: %s\n", failed, ports.OpenFailure().c_str());
     return 1;

@@ -102,12 +102,13 @@ void LayModeFields(const ModeFields& fields, platform::CommState& state) {
   state.Stop = fields.TwoStopBits ? platform::StopBits::Two : platform::StopBits::One;
 }
 
-std::string ModeDevicePath(std::string_view mode) {
-  return platform::ComDevicePath(DeviceNumber(ModeDeviceName(mode)));
+std::string ModeDevicePath(const platform::ComDevices& devices, std::string_view mode) {
+  return devices.Path(DeviceNumber(ModeDeviceName(mode)));
 }
 
-platform::PortHandle OpenComPort(std::string_view mode, bool Binary) {
-  return OpenComDevice(ModeDevicePath(mode), mode, Binary);
+platform::PortHandle OpenComPort(const platform::ComDevices& devices, std::string_view mode,
+                                 bool Binary) {
+  return OpenComDevice(ModeDevicePath(devices, mode), mode, Binary);
 }
 
 platform::PortHandle OpenComDevice(const std::string& path, std::string_view mode, bool Binary,

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/com_devices.h"
 #include "platform/serial_device.h"
 
 // Fields read from the fixed positions of a mode string, after the whole string was accepted.
@@ -32,11 +33,12 @@ void LayModeFields(const ModeFields& fields, platform::CommState& state);
 // Opens and configures the port; the invalid handle, with its reason, for a refused string
 // or a device that cannot be had. Throws platform::ConvertError (device closed first) when
 // the baud rate or data bits do not convert. The modem lines stay as the port had them.
-platform::PortHandle OpenComPort(std::string_view mode, bool Binary);
+platform::PortHandle OpenComPort(const platform::ComDevices& devices, std::string_view mode,
+                                 bool Binary);
 // The same on a given device path instead of the one the mode string's name maps to; watch,
 // where set, sees every ioctl of the device's open.
 platform::PortHandle OpenComDevice(const std::string& path, std::string_view mode, bool Binary,
                                    const platform::IoctlObserver& watch = {});
 // The device path that the mode string's name ("comN:") maps to.
-std::string ModeDevicePath(std::string_view mode);
+std::string ModeDevicePath(const platform::ComDevices& devices, std::string_view mode);
 void PurgePort(platform::PortHandle handle);

@@ -134,12 +134,13 @@ void TPeripheral::DoTimeout() {
 }
 
 TRealCom::TRealCom(platform::MainThreadCalls& Calls, bool CreateSuspended, TPeripheral* Parent,
-                   int32_t PortNumber, const std::string& Settings, platform::PortDrains* drains)
+                   int32_t PortNumber, const std::string& Settings,
+                   const platform::ComDevices& devices, platform::PortDrains* drains)
     : TPeripheral(Calls, CreateSuspended, Parent, PortNumber), drains_(drains) {
   portHandle_ = platform::PortHandle::None();
   if (PortNumber != 0) {
     mode_ = "com" + std::to_string(PortNumber) + ":" + Settings;
-    devicePath_ = ModeDevicePath(mode_);
+    devicePath_ = ModeDevicePath(devices, mode_);
     identityPath_ = platform::StableDevicePath(devicePath_);
     if (drains_ != nullptr) drains_->AwaitDrainOf(devicePath_);
     portHandle_ = OpenComDevice(devicePath_, mode_, true);

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/com_devices.h"
 #include "platform/port_drains.h"
 #include "platform/serial_device.h"
 #include "platform/thread.h"
@@ -81,8 +82,11 @@ class TPeripheral : public platform::TThread {
 // of the same device waits for that); without, that output is dropped when it closes.
 class TRealCom : public TPeripheral {
  public:
+  // A port number other than 0 opens the device devices maps "comN:" to, with Settings.
   TRealCom(platform::MainThreadCalls& Calls, bool CreateSuspended, TPeripheral* Parent,
-           int32_t PortNumber, const std::string& Settings, platform::PortDrains* drains = nullptr);
+           int32_t PortNumber, const std::string& Settings,
+           const platform::ComDevices& devices = platform::ComDevices(),
+           platform::PortDrains* drains = nullptr);
   ~TRealCom() override;
 
   void SendByte(TPeripheral* Sender, uint8_t Value) override;

@@ -50,12 +50,13 @@ void TGroupBox::resizeEvent(QResizeEvent* event) {
   if (OnResize) platform::Guarded(OnResize);
 }
 
-TForm5::TForm5(platform::Clock& clock, platform::PortDrains* drains)
+TForm5::TForm5(platform::Clock& clock, std::string folder, platform::PortDrains* drains)
     : QWidget(nullptr),
       TimerSensor(clock),
       Timer1(clock),
       TimerQueue(clock),
       clock_(clock),
+      folder_(std::move(folder)),
       Pos(*this),
       portDrains_(drains) {
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -337,8 +338,7 @@ void TForm5::closeEvent(QCloseEvent* event) {
 void TForm5::FormCreate() {
   platform::ResetQuitRequest();
   StartTick = clock_.Now();
-  const platform::Profile profile =
-      platform::Profile::Load(platform::ExecutableDir() + "WireLab.ini");
+  const platform::Profile profile = platform::Profile::Load(folder_ + "WireLab.ini");
   // The last lookup spells its section "tabs". Profile names match without regard to case,
   // so it reads the same section as "Tabs" (and files that write [TABS] work as well); it is
   // harmless and left as it is.
@@ -354,7 +354,7 @@ void TForm5::FormCreate() {
     const bool shown = profile.ReadInteger(tab.section, tab.key, 1) > 0;
     PageControl1->setTabVisible(PageControl1->indexOf(tab.sheet), shown);
   }
-  platform::LoadComDevices(profile);
+  comDevices_.Load(profile);
   LastRxTick = clock_.Now();
   for (int n = 1; n <= 4; ++n) ShowPortState(n);
 }
@@ -413,7 +413,8 @@ void TForm5::CreatePortObject(int N) {
   std::unique_ptr<TRealCom> made;
   try {
     made = std::make_unique<TRealCom>(portCalls_, true, nullptr, N,
-                                      platform::FromQString(Edit[N]->text()), portDrains_);
+                                      platform::FromQString(Edit[N]->text()), comDevices_,
+                                      portDrains_);
   } catch (const std::exception& e) {
     openFailure_[N] = e.what();
     ShowPortState(N);

@@ -24,6 +24,7 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/com_devices.h"
 #include "platform/toolkit_timer.h"
 #include "pos/pos_link.h"
 #include "pos/pos_terminal.h"
@@ -60,9 +61,11 @@ class TCheckBox : public QCheckBox {
 
 class TForm5 : public QWidget, private PosLink {
  public:
-  // Everything in the window that reads the time, waits or counts down runs on clock; drains,
-  // where given, takes the output still queued when a port closes. Both outlive the window.
-  explicit TForm5(platform::Clock& clock, platform::PortDrains* drains = nullptr);
+  // Everything in the window that reads the time, waits or counts down runs on clock; folder
+  // (with its trailing "/") holds WireLab.ini and receives OmronResults.txt; drains, where
+  // given, takes the output still queued when a port closes. Clock and drains outlive the
+  // window.
+  TForm5(platform::Clock& clock, std::string folder, platform::PortDrains* drains = nullptr);
   // The calls through which the ports hand their received bytes to this window.
   platform::MainThreadCalls& PortCalls() { return portCalls_; }
   ~TForm5() override;
@@ -240,6 +243,8 @@ class TForm5 : public QWidget, private PosLink {
   void SetQueueTimerInterval(int32_t ms) override;
 
   platform::Clock& clock_;
+  const std::string folder_;
+  platform::ComDevices comDevices_;  // WireLab.ini's "Ports", with this run's choices
   // The deliveries of the ports' received bytes; declared before Ports, it outlives them.
   platform::MainThreadCalls portCalls_;
   std::array<std::unique_ptr<TRealCom>, 5> Ports;  // [1..4]; empty = no port object

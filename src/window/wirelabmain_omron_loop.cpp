@@ -46,7 +46,7 @@ void TForm5::RunOmronLoop() {
     WaitHalfSecond();
   };
   loopActive_ = true;
-  results_.Begin(platform::ExecutableDir() + "OmronResults.txt", Memo[1]->Lines());
+  results_.Begin(folder_ + "OmronResults.txt", Memo[1]->Lines());
   try {
     commandStep(SpeedButton00);
     WaitHalfSecond();

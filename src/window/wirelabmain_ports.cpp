@@ -32,7 +32,7 @@ std::optional<std::string> AskWithDialog(QWidget* parent, int N, const std::stri
 }  // namespace
 
 std::string TForm5::PortDevicePath(int N) const {
-  return Ports[N] ? Ports[N]->DevicePath() : platform::ComDevicePath(N);
+  return Ports[N] ? Ports[N]->DevicePath() : comDevices_.Path(N);
 }
 
 QMenu* TForm5::BuildPortMenu(int N) {
@@ -73,7 +73,7 @@ QMenu* TForm5::BuildPortMenu(int N) {
 }
 
 void TForm5::ChoosePortDevice(int N, const std::string& path) {
-  platform::SetComDevice(N, path);
+  comDevices_.Set(N, path);
   if (Ports[N]) {
     DestroyPortObject(N);
     CreatePortObject(N);
@@ -82,7 +82,7 @@ void TForm5::ChoosePortDevice(int N, const std::string& path) {
 }
 
 void TForm5::SavePortDefault(int N) {
-  const std::string ini = platform::ExecutableDir() + "WireLab.ini";
+  const std::string ini = folder_ + "WireLab.ini";
   try {
     platform::WriteProfileValue(ini, "Ports", "Com" + std::to_string(N), PortDevicePath(N));
   } catch (const std::exception& e) {

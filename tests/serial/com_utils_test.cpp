@@ -91,7 +91,11 @@ class OpenComPortTest : public testing::Test {
 
   PtyPair pty;
   SlaveView slave{pty.SlavePath()};
-  ComDeviceMapping com1{1, pty.SlavePath()};
+  platform::ComDevices devices = [this] {
+    platform::ComDevices map;
+    map.Set(1, pty.SlavePath());
+    return map;
+  }();
 };
 
 struct LineRow {
@@ -108,7 +112,7 @@ TEST_F(OpenComPortTest, SetsSpeedStopBitsAndARawLine) {
                           {"250000,N,8,2", 250000, 0, true}};
   for (const LineRow& row : rows) {
     Prime(row.twoStop ? 0 : CSTOPB);
-    const PortHandle h = OpenComPort("com1:" + row.settings, true);
+    const PortHandle h = OpenComPort(devices, "com1:" + row.settings, true);
     platform::CommState state;
     ASSERT_TRUE(platform::GetCommState(h, state)) << row.settings;
     EXPECT_EQ(state.BaudRate, row.baud);
@@ -131,7 +135,7 @@ TEST_F(OpenComPortTest, SetsSpeedStopBitsAndARawLine) {
 TEST_F(OpenComPortTest, KeepsHardwareFlowControlAndCookedModeWithoutBinary) {
   for (const bool binary : {false, true}) {
     Prime(CRTSCTS);
-    const PortHandle h = OpenComPort("com1:19200,n,8,1", binary);
+    const PortHandle h = OpenComPort(devices, "com1:19200,n,8,1", binary);
     ASSERT_TRUE(h.IsOpen());
     const termios t = Line();
     EXPECT_EQ(cfgetospeed(&t), B19200);
@@ -145,7 +149,7 @@ TEST_F(OpenComPortTest, EmptiesWhatWaitedBefore) {
   pty.Write("stale");
   int waiting = 0;
   ASSERT_TRUE(WaitUntil([&] { return ioctl(slave.Fd(), FIONREAD, &waiting) == 0 && waiting > 0; }));
-  const PortHandle h = OpenComPort("com1:9600,n,8,1", true);
+  const PortHandle h = OpenComPort(devices, "com1:9600,n,8,1", true);
   EXPECT_EQ(platform::BytesWaiting(h), 0u);
   platform::Close(h);
 }
@@ -155,20 +159,20 @@ TEST_F(OpenComPortTest, UnusableStringOrDeviceGivesTheInvalidHandleQuietly) {
   Prime(0);
   for (const std::string& mode : {std::string("com1:"), std::string("com1:9600,n,x,1"),
                                   "com1:9600,n,8,1" + std::string(300, ' ')}) {
-    EXPECT_TRUE(OpenComPort(mode, true).IsInvalid()) << mode;
+    EXPECT_TRUE(OpenComPort(devices, mode, true).IsInvalid()) << mode;
     const termios t = Line();
     EXPECT_EQ(cfgetospeed(&t), B1200) << mode;
   }
-  const PortHandle first = OpenComPort("com1:9600,n,8,1", true);
+  const PortHandle first = OpenComPort(devices, "com1:9600,n,8,1", true);
   ASSERT_TRUE(first.IsOpen());
-  EXPECT_TRUE(OpenComPort("com1:9600,n,8,1", true).IsInvalid());
+  EXPECT_TRUE(OpenComPort(devices, "com1:9600,n,8,1", true).IsInvalid());
   platform::Close(first);
-  ComDeviceMapping missing{2, "/dev/wirelab-no-such-device"};
-  EXPECT_TRUE(OpenComPort("com2:9600,n,8,1", true).IsInvalid());
+  devices.Set(2, "/dev/wirelab-no-such-device");
+  EXPECT_TRUE(OpenComPort(devices, "com2:9600,n,8,1", true).IsInvalid());
 }
 
 TEST_F(OpenComPortTest, ConversionErrorLeavesTheDeviceClosed) {
-  ComDeviceMapping com12{12, pty.SlavePath()};
+  devices.Set(12, pty.SlavePath());
   const std::pair<std::string, std::string> rows[] = {
       {"com12:9600,n,8,1", "':9600' is not a valid integer value"},
       {"com1:9600", "'' is not a valid integer value"},
@@ -177,7 +181,7 @@ TEST_F(OpenComPortTest, ConversionErrorLeavesTheDeviceClosed) {
   };
   for (const auto& [mode, message] : rows) {
     try {
-      OpenComPort(mode, true);
+      OpenComPort(devices, mode, true);
       ADD_FAILURE() << mode << " opened";
     } catch (const platform::ConvertError& e) {
       EXPECT_EQ(e.what(), message);

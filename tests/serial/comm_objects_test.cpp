@@ -24,7 +24,7 @@ void WaitIdlePasses(const TRealCom& com) {
 class RealComTest : public testing::Test {
  protected:
   std::unique_ptr<TRealCom> Open(bool resume = true, const platform::TickSource* ticks = nullptr) {
-    auto com = std::make_unique<TRealCom>(calls, true, nullptr, 1, "9600,n,8,1");
+    auto com = std::make_unique<TRealCom>(calls, true, nullptr, 1, "9600,n,8,1", devices);
     if (ticks != nullptr) com->UseTicks(*ticks);
     com->OnReceive = [this](TPeripheral* sender, uint8_t value) {
       received.push_back(value);
@@ -42,7 +42,11 @@ class RealComTest : public testing::Test {
 
   platform::MainThreadCalls calls;
   PtyPair pty;
-  ComDeviceMapping com1{1, pty.SlavePath()};
+  platform::ComDevices devices = [this] {
+    platform::ComDevices map;
+    map.Set(1, pty.SlavePath());
+    return map;
+  }();
   std::string received;
   std::vector<TPeripheral*> senders;
   std::vector<uint64_t> idleAt;
@@ -139,7 +143,7 @@ TEST_F(RealComTest, PortsWithoutAWorkingDeviceNeitherSpinNorBlock) {
 TEST_F(RealComTest, ConversionErrorEndsConstructionAndFreesTheDevice) {
   TPeripheral parent(calls, true, nullptr, 0);
   try {
-    TRealCom com(calls, true, &parent, 1, "9600");
+    TRealCom com(calls, true, &parent, 1, "9600", devices);
     ADD_FAILURE() << "constructed";
   } catch (const platform::ConvertError& e) {
     EXPECT_STREQ(e.what(), "'' is not a valid integer value");

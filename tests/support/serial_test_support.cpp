@@ -5,16 +5,7 @@
 
 #include <stdexcept>
 
-#include "platform/com_devices.h"
 #include "platform/ticks.h"
-
-ComDeviceMapping::ComDeviceMapping(int number, const std::string& path) : number_(number) {
-  platform::SetComDevice(number, path);
-}
-
-ComDeviceMapping::~ComDeviceMapping() {
-  platform::SetComDevice(number_, "");
-}
 
 SlaveView::SlaveView(const std::string& path)
     : fd_(open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {

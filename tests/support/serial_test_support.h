@@ -1,22 +1,10 @@
 #pragma once
-// Helpers for tests of the serial layer: a "Ports" mapping that lasts for one test, and a
-// wait that leaves the main thread's events unprocessed (so deliveries stay queued).
+// Helpers for tests of the serial layer: the test's view of a pty's slave side, and a wait
+// that leaves the main thread's events unprocessed (so deliveries stay queued).
 
 #include <chrono>
 #include <functional>
 #include <string>
-
-// Maps "comN:" to a device path for the life of the object.
-class ComDeviceMapping {
- public:
-  ComDeviceMapping(int number, const std::string& path);
-  ~ComDeviceMapping();
-  ComDeviceMapping(const ComDeviceMapping&) = delete;
-  ComDeviceMapping& operator=(const ComDeviceMapping&) = delete;
-
- private:
-  int number_;
-};
 
 // The test's own descriptor on a pseudo-terminal's slave side, opened before WireLab takes
 // the port exclusively; line settings are the terminal's, so they read back through it.

@@ -28,11 +28,9 @@ TempAppDir::TempAppDir() {
   std::string templ = (std::filesystem::temp_directory_path() / "wirelab-test-XXXXXX").string();
   if (!mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
   path_ = templ + "/";
-  platform::SetExecutableDirForTests(path_);
 }
 
 TempAppDir::~TempAppDir() {
-  platform::SetExecutableDirForTests("");
   std::error_code ec;
   std::filesystem::remove_all(path_, ec);
 }

@@ -19,7 +19,8 @@ class MessageBoxCapture {
   std::function<void(const std::string&)> OnShow;  // runs inside the "modal" box
 };
 
-// A fresh directory used as the executable's directory (WireLab.ini, OmronResults.txt).
+// A fresh directory that stands for the program's folder (WireLab.ini, OmronResults.txt); the
+// window is given it.
 class TempAppDir {
  public:
   TempAppDir();

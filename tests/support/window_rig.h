@@ -145,6 +145,7 @@ class WindowRig {
   std::string PortState(int n) const;
 
   TempAppDir dir;
+  std::string folder;  // the program's folder the window is given; empty: dir
   MessageBoxCapture boxes;
   std::optional<ManualClock> clock;
   platform::QtClock realClock;

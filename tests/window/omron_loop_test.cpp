@@ -40,10 +40,11 @@ std::vector<std::string> Words(const Bytes& bytes) {
         check ^= bytes[j];
       }
       const bool whole = j + 2 < bytes.size() && bytes[j + 2] == (check ^ 0x03);
-      words.push_back(whole ? text : "?frame " + text);
+      words.push_back(whole ? text : text.insert(0, "?frame "));
       i = j + 3;
     } else {
-      words.push_back("?" + std::to_string(bytes[i]));
+      words.push_back("?");
+      words.back() += std::to_string(bytes[i]);
       ++i;
     }
   }

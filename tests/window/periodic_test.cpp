@@ -140,10 +140,16 @@ TEST_F(Periodic, TicksGoOnDuringALoopStartedFromInsideATick) {
 // handler of an earlier one runs. The first tick finds no port chosen; its box chooses one and
 // queues the press of "Loop", which then runs inside the tick's message processing. The loop
 // is stopped once three ticks have sent their frame besides the loop's own, or after 30 s.
-TEST(Periodic, TicksGoOnDuringALoopStartedFromInsideATickOnTheRealClock) {
-  WindowRig w;
-  w.Drain(1);
-  w.Create();
+class PeriodicOnTheRealClock : public WindowTest {
+ protected:
+  PeriodicOnTheRealClock() {
+    Drain(1);
+    Create();
+  }
+};
+
+TEST_F(PeriodicOnTheRealClock, TicksGoOnDuringALoopStartedFromInsideATick) {
+  WindowRig& w = *this;
   TForm5& f = *w.form;
   w.Open(1);
   f.ComboBox1->setCurrentIndex(-1);
@@ -174,7 +180,8 @@ TEST(Periodic, TicksGoOnDuringALoopStartedFromInsideATickOnTheRealClock) {
   observer.SetEnabled(true);
   f.EditInterval->setText(QStringLiteral("50"));
   f.SpeedButton1->click();
-  ASSERT_TRUE(WaitUntil([&] { return started && !f.View().LoopRunning; }, std::chrono::seconds(90)));
+  ASSERT_TRUE(
+      WaitUntil([&] { return started && !f.View().LoopRunning; }, std::chrono::seconds(90)));
   f.SpeedButton1->click();
   observer.SetEnabled(false);
   EXPECT_GE(ticksBesides, 3u) << frames << " frames, " << enquiries << " DLE ENQ";

@@ -116,10 +116,10 @@ TEST_F(PortDevicesTest, SaveAsDefaultChangesOnlyItsLineAndAFolderThatCannotBeWri
   expected.replace(expected.find("/dev/old"), 8, "/dev/serial/by-id/usb-rig");
   EXPECT_EQ(dir.ReadFile("WireLab.ini"), expected);
 
-  // The program's folder is a file here, so nothing can be written in it.
-  platform::SetExecutableDirForTests(dir.Path() + "WireLab.ini/");
+  // A window whose folder is a file, so nothing can be written in it.
+  folder = dir.Path() + "WireLab.ini/";
+  MakeWindow();
   form->SavePortDefault(2);
-  platform::SetExecutableDirForTests(dir.Path());
   ASSERT_EQ(boxes.Messages.size(), 1u);
   EXPECT_NE(boxes.Messages[0].find("Nothing was changed"), std::string::npos) << boxes.Messages[0];
   EXPECT_EQ(dir.ReadFile("WireLab.ini"), expected);

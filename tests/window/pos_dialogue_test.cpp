@@ -22,7 +22,7 @@ class PosDialogueTest : public PosWindowTest {
   static std::string SentLine(const std::string& text) { return kSentPrefix + text; }
 
   // The receive entries of bytes that arrive now.
-  std::string Entries(const std::string& bytes) const {
+  std::string Entries(const std::string& bytes) {
     const std::string ms = std::to_string(Now() - form->View().StartTick);
     std::string out;
     for (const char ch : bytes) {
