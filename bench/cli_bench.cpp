@@ -169,7 +169,8 @@ void IdleCpu(const std::string& program, QApplication& app, int seconds) {
     ini += "Com" + std::to_string(n) + "=" + ptys[n - 1].SlavePath() + "\n";
   dir.WriteFile("WireLab.ini", ini);
   platform::QtClock clock;
-  auto form = std::make_unique<TForm5>(clock, dir.Path());
+  platform::MessageBoxes boxes;
+  auto form = std::make_unique<TForm5>(clock, boxes, dir.Path());
   form->show();
   for (int n = 1; n <= 4; ++n) form->CheckBox[n]->click();
   QApplication::processEvents();

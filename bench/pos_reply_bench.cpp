@@ -116,7 +116,8 @@ int main(int argc, char** argv) {
   PtyPair pty;
   dir.WriteFile("WireLab.ini", "[Ports]\nCom1=" + pty.SlavePath() + "\n");
   platform::QtClock clock;
-  auto form = std::make_unique<TForm5>(clock, dir.Path());
+  platform::MessageBoxes boxes;
+  auto form = std::make_unique<TForm5>(clock, boxes, dir.Path());
   form->show();
   form->PageControl1->setCurrentWidget(form->TabSheetPos);
   form->CheckBox[1]->click();

@@ -75,7 +75,7 @@ struct Rig {
 
   Rig() {
     dir.WriteFile("WireLab.ini", "[Ports]\nCom1=" + pty.SlavePath() + "\n");
-    form = std::make_unique<TForm5>(clock, dir.Path());
+    form = std::make_unique<TForm5>(clock, boxes, dir.Path());
     form->show();
     drain = std::make_unique<Drain>(pty);
     form->CheckBox[1]->click();

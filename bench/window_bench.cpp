@@ -255,7 +255,8 @@ Result Run(const std::vector<int>& ports, int bytesPerSecond, std::chrono::secon
   dir.WriteFile("WireLab.ini", ini);
 
   platform::QtClock clock;
-  auto form = std::make_unique<TForm5>(clock, dir.Path());
+  platform::MessageBoxes boxes;
+  auto form = std::make_unique<TForm5>(clock, boxes, dir.Path());
   form->show();
   std::vector<std::unique_ptr<Feed>> feeds(5);
   std::vector<std::unique_ptr<PaintWatch>> watches;

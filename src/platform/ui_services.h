@@ -1,25 +1,44 @@
 #pragma once
 // What the window needs from the toolkit beyond its widgets and its clock: the modal message
-// box and the application's default error report. Main thread only.
+// box and the application's default error report. The program makes one MessageBoxes and hands
+// it to its window. Main thread only.
 
-#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
+
+class QMessageBox;
 
 namespace platform {
 
-// Shows a modal box with the CP1254 text and an OK button. Tests replace it. Once the program
-// is ending on a signal the text goes to stderr instead.
-void ShowMessage(const std::string& text);
-// Closes every box that ShowMessage has open, as if its OK were pressed.
-void CloseMessageBoxes();
-using MessageBoxHandler = std::function<void(const std::string& text)>;
-void SetMessageBoxHandler(MessageBoxHandler handler);  // empty: the real box again
+class MessageBoxes {
+ public:
+  MessageBoxes() = default;
+  virtual ~MessageBoxes() = default;
+  MessageBoxes(const MessageBoxes&) = delete;
+  MessageBoxes& operator=(const MessageBoxes&) = delete;
 
-// The application's default error report: runs the handler and shows any error that leaves
-// it in the message box, so that no exception crosses the event loop. Once the program is
-// ending on a signal the error goes to stderr and EndsWithError becomes true.
-void Guarded(const std::function<void()>& handler);
-bool EndsWithError();
+  // Shows a modal box with the CP1254 text and an OK button. Once the program is ending on a
+  // signal the text goes to stderr instead.
+  void Show(const std::string& text);
+  // Closes every box that Show has open, as if its OK were pressed.
+  void CloseAll();
+
+  // The application's default error report: runs the handler and shows any error that leaves
+  // it in a box, so that no exception crosses the event loop. Once the program is ending on a
+  // signal the error goes to stderr and EndsWithError becomes true.
+  void Guarded(const std::function<void()>& handler);
+  bool EndsWithError() const { return endsWithError_; }
+
+ protected:
+  // Puts the box up and returns once it is answered. Tests take the text instead.
+  virtual void Present(const std::string& text);
+
+ private:
+  void Report(const std::string& text);
+
+  std::vector<QMessageBox*> open_;  // innermost last
+  bool endsWithError_ = false;
+};
 
 }  // namespace platform

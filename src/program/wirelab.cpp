@@ -44,8 +44,9 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   platform::QtClock clock;
+  platform::MessageBoxes boxes;
   platform::PortDrains drains;
-  auto Form5 = std::make_unique<TForm5>(clock, platform::ExecutableDir(), &drains);
+  auto Form5 = std::make_unique<TForm5>(clock, boxes, platform::ExecutableDir(), &drains);
   for (int n = 1; n <= 4; ++n) {
     if (!options.com[n].empty()) Form5->ChoosePortDevice(n, options.com[n]);
   }
@@ -62,9 +63,9 @@ int main(int argc, char** argv) {
     }
     return saved ? 0 : 1;
   }
-  platform::InstallQuitSignals([&Form5] {
+  platform::InstallQuitSignals([&Form5, &boxes] {
     // A box waits for an answer that may never come; the program is ending.
-    platform::CloseMessageBoxes();
+    boxes.CloseAll();
     Form5->close();
   });
   Form5->show();
@@ -75,5 +76,5 @@ int main(int argc, char** argv) {
   drains.WaitForAll(platform::QuitBySignal());
   platform::RemoveQuitSignals();
   // Ended by a signal with an error nobody could see (results not saved): it was on stderr.
-  return code != 0 ? code : platform::EndsWithError() ? 1 : 0;
+  return code != 0 ? code : boxes.EndsWithError() ? 1 : 0;
 }

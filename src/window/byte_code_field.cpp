@@ -15,7 +15,8 @@ namespace {
 // the edit is over.
 class LengthGuard : public QValidator {
  public:
-  explicit LengthGuard(QLineEdit* field) : QValidator(field), accepted_(field->text()) {}
+  LengthGuard(QLineEdit* field, platform::MessageBoxes& boxes)
+      : QValidator(field), boxes_(boxes), accepted_(field->text()) {}
 
   State validate(QString& input, int& pos) const override {
     if (input.size() <= kMaxByteCodeChars) {
@@ -31,7 +32,7 @@ class LengthGuard : public QValidator {
           self,
           [self] {
             self->reportPending_ = false;
-            platform::Guarded([] { platform::ShowMessage(ByteCodeFieldFullMessage()); });
+            self->boxes_.Guarded([self] { self->boxes_.Show(ByteCodeFieldFullMessage()); });
           },
           Qt::QueuedConnection);
     }
@@ -39,15 +40,16 @@ class LengthGuard : public QValidator {
   }
 
  private:
+  platform::MessageBoxes& boxes_;
   mutable QString accepted_;  // the text as it stood after the last edit that was let in
   mutable bool reportPending_ = false;
 };
 
 }  // namespace
 
-void LimitByteCodeField(QLineEdit* field) {
+void LimitByteCodeField(QLineEdit* field, platform::MessageBoxes& boxes) {
   field->setMaxLength(std::numeric_limits<int>::max());
-  field->setValidator(new LengthGuard(field));
+  field->setValidator(new LengthGuard(field, boxes));
 }
 
 const std::string& ByteCodeFieldFullMessage() {

@@ -6,9 +6,12 @@
 #include <QLineEdit>
 #include <string>
 
+#include "platform/ui_services.h"
+
 inline constexpr int kMaxByteCodeChars = 1024 * 1024;
 
-void LimitByteCodeField(QLineEdit* field);
+// The box goes to boxes, which outlives the field.
+void LimitByteCodeField(QLineEdit* field, platform::MessageBoxes& boxes);
 
 // The text of the box, CP1254.
 const std::string& ByteCodeFieldFullMessage();

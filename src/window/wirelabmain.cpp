@@ -42,20 +42,22 @@ const std::string& ChoosePortMessage() {
 
 void TPanel::resizeEvent(QResizeEvent* event) {
   QFrame::resizeEvent(event);
-  if (OnResize) platform::Guarded(OnResize);
+  if (OnResize) OnResize();
 }
 
 void TGroupBox::resizeEvent(QResizeEvent* event) {
   QGroupBox::resizeEvent(event);
-  if (OnResize) platform::Guarded(OnResize);
+  if (OnResize) OnResize();
 }
 
-TForm5::TForm5(platform::Clock& clock, std::string folder, platform::PortDrains* drains)
+TForm5::TForm5(platform::Clock& clock, platform::MessageBoxes& boxes, std::string folder,
+               platform::PortDrains* drains)
     : QWidget(nullptr),
       TimerSensor(clock),
       Timer1(clock),
       TimerQueue(clock),
       clock_(clock),
+      boxes_(boxes),
       folder_(std::move(folder)),
       Pos(*this),
       portDrains_(drains) {
@@ -64,7 +66,7 @@ TForm5::TForm5(platform::Clock& clock, std::string folder, platform::PortDrains*
     if (dpi > 0) scale_ = dpi / 96.0;
   }
   BuildControls();
-  platform::Guarded([this] { FormCreate(); });
+  boxes_.Guarded([this] { FormCreate(); });
 }
 
 TForm5::~TForm5() {
@@ -102,11 +104,11 @@ void TForm5::BuildControls() {
   for (int n = 1; n <= 4; ++n) BuildPortGroup(n);
 
   TimerSensor.SetInterval(800);
-  TimerSensor.OnTimer = [this] { platform::Guarded([this] { TimerSensorTimer(); }); };
+  TimerSensor.OnTimer = [this] { boxes_.Guarded([this] { TimerSensorTimer(); }); };
   // Timer1 is part of the window but nothing switches it on; see Timer1Timer.
   Timer1.SetInterval(5000);
-  Timer1.OnTimer = [this] { platform::Guarded([this] { Timer1Timer(); }); };
-  TimerQueue.OnTimer = [this] { platform::Guarded([this] { TimerQueueTimer(); }); };
+  Timer1.OnTimer = [this] { boxes_.Guarded([this] { Timer1Timer(); }); };
+  TimerQueue.OnTimer = [this] { boxes_.Guarded([this] { TimerQueueTimer(); }); };
   // Labels size themselves to their text, as their design sizes were made by the text.
   for (QLabel* label : findChildren<QLabel*>()) label->adjustSize();
   LayoutBands();
@@ -118,11 +120,11 @@ void TForm5::BuildBands() {
   Panel4 = new TPanel(this);
   Panel3 = new TPanel(this);
   Panel2 = new TPanel(this);
-  Panel1->OnResize = [this] {
+  Panel1->OnResize = Guard([this] {
     PageControl1->setGeometry(1, 1, std::max(0, Panel1->width() - 2),
                               std::max(0, Panel1->height() - 2));
-  };
-  Panel2->OnResize = [this] { Panel2Resize(); };
+  });
+  Panel2->OnResize = Guard([this] { Panel2Resize(); });
 
   TabSheetASCII = new TPanel(nullptr);
   TabSheetOmron = new TPanel(nullptr);
@@ -134,7 +136,7 @@ void TForm5::BuildBands() {
   PageControl1->addTab(TabSheetYazarKasa, T("Yazar Kasa"));
   PageControl1->setCurrentWidget(TabSheetASCII);
   for (TPanel* sheet : {TabSheetASCII, TabSheetOmron, TabSheetPos, TabSheetYazarKasa}) {
-    sheet->OnResize = [this, sheet] { LayoutSheet(sheet); };
+    sheet->OnResize = Guard([this, sheet] { LayoutSheet(sheet); });
   }
 
   SpeedButton2 = FlatButton(Panel4, "Send", 8, 3, 41, 22);
@@ -162,8 +164,7 @@ QToolButton* TForm5::FlatButton(QWidget* parent, const char* caption, int left, 
 }
 
 void TForm5::ConnectClick(QToolButton* button, std::function<void()> handler) {
-  QObject::connect(button, &QToolButton::clicked, this,
-                   [handler = std::move(handler)] { platform::Guarded(handler); });
+  QObject::connect(button, &QToolButton::clicked, this, Guard(std::move(handler)));
 }
 
 void TForm5::BuildAsciiSheet() {
@@ -173,7 +174,7 @@ void TForm5::BuildAsciiSheet() {
                       s);
   Label1->setGeometry(Px(8), Px(8), Px(553), Px(13));
   EditASCII = new QLineEdit(s);
-  LimitByteCodeField(EditASCII);
+  LimitByteCodeField(EditASCII, boxes_);
   rightAnchored_.push_back({EditASCII, 8, 24, 664, 21});
   SpeedButton1 = FlatButton(s, "periyodik", 416, 48, 63, 22);
   ConnectClick(SpeedButton1, [this] { SpeedButton1Click(); });
@@ -264,11 +265,11 @@ void TForm5::BuildPortGroup(int n) {
   CheckBox[n]->setGeometry(Px(8), Px(16), Px(81), Px(17));
   TCheckBox* box = CheckBox[n];
   QObject::connect(box, &QCheckBox::clicked, this,
-                   [this, box] { platform::Guarded([this, box] { OnComCheck(box); }); });
+                   [this, box] { boxes_.Guarded([this, box] { OnComCheck(box); }); });
   for (QWidget* w : std::initializer_list<QWidget*>{GroupBox[n], CheckBox[n]}) {
     w->setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(w, &QWidget::customContextMenuRequested, this, [this, n, w](const QPoint& at) {
-      platform::Guarded([&] {
+      boxes_.Guarded([&] {
         QMenu* menu = BuildPortMenu(n);
         menu->setAttribute(Qt::WA_DeleteOnClose);
         menu->popup(w->mapToGlobal(at));
@@ -282,7 +283,11 @@ void TForm5::BuildPortGroup(int n) {
   mono.setFixedPitch(true);
   mono.setPixelSize(Px(11));
   Memo[n]->setFont(mono);
-  GroupBox[n]->OnResize = [this, n] { LayoutGroup(n); };
+  GroupBox[n]->OnResize = Guard([this, n] { LayoutGroup(n); });
+}
+
+std::function<void()> TForm5::Guard(std::function<void()> handler) {
+  return [this, handler = std::move(handler)] { boxes_.Guarded(handler); };
 }
 
 void TForm5::LayoutGroup(int n) {
@@ -437,7 +442,7 @@ void TForm5::DestroyPortObject(int N) {
 
 int TForm5::SelectedPortOrAsk() {
   if (ComboBox1->currentIndex() < 0) {
-    platform::ShowMessage(ChoosePortMessage());
+    boxes_.Show(ChoosePortMessage());
     return 0;
   }
   const std::string text = platform::FromQString(ComboBox1->currentText());

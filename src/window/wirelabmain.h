@@ -26,6 +26,7 @@
 #include "platform/clock.h"
 #include "platform/com_devices.h"
 #include "platform/toolkit_timer.h"
+#include "platform/ui_services.h"
 #include "pos/pos_link.h"
 #include "pos/pos_terminal.h"
 #include "senders/results_file.h"
@@ -61,11 +62,12 @@ class TCheckBox : public QCheckBox {
 
 class TForm5 : public QWidget, private PosLink {
  public:
-  // Everything in the window that reads the time, waits or counts down runs on clock; folder
-  // (with its trailing "/") holds WireLab.ini and receives OmronResults.txt; drains, where
-  // given, takes the output still queued when a port closes. Clock and drains outlive the
-  // window.
-  TForm5(platform::Clock& clock, std::string folder, platform::PortDrains* drains = nullptr);
+  // Everything in the window that reads the time, waits or counts down runs on clock; its
+  // boxes and error reports go to boxes; folder (with its trailing "/") holds WireLab.ini and
+  // receives OmronResults.txt; drains, where given, takes the output still queued when a port
+  // closes. Clock, boxes and drains outlive the window.
+  TForm5(platform::Clock& clock, platform::MessageBoxes& boxes, std::string folder,
+         platform::PortDrains* drains = nullptr);
   // The calls through which the ports hand their received bytes to this window.
   platform::MainThreadCalls& PortCalls() { return portCalls_; }
   ~TForm5() override;
@@ -228,6 +230,8 @@ class TForm5 : public QWidget, private PosLink {
   QToolButton* FlatButton(QWidget* parent, const char* caption, int left, int top, int width,
                           int height);
   void ConnectClick(QToolButton* button, std::function<void()> handler);
+  // The handler under the window's error report.
+  std::function<void()> Guard(std::function<void()> handler);
 
   // PosLink
   bool PortPresent(int port) override;
@@ -243,6 +247,7 @@ class TForm5 : public QWidget, private PosLink {
   void SetQueueTimerInterval(int32_t ms) override;
 
   platform::Clock& clock_;
+  platform::MessageBoxes& boxes_;
   const std::string folder_;
   platform::ComDevices comDevices_;  // WireLab.ini's "Ports", with this run's choices
   // The deliveries of the ports' received bytes; declared before Ports, it outlives them.

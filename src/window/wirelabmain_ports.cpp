@@ -47,7 +47,7 @@ QMenu* TForm5::BuildPortMenu(int N) {
     action->setChecked(isCurrent);
     currentListed = currentListed || isCurrent;
     QObject::connect(action, &QAction::triggered, this,
-                     [this, N, path] { platform::Guarded([&] { ChoosePortDevice(N, path); }); });
+                     [this, N, path] { boxes_.Guarded([&] { ChoosePortDevice(N, path); }); });
   }
   if (!currentListed) {
     // A device that is not detected (a pseudo-terminal, a link, a missing adapter) is still
@@ -59,7 +59,7 @@ QMenu* TForm5::BuildPortMenu(int N) {
   menu->addSeparator();
   QObject::connect(menu->addAction(QStringLiteral("Other device...")), &QAction::triggered, this,
                    [this, N] {
-                     platform::Guarded([&] {
+                     boxes_.Guarded([&] {
                        const std::string now = PortDevicePath(N);
                        const std::optional<std::string> path =
                            AskDevicePath ? AskDevicePath(N, now) : AskWithDialog(this, N, now);
@@ -68,7 +68,7 @@ QMenu* TForm5::BuildPortMenu(int N) {
                    });
   QObject::connect(menu->addAction(QStringLiteral("Save as default for com%1").arg(N)),
                    &QAction::triggered, this,
-                   [this, N] { platform::Guarded([&] { SavePortDefault(N); }); });
+                   [this, N] { boxes_.Guarded([&] { SavePortDefault(N); }); });
   return menu;
 }
 
@@ -86,7 +86,7 @@ void TForm5::SavePortDefault(int N) {
   try {
     platform::WriteProfileValue(ini, "Ports", "Com" + std::to_string(N), PortDevicePath(N));
   } catch (const std::exception& e) {
-    platform::ShowMessage(platform::Utf8ToCp1254(e.what()));
+    boxes_.Show(platform::Utf8ToCp1254(e.what()));
   }
 }
 

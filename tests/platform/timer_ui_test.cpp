@@ -217,11 +217,11 @@ TEST(ToolkitTimer, RealTickWaitingWhenTheTimerStopsOrRestartsIsDropped) {
 
 TEST(UiServices, GuardedShowsErrorsInTheMessageBox) {
   MessageBoxCapture boxes;
-  platform::Guarded([] {});
-  platform::Guarded([] { platform::StrToInt("x"); });
-  platform::Guarded([] { throw std::runtime_error(platform::Cp1254("Dosya yazılamadı")); });
-  platform::Guarded([] { throw 42; });
-  platform::ShowMessage(platform::Cp1254("Lütfen"));
+  boxes.Guarded([] {});
+  boxes.Guarded([] { platform::StrToInt("x"); });
+  boxes.Guarded([] { throw std::runtime_error(platform::Cp1254("Dosya yazılamadı")); });
+  boxes.Guarded([] { throw 42; });
+  boxes.Show(platform::Cp1254("Lütfen"));
   EXPECT_EQ(boxes.Messages,
             (std::vector<std::string>{"'x' is not a valid integer value",
                                       platform::Cp1254("Dosya yazılamadı"), "Unknown error",

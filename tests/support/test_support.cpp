@@ -14,14 +14,13 @@
 #include "platform/ticks.h"
 #include "platform/ui_services.h"
 
-MessageBoxCapture::MessageBoxCapture() {
-  platform::SetMessageBoxHandler([this](const std::string& text) {
-    Messages.push_back(text);
-    if (OnShow) OnShow(text);
-  });
-}
-MessageBoxCapture::~MessageBoxCapture() {
-  platform::SetMessageBoxHandler(nullptr);
+void MessageBoxCapture::Present(const std::string& text) {
+  if (ShowRealBoxes) {
+    MessageBoxes::Present(text);
+    return;
+  }
+  Messages.push_back(text);
+  if (OnShow) OnShow(text);
 }
 
 TempAppDir::TempAppDir() {

@@ -9,14 +9,17 @@
 #include <vector>
 
 #include "manual_clock.h"
+#include "platform/ui_services.h"
 
-// Captures message boxes instead of showing them.
-class MessageBoxCapture {
+// Captures message boxes instead of showing them, unless told to show the real ones.
+class MessageBoxCapture : public platform::MessageBoxes {
  public:
-  MessageBoxCapture();
-  ~MessageBoxCapture();
   std::vector<std::string> Messages;               // CP1254, in the order shown
   std::function<void(const std::string&)> OnShow;  // runs inside the "modal" box
+  bool ShowRealBoxes = false;
+
+ protected:
+  void Present(const std::string& text) override;
 };
 
 // A fresh directory that stands for the program's folder (WireLab.ini, OmronResults.txt); the

@@ -31,9 +31,9 @@ namespace {
 
 // SIGINT and SIGTERM go to the window as the program routes them.
 struct QuitSignals {
-  explicit QuitSignals(TForm5* f) {
-    platform::InstallQuitSignals([f] {
-      platform::CloseMessageBoxes();
+  QuitSignals(TForm5* f, platform::MessageBoxes& boxes) {
+    platform::InstallQuitSignals([f, &boxes] {
+      boxes.CloseAll();
       f->close();
     });
   }
@@ -155,7 +155,7 @@ TEST_F(Faults, GarbageConfigurationGivesTheDefaults) {
 TEST_F(Faults, ARequestToEndCutsALongSendShort) {
   Create();
   Open(1);
-  QuitSignals quitSignals(form.get());
+  QuitSignals quitSignals(form.get(), boxes);
   form->EditSleep->setText(QStringLiteral("100000"));  // 100 s after every byte
   form->EditASCII->setText(QStringLiteral("065066067"));
   std::thread terminator([this] {
@@ -175,8 +175,8 @@ TEST_F(Faults, ARequestToEndCutsALongSendShort) {
 TEST_F(Faults, ASignalWhileABoxWaitsEndsTheLoopAndSaysOnStderrThatTheResultsWereNotSaved) {
   Create();
   std::filesystem::create_directory(dir.Path() + "OmronResults.txt");  // the save fails
-  platform::SetMessageBoxHandler(nullptr);  // real boxes: with no port chosen the loop asks
-  QuitSignals quitSignals(form.get());
+  boxes.ShowRealBoxes = true;  // with no port chosen the loop asks
+  QuitSignals quitSignals(form.get(), boxes);
   QTimer signalWhenBoxUp;
   QObject::connect(&signalWhenBoxUp, &QTimer::timeout, [&] {
     if (QApplication::activeModalWidget() == nullptr) return;
@@ -196,7 +196,7 @@ TEST_F(Faults, ASignalWhileABoxWaitsEndsTheLoopAndSaysOnStderrThatTheResultsWere
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
   EXPECT_FALSE(form->View().LoopRunning);
   EXPECT_THAT(stderrText, testing::HasSubstr("OmronResults.txt"));
-  EXPECT_TRUE(platform::EndsWithError());
+  EXPECT_TRUE(boxes.EndsWithError());
 }
 
 TEST(Program, EndsOnSigtermOrSigintWithCodeZeroWhenNothingFailed) {
