@@ -35,32 +35,13 @@
 #include "cli_process.h"
 #include "platform/qt_clock.h"
 #include "pty_pair.h"
+#include "pty_reply.h"
 #include "test_support.h"
 #include "window/wirelabmain.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Reads from the non-blocking master up to a carriage return; false at the deadline.
-bool ReadReply(int fd, std::string& reply, Clock::time_point deadline) {
-  reply.clear();
-  for (;;) {
-    char ch;
-    const ssize_t n = read(fd, &ch, 1);
-    if (n == 1) {
-      reply.push_back(ch);
-      if (ch == '\r') return true;
-      continue;
-    }
-    if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) return false;
-    pollfd p{fd, POLLIN, 0};
-    poll(&p, 1, static_cast<int>(left.count()));
-  }
-}
 
 bool WaitForOpenLines(CliProcess& cli, const std::string& path, int ports) {
   const auto until = Clock::now() + std::chrono::seconds(20);

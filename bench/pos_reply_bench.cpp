@@ -26,6 +26,7 @@
 #include "bench_stats.h"
 #include "platform/qt_clock.h"
 #include "pty_pair.h"
+#include "pty_reply.h"
 #include "test_support.h"
 #include "window/wirelabmain.h"
 
@@ -59,29 +60,6 @@ struct Result {
   std::string firstWrong;
 };
 
-// Reads from the non-blocking master until a carriage return; false at the deadline.
-bool ReadReply(int fd, std::string& reply, Clock::time_point deadline, Clock::time_point& crAt) {
-  reply.clear();
-  for (;;) {
-    char ch;
-    const ssize_t n = read(fd, &ch, 1);
-    if (n == 1) {
-      reply.push_back(ch);
-      if (ch == '\r') {
-        crAt = Clock::now();
-        return true;
-      }
-      continue;
-    }
-    if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) return false;
-    pollfd p{fd, POLLIN, 0};
-    poll(&p, 1, static_cast<int>(left.count()));
-  }
-}
-
 void Register(PtyPair& pty, int packets, Result& result) {
   std::string reply;
   for (int i = 1; i <= packets; ++i) {
@@ -93,7 +71,7 @@ void Register(PtyPair& pty, int packets, Result& result) {
     const Clock::time_point written = Clock::now();
     result.written.push_back(written);
     Clock::time_point crAt;
-    if (!ReadReply(pty.MasterFd(), reply, written + kReplyDeadline, crAt)) {
+    if (!ReadReply(pty.MasterFd(), reply, written + kReplyDeadline, &crAt)) {
       ++result.missing;
       return;
     }

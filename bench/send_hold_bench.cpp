@@ -7,8 +7,6 @@
 // figures are the time from the post to the click taking effect and to the send returning.
 // Prints figures; asserts nothing.
 
-#include <fcntl.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -25,10 +23,7 @@
 #include <vector>
 
 #include "bench_stats.h"
-#include "platform/qt_clock.h"
-#include "pty_pair.h"
-#include "test_support.h"
-#include "window/wirelabmain.h"
+#include "window_rig.h"
 
 namespace {
 
@@ -40,48 +35,17 @@ void ClickFromDesktop(QWidget* widget) {
                     widget->mapTo(top, widget->rect().center()));
 }
 
-// Reads the master side and counts the bytes.
-class Drain {
- public:
-  explicit Drain(PtyPair& pty)
-      : thread_([this, &pty] {
-          while (!stop_) {
-            pollfd p{pty.MasterFd(), POLLIN, 0};
-            if (poll(&p, 1, 10) <= 0) continue;
-            char buf[256];
-            const ssize_t n = read(pty.MasterFd(), buf, sizeof buf);
-            if (n > 0) count_ += static_cast<size_t>(n);
-          }
-        }) {}
-  ~Drain() {
-    stop_ = true;
-    thread_.join();
-  }
-  size_t Count() const { return count_; }
-
- private:
-  std::atomic<bool> stop_{false};
-  std::atomic<size_t> count_{0};
-  std::thread thread_;
-};
-
-struct Rig {
-  TempAppDir dir;
-  MessageBoxCapture boxes;
-  PtyPair pty;
-  platform::QtClock clock;
-  std::unique_ptr<TForm5> form;
-  std::unique_ptr<Drain> drain;
-
+// The window on the real clock, port 1 open on a drained pty, a send of 30 bytes 100 ms apart.
+struct Rig : WindowRig {
   Rig() {
-    dir.WriteFile("WireLab.ini", "[Ports]\nCom1=" + pty.SlavePath() + "\n");
-    form = std::make_unique<TForm5>(clock, boxes, dir.Path());
+    Drain(1);
+    Create();
     form->show();
-    drain = std::make_unique<Drain>(pty);
-    form->CheckBox[1]->click();
+    Click(1);
     form->EditASCII->setText(QString::fromLatin1(QByteArray("065").repeated(30)));
     form->EditSleep->setText(QStringLiteral("100"));
   }
+  size_t SentCount() { return drained[1]->Count(); }
 };
 
 // Starts a send by pressing Send (or, for "STOP!", periodic sending); once its first byte is
@@ -91,7 +55,7 @@ void Action(const char* name, const std::function<void(TForm5&)>& act, bool peri
   TForm5& f = *rig.form;
   std::atomic<Clock::time_point> posted{}, acted{};
   std::thread probe([&] {
-    while (rig.drain->Count() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while (rig.SentCount() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     std::this_thread::sleep_for(std::chrono::milliseconds(250));  // into a pause
     posted = Clock::now();
     QMetaObject::invokeMethod(
@@ -107,7 +71,7 @@ void Action(const char* name, const std::function<void(TForm5&)>& act, bool peri
     f.EditInterval->setText(QStringLiteral("10"));
     f.SpeedButton1->click();
     WaitUntil([&] { return acted.load() != Clock::time_point{}; });
-    WaitUntil([&] { return rig.drain->Count() >= 30; });
+    WaitUntil([&] { return rig.SentCount() >= 30; });
     returned = Clock::now();
   } else {
     f.SpeedButton2->click();
@@ -117,7 +81,7 @@ void Action(const char* name, const std::function<void(TForm5&)>& act, bool peri
   std::printf(
       "%-28s took effect %7.2f ms after it came; send returned %8.2f ms after; "
       "%zu of 30 bytes sent\n",
-      name, Ms(acted.load() - posted.load()), Ms(returned - posted.load()), rig.drain->Count());
+      name, Ms(acted.load() - posted.load()), Ms(returned - posted.load()), rig.SentCount());
 }
 
 }  // namespace
@@ -131,7 +95,7 @@ int main(int argc, char** argv) {
     std::vector<double> waits;
     std::atomic<bool> done{false};
     std::thread probe([&] {
-      while (rig.drain->Count() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      while (rig.SentCount() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
       while (!done) {
         const Clock::time_point sent = Clock::now();
         std::atomic<bool> ran{false};
