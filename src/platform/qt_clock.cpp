@@ -130,4 +130,8 @@ QEvent::Type TimerTickEventType() {
   return type;
 }
 
+bool IsCountdown(const QObject* receiver) {
+  return dynamic_cast<const QtCountdown*>(receiver) != nullptr;
+}
+
 }  // namespace platform

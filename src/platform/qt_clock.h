@@ -12,6 +12,8 @@
 
 #include "platform/clock.h"
 
+class QObject;
+
 namespace platform {
 
 class QtClock final : public Clock {
@@ -28,5 +30,7 @@ class QtClock final : public Clock {
 // holds it and posts a copy later to the same receiver delays the tick, which is then dropped
 // if the countdown stopped or started anew meanwhile.
 QEvent::Type TimerTickEventType();
+// True for the objects that receive a countdown's tick events.
+bool IsCountdown(const QObject* receiver);
 
 }  // namespace platform

@@ -132,9 +132,12 @@ void SendHold::Pause(uint32_t ms, const std::function<bool()>& stop) {
 }
 
 bool SendHold::eventFilter(QObject* receiver, QEvent* event) {
-  const QEvent::Type type = event->type();
-  if (type == QEvent::Timer || type == platform::TimerTickEventType()) {
-    if (type == QEvent::Timer && !IsProgramTimer(receiver)) return false;
+  // The receiver is looked at before the event: the ports' threads post events to objects of
+  // their own, which order their reads of those events by a lock the toolkit's queue cannot
+  // show the thread checker; this filter never reads them.
+  if (IsProgramTimer(receiver) || platform::IsCountdown(receiver)) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::Timer && type != platform::TimerTickEventType()) return false;
     const int id = type == QEvent::Timer ? static_cast<QTimerEvent*>(event)->timerId() : -1;
     const auto same = [&](const auto& tick) { return tick.first == receiver && tick.second == id; };
     if (std::none_of(heldTicks_.begin(), heldTicks_.end(), same)) {

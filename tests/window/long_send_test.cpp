@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QWindow>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 #include "expected_texts.h"
@@ -15,18 +16,20 @@
 
 namespace {
 
-// Runs routines handed over from another thread on the main thread. Each goes in a posted event,
-// which passes from thread to thread under the event queue's lock; a functor posted with
-// invokeMethod is freed by whichever thread drops the last reference, through an atomic count
-// inside Qt that the thread checker does not see.
+// Runs routines handed over from another thread on the main thread, each in a posted event.
+// The event is posted and read under a lock of its own, which orders the main thread's read
+// after the other thread's write for the thread checker; the toolkit's queue locking and the
+// atomic count of a functor posted with invokeMethod are invisible to it.
 class MainThreadRunner : public QObject {
  public:
   void Post(std::function<void()> routine) {
+    const std::lock_guard<std::mutex> lock(mutex_);
     QCoreApplication::postEvent(this, new Call(std::move(routine)));
   }
 
  protected:
   bool event(QEvent* e) override {
+    { const std::lock_guard<std::mutex> lock(mutex_); }
     if (e->type() != Call::kType) return QObject::event(e);
     static_cast<Call*>(e)->routine();
     return true;
@@ -38,6 +41,7 @@ class MainThreadRunner : public QObject {
     explicit Call(std::function<void()> r) : QEvent(kType), routine(std::move(r)) {}
     std::function<void()> routine;
   };
+  std::mutex mutex_;
 };
 
 const std::string kChoosePort = Cp(expected::kChoosePort);
