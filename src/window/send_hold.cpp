@@ -132,9 +132,10 @@ void SendHold::Pause(uint32_t ms, const std::function<bool()>& stop) {
 }
 
 bool SendHold::eventFilter(QObject* receiver, QEvent* event) {
-  // The receiver is looked at before the event: the ports' threads post events to objects of
-  // their own, which order their reads of those events by a lock the toolkit's queue cannot
-  // show the thread checker; this filter never reads them.
+  // The receiver is looked at before the event. The ports' threads post events to an object
+  // of their own, which takes a lock before it reads them; between the post and this filter
+  // there is only the toolkit's queue locking, which the thread checker cannot see, so this
+  // filter leaves those events unread.
   if (IsProgramTimer(receiver) || platform::IsCountdown(receiver)) {
     const QEvent::Type type = event->type();
     if (type != QEvent::Timer && type != platform::TimerTickEventType()) return false;
