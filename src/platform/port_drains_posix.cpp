@@ -25,7 +25,7 @@ PortDrains::~PortDrains() {
 
 void PortDrains::Close(PortHandle handle) {
   if (!handle.IsOpen()) return;
-  const int fd = handle.Descriptor();
+  const int fd = detail::Descriptor(handle);
   const uint32_t bound = detail::GiveBackAndDrainBound(fd);
   if (bound == 0) {
     // Nothing waits in the driver. A pseudo-terminal reports nothing here even while its peer

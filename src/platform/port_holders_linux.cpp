@@ -42,7 +42,7 @@ bool SameDevice(const struct stat& a, const struct stat& b) {
 
 }  // namespace
 
-pid_t LockFileHolder(const std::string& devicePath) {
+int64_t LockFileHolder(const std::string& devicePath) {
   std::ifstream file("/var/lock/LCK.." + LockName(devicePath), std::ios::binary);
   if (!file) return 0;
   std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
@@ -76,7 +76,7 @@ std::vector<PortHolder> PortHolders(const std::string& devicePath) {
       if (fd->d_name[0] == '.') continue;
       struct stat open {};
       if (stat((fdDir + "/" + fd->d_name).c_str(), &open) == 0 && SameDevice(open, device)) {
-        PortHolder holder{pid, {}};
+        PortHolder holder{static_cast<int64_t>(pid), {}};
         std::ifstream comm(std::string("/proc/") + entry->d_name + "/comm");
         std::getline(comm, holder.name);
         holders.push_back(holder);

@@ -1,11 +1,6 @@
 #include "platform/profile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-
+#include "platform/file_io.h"
 #include "platform/int_conv.h"
 
 namespace platform {
@@ -43,27 +38,11 @@ std::string_view Unquote(std::string_view value) {
 
 }  // namespace
 
-// Anything that is not a readable regular file (missing, a directory, a device) reads as an
-// empty profile.
+// Anything that is not a readable regular file of sane size (missing, a directory, a
+// device, a FIFO) reads as an empty profile.
 Profile Profile::Load(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return Profile();
-  std::string content;
-  struct stat st {};
-  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  char buffer[65536];
-  while (ok) {
-    const ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n > 0) {
-      content.append(buffer, static_cast<size_t>(n));
-    } else if (n == 0) {
-      break;
-    } else if (errno != EINTR) {
-      ok = false;
-    }
-  }
-  close(fd);
-  return ok ? Parse(content) : Profile();
+  const SmallFile file = ReadSmallFile(path, kMaxProfileBytes);
+  return file.status == SmallFile::Status::Read ? Parse(file.content) : Profile();
 }
 
 Profile Profile::Parse(std::string_view content) {

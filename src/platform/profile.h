@@ -13,6 +13,9 @@
 
 namespace platform {
 
+// A settings file is a few lines; anything larger is not one.
+constexpr size_t kMaxProfileBytes = 1024 * 1024;
+
 class Profile {
  public:
   Profile() = default;  // an empty profile: every lookup gives its default

@@ -1,16 +1,10 @@
 #include "platform/profile_writer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <vector>
+
+#include "platform/file_io.h"
+#include "platform/profile.h"
 
 namespace platform {
 namespace {
@@ -51,8 +45,9 @@ std::vector<Line> SplitLines(std::string_view content) {
   return lines;
 }
 
-[[noreturn]] void Fail(const std::string& path, const std::string& what, int err) {
-  throw std::runtime_error("Could not save \"" + path + "\": " + what + ": " + std::strerror(err) +
+[[noreturn]] void Fail(const std::string& path, const std::string& what,
+                       const std::string& reason) {
+  throw std::runtime_error("Could not save \"" + path + "\": " + what + ": " + reason +
                            ". Nothing was changed.");
 }
 
@@ -101,48 +96,12 @@ void WriteProfileValue(const std::string& path, std::string_view section, std::s
     throw std::runtime_error("Could not save \"" + path + "\": a value cannot hold a line break.");
   }
   // Write through a link to the file it names, so the link stays a link.
-  char* resolved = realpath(path.c_str(), nullptr);
-  const std::string target = resolved ? resolved : path;
-  std::free(resolved);
-
-  std::string content;
-  mode_t mode = 0644;
-  struct stat st {};
-  if (stat(target.c_str(), &st) == 0) {
-    std::ifstream in(target, std::ios::binary);
-    if (!in) Fail(path, "cannot read it", errno);
-    content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    mode = st.st_mode & 07777;
-  } else if (errno != ENOENT) {
-    Fail(path, "cannot read it", errno);
-  }
-  const std::string updated = SetProfileValue(content, section, key, value);
-
-  std::string temp = target + ".XXXXXX";
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) Fail(path, "cannot write in its folder", errno);
-  size_t written = 0;
-  while (written < updated.size()) {
-    const ssize_t n = write(fd, updated.data() + written, updated.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      const int err = errno;
-      close(fd);
-      unlink(temp.c_str());
-      Fail(path, "cannot write it", err);
-    }
-    written += static_cast<size_t>(n);
-  }
-  if (fchmod(fd, mode) != 0 || fsync(fd) != 0 || close(fd) != 0) {
-    const int err = errno;
-    unlink(temp.c_str());
-    Fail(path, "cannot write it", err);
-  }
-  if (rename(temp.c_str(), target.c_str()) != 0) {
-    const int err = errno;
-    unlink(temp.c_str());
-    Fail(path, "cannot replace it", err);
-  }
+  const std::string target = ResolveLinks(path);
+  const SmallFile existing = ReadSmallFile(target, kMaxProfileBytes);
+  if (existing.status == SmallFile::Status::Failed) Fail(path, "cannot read it", existing.reason);
+  const std::string updated = SetProfileValue(existing.content, section, key, value);
+  std::string step, reason;
+  if (!ReplaceFileContent(target, updated, step, reason)) Fail(path, step, reason);
 }
 
 }  // namespace platform

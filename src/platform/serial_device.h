@@ -1,10 +1,11 @@
 #pragma once
-// The serial device operations the port layer needs, one interface for every platform.
+// The serial device operations the port layer needs, one interface for every system; each
+// system's file implements it.
 //
 // A PortHandle is "none" (no port asked for), "invalid" (the device could not be had) or a
-// real open device; descriptor 0 can be a real device, so none and invalid are apart from
-// every descriptor. An invalid handle carries why the device could not be had. Every
-// operation on none or invalid fails quietly.
+// real open device, whose system value is opaque here (it can be 0); none and invalid are
+// apart from every such value. An invalid handle carries why the device could not be had.
+// Every operation on none or invalid fails quietly.
 
 #include <cstddef>
 #include <cstdint>
@@ -14,7 +15,7 @@
 namespace platform {
 
 // Why a port has no working device. The system's error codes become one of these in one
-// place, PortErrorFromErrno.
+// place, in the system's own file.
 enum class PortError : uint8_t {
   None,
   NoSuchDevice,
@@ -26,28 +27,30 @@ enum class PortError : uint8_t {
   Other,
 };
 
-PortError PortErrorFromErrno(int err);
-
 class PortHandle {
  public:
-  static PortHandle None() { return PortHandle(kNone, PortError::None); }
+  static PortHandle None() { return PortHandle(State::None, 0, PortError::None); }
   static PortHandle Invalid(PortError error = PortError::Other) {
-    return PortHandle(kInvalid, error);
+    return PortHandle(State::Invalid, 0, error);
   }
-  static PortHandle FromDescriptor(int fd) { return PortHandle(fd, PortError::None); }
+  // An open device, by the system's own value for it.
+  static PortHandle FromNative(intptr_t native) {
+    return PortHandle(State::Open, native, PortError::None);
+  }
 
-  bool IsNone() const { return fd_ == kNone; }
-  bool IsInvalid() const { return fd_ == kInvalid; }
-  bool IsOpen() const { return fd_ >= 0; }
-  int Descriptor() const { return fd_; }
+  bool IsNone() const { return state_ == State::None; }
+  bool IsInvalid() const { return state_ == State::Invalid; }
+  bool IsOpen() const { return state_ == State::Open; }
+  intptr_t Native() const { return native_; }
   PortError Error() const { return error_; }
   bool operator==(const PortHandle&) const = default;
 
  private:
-  static constexpr int kNone = -1;
-  static constexpr int kInvalid = -2;
-  PortHandle(int fd, PortError error) : fd_(fd), error_(error) {}
-  int fd_;
+  enum class State : uint8_t { None, Invalid, Open };
+  PortHandle(State state, intptr_t native, PortError error)
+      : state_(state), native_(native), error_(error) {}
+  State state_;
+  intptr_t native_;
   PortError error_;
 };
 
@@ -63,18 +66,18 @@ struct CommState {
   Parity ParityMode = Parity::None;
   StopBits Stop = StopBits::One;
   bool Binary = false;                        // raw line: every byte passes unchanged both ways
-  alignas(8) unsigned char Native[128] = {};  // the platform's own record (termios here)
+  alignas(8) unsigned char Native[128] = {};  // the system's own line record
 };
 
-// Sees the request of an ioctl the port layer makes (tests check which calls an open makes:
-// pseudo-terminals have no modem lines to read back).
-using IoctlObserver = std::function<void(unsigned long request)>;
+// Sees each control request an open makes of the device (tests check which ones: an open
+// must leave the modem lines alone, which pseudo-terminals cannot show).
+using DeviceRequestObserver = std::function<void(unsigned long request)>;
 
 // Opens the device for exclusive use; an invalid handle with the reason when it is missing,
-// forbidden, not a serial device, or held by anyone: another port object, a program that
-// took it exclusively (even when we run as root), or a live "LCK.." lock file. watch, where
-// set, sees every ioctl of the open.
-PortHandle OpenExclusive(const std::string& path, const IoctlObserver& watch = {});
+// forbidden, not a serial device, or held by anyone: another port object, or another program
+// (even one that holds it in a way the system lets an administrator pass). watch, where set,
+// sees every control request of the open.
+PortHandle OpenExclusive(const std::string& path, const DeviceRequestObserver& watch = {});
 // Gives the device back at once. Output still queued in the driver is dropped; a port whose
 // queued bytes should still leave is closed through PortDrains instead.
 void Close(PortHandle handle);
@@ -103,13 +106,4 @@ bool DeviceNodePresent(const std::string& path);
 // wait ran out, cleared by the next byte the driver takes.
 void TransmitByte(PortHandle handle, uint8_t value, bool& stalled);
 
-}  // namespace platform
-
-namespace platform {
-// The native record SetCommState would apply for this state (tests read it, since
-// pseudo-terminals keep 8 data bits and no parity whatever is asked).
-struct NativeLineRecord {
-  uint32_t iflag, oflag, cflag, lflag;
-};
-NativeLineRecord BuildNativeRecord(const CommState& state);
 }  // namespace platform

@@ -137,7 +137,7 @@ detail::KernelLineRecord ToKernelRecord(const termios& t) {
 // Every ioctl of the port layer goes through here, retried on EINTR; watch, where given,
 // sees its request first.
 template <class Arg>
-int Ioctl(int fd, unsigned long request, Arg arg, const IoctlObserver* watch = nullptr) {
+int Ioctl(int fd, unsigned long request, Arg arg, const DeviceRequestObserver* watch = nullptr) {
   if (watch != nullptr && *watch) (*watch)(request);
   return RetryOnEintr([&] { return ioctl(fd, request, arg); });
 }
@@ -212,7 +212,7 @@ PortError PortErrorFromErrno(int err) {
   }
 }
 
-PortHandle OpenExclusive(const std::string& path, const IoctlObserver& watch) {
+PortHandle OpenExclusive(const std::string& path, const DeviceRequestObserver& watch) {
   const int fd =
       RetryOnEintr([&] { return open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
   if (fd < 0) return PortHandle::Invalid(PortErrorFromErrno(errno));
@@ -234,7 +234,7 @@ PortHandle OpenExclusive(const std::string& path, const IoctlObserver& watch) {
     return refuse(PortErrorFromErrno(errno));
   }
   if (Ioctl(fd, TIOCEXCL, 0, &watch) != 0) return refuse(PortErrorFromErrno(errno));
-  return PortHandle::FromDescriptor(fd);
+  return PortHandle::FromNative(fd);
 }
 
 uint32_t DrainBoundMs(size_t queuedBytes, uint32_t baud, uint32_t bitsPerCharacter) {
@@ -247,7 +247,7 @@ uint32_t DrainBoundMs(size_t queuedBytes, uint32_t baud, uint32_t bitsPerCharact
 
 void Close(PortHandle handle) {
   if (!handle.IsOpen()) return;
-  const int fd = handle.Descriptor();
+  const int fd = detail::Descriptor(handle);
   if (detail::GiveBackAndDrainBound(fd) == 0) {
     close(fd);  // as in PortDrains::Close: a pseudo-terminal's unread output stays
   } else {
@@ -257,7 +257,7 @@ void Close(PortHandle handle) {
 
 void CloseGone(PortHandle handle) {
   if (!handle.IsOpen()) return;
-  detail::FlushAndClose(handle.Descriptor());
+  detail::FlushAndClose(detail::Descriptor(handle));
 }
 
 bool DeviceNodePresent(const std::string& path) {
@@ -267,7 +267,7 @@ bool DeviceNodePresent(const std::string& path) {
 
 bool GetCommState(PortHandle handle, CommState& state) {
   if (!handle.IsOpen()) return false;
-  const int fd = handle.Descriptor();
+  const int fd = detail::Descriptor(handle);
   termios t{};
   if (RetryOnEintr([&] { return tcgetattr(fd, &t); }) != 0) return false;
   std::memcpy(state.Native, &t, sizeof t);
@@ -302,7 +302,7 @@ bool GetCommState(PortHandle handle, CommState& state) {
 
 bool SetCommState(PortHandle handle, const CommState& state) {
   if (!handle.IsOpen()) return false;
-  const int fd = handle.Descriptor();
+  const int fd = detail::Descriptor(handle);
   termios t{};
   bool custom = false;
   if (!BuildRecord(state, t, custom)) return false;
@@ -319,19 +319,19 @@ NativeLineRecord BuildNativeRecord(const CommState& state) {
 
 void Purge(PortHandle handle) {
   if (!handle.IsOpen()) return;
-  RetryOnEintr([&] { return tcflush(handle.Descriptor(), TCIOFLUSH); });
+  RetryOnEintr([&] { return tcflush(detail::Descriptor(handle), TCIOFLUSH); });
 }
 
 size_t BytesWaiting(PortHandle handle) {
   if (!handle.IsOpen()) return 0;
   int count = 0;
-  if (Ioctl(handle.Descriptor(), FIONREAD, &count) != 0) return 0;
+  if (Ioctl(detail::Descriptor(handle), FIONREAD, &count) != 0) return 0;
   return count > 0 ? static_cast<size_t>(count) : 0;
 }
 
 size_t ReadBytes(PortHandle handle, uint8_t* buffer, size_t max) {
   if (!handle.IsOpen() || max == 0) return 0;
-  const ssize_t n = RetryOnEintr([&] { return read(handle.Descriptor(), buffer, max); });
+  const ssize_t n = RetryOnEintr([&] { return read(detail::Descriptor(handle), buffer, max); });
   return n > 0 ? static_cast<size_t>(n) : 0;
 }
 
@@ -339,7 +339,7 @@ bool WaitForInput(PortHandle handle, uint32_t ms) {
   const Clock::time_point until = Clock::now() + std::chrono::milliseconds(ms);
   bool present = true;
   if (handle.IsOpen()) {
-    pollfd p{handle.Descriptor(), POLLIN, 0};
+    pollfd p{detail::Descriptor(handle), POLLIN, 0};
     const int rc = RetryOnEintr([&] { return poll(&p, 1, RemainingMs(until)); });
     if (rc == 0) return true;
     if (rc > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0) return true;
@@ -353,7 +353,7 @@ bool WaitForInput(PortHandle handle, uint32_t ms) {
 
 void TransmitByte(PortHandle handle, uint8_t value, bool& stalled) {
   if (!handle.IsOpen()) return;
-  const int fd = handle.Descriptor();
+  const int fd = detail::Descriptor(handle);
   Clock::time_point until{};
   bool waiting = false;
   for (;;) {

@@ -1,16 +1,8 @@
 #include "platform/serial_ports.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <filesystem>
 
 namespace platform {
-namespace {
-
-constexpr const char* kByIdDir = "/dev/serial/by-id";
-
-}  // namespace
 
 std::string SerialPortInfo::Description() const {
   std::string text = manufacturer;
@@ -45,25 +37,6 @@ std::string FormatPortTable(const std::vector<SerialPortInfo>& ports) {
     table += line + "\n";
   }
   return table;
-}
-
-bool SameDevicePath(const std::string& a, const std::string& b) {
-  if (a == b) return true;
-  struct stat sa {
-  }, sb{};
-  if (stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0) return false;
-  if (S_ISCHR(sa.st_mode) && S_ISCHR(sb.st_mode)) return sa.st_rdev == sb.st_rdev;
-  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
-std::string StableDevicePath(const std::string& path) {
-  namespace fs = std::filesystem;
-  if (path.rfind(kByIdDir, 0) == 0) return path;
-  std::error_code ec;
-  for (const fs::directory_entry& link : fs::directory_iterator(kByIdDir, ec)) {
-    if (SameDevicePath(link.path().string(), path)) return link.path().string();
-  }
-  return path;
 }
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 // which containers often lack, so the USB strings are read from the USB device's attributes
 // and the by-id link is looked up in /dev/serial/by-id when udev does not name one.
 #include <libudev.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -12,6 +13,8 @@
 
 namespace platform {
 namespace {
+
+constexpr const char* kByIdDir = "/dev/serial/by-id";
 
 struct UdevDeleter {
   void operator()(udev* u) const { udev_unref(u); }
@@ -87,6 +90,25 @@ std::vector<SerialPortInfo> ListSerialPorts() {
     return a.kernelName < b.kernelName;
   });
   return ports;
+}
+
+bool SameDevicePath(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  struct stat sa {
+  }, sb{};
+  if (stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0) return false;
+  if (S_ISCHR(sa.st_mode) && S_ISCHR(sb.st_mode)) return sa.st_rdev == sb.st_rdev;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+std::string StableDevicePath(const std::string& path) {
+  namespace fs = std::filesystem;
+  if (path.rfind(kByIdDir, 0) == 0) return path;
+  std::error_code ec;
+  for (const fs::directory_entry& link : fs::directory_iterator(kByIdDir, ec)) {
+    if (SameDevicePath(link.path().string(), path)) return link.path().string();
+  }
+  return path;
 }
 
 }  // namespace platform

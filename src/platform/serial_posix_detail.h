@@ -6,7 +6,27 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/serial_device.h"
+
+namespace platform {
+
+// The one place where errno becomes a port error.
+PortError PortErrorFromErrno(int err);
+
+// The termios flags SetCommState would apply for this state (tests read them, since
+// pseudo-terminals keep 8 data bits and no parity whatever is asked).
+struct NativeLineRecord {
+  uint32_t iflag, oflag, cflag, lflag;
+};
+NativeLineRecord BuildNativeRecord(const CommState& state);
+
+}  // namespace platform
+
 namespace platform::detail {
+
+inline int Descriptor(PortHandle handle) {
+  return static_cast<int>(handle.Native());
+}
 
 // The one place where a system call interrupted by a signal is tried again.
 template <class Call>

@@ -1,11 +1,9 @@
 #include "platform/thread.h"
 
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
+
+#include "platform/thread_priority.h"
 
 namespace platform {
 
@@ -104,7 +102,7 @@ void TThread::Body() {
     belowNormal = shared_->belowNormal;
   }
   if (belowNormal) {
-    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 5);
+    LowerThisThreadPriority();
   }
   try {
     Execute();

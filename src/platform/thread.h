@@ -42,7 +42,7 @@ class TThread {
   bool Suspended() const;
   bool Terminated() const { return terminated_; }
   bool Finished() const { return finished_; }
-  void SetPriorityBelowNormal();  // applies when the thread starts (a positive nice value)
+  void SetPriorityBelowNormal();  // applies when the thread starts
   MainThreadCalls& Calls() const { return calls_; }
 
  protected:

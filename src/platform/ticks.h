@@ -2,8 +2,8 @@
 // The system's millisecond tick counter and a real sleep, for the port threads and for
 // whatever runs without a Clock.
 //
-// GetTickCount is a 32-bit count of milliseconds from CLOCK_MONOTONIC that wraps at 2^32;
-// elapsed times are differences taken modulo 2^32. Any thread may call either.
+// GetTickCount is the system's 32-bit count of milliseconds since start, which wraps at
+// 2^32; elapsed times are differences taken modulo 2^32. Any thread may call either.
 
 #include <cstdint>
 

@@ -1,7 +1,6 @@
 #include "program/cli_events.h"
 
-#include <sys/time.h>
-
+#include <QDateTime>
 #include <ctime>
 
 #include "platform/cp1254.h"
@@ -57,14 +56,9 @@ std::string JsonString(const std::string& utf8) {
 }  // namespace
 
 std::string WallClockNow() {
-  timeval now{};
-  gettimeofday(&now, nullptr);
-  tm local{};
-  localtime_r(&now.tv_sec, &local);
-  char text[40];
-  const size_t n = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  std::snprintf(text + n, sizeof text - n, ".%03ld", static_cast<long>(now.tv_usec / 1000));
-  return text;
+  return QDateTime::currentDateTime()
+      .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"))
+      .toStdString();
 }
 
 std::string FormatEvent(const CliEvent& event, const std::string& time, bool json) {

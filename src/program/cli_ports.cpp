@@ -9,7 +9,7 @@
 #include "platform/quit_request.h"
 #include "senders/byte_codes.h"
 #include "serial/port_diagnosis.h"
-#include "window/receive_entry.h"
+#include "serial/receive_entry.h"
 
 CliPorts::CliPorts(const CliOptions& options, CliEventWriter& events, platform::Clock& clock,
                    platform::ComDevices devices, platform::PortDrains& drains)

@@ -16,8 +16,8 @@
 #include "platform/qt_clock.h"
 #include "platform/quit_request.h"
 #include "platform/serial_ports.h"
-#include "platform/ui_services.h"
-#include "window/program_options.h"
+#include "program/program_options.h"
+#include "window/ui_services.h"
 #include "window/wirelabmain.h"
 
 namespace {

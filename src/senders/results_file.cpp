@@ -1,15 +1,10 @@
 #include "senders/results_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <stdexcept>
 
 #include "platform/cp1254.h"
+#include "platform/file_io.h"
 
 namespace {
 
@@ -44,9 +39,9 @@ size_t DroppedLines(const std::vector<std::string>& earlier, const std::vector<s
   }
 }
 
-[[noreturn]] void Fail(const char* what, const std::string& path, int error) {
-  throw std::runtime_error(platform::Utf8ToCp1254(std::string(what) + " file \"" + path + "\". " +
-                                                  std::strerror(error)));
+[[noreturn]] void Fail(const char* what, const std::string& path, const std::string& reason) {
+  throw std::runtime_error(
+      platform::Utf8ToCp1254(std::string(what) + " file \"" + path + "\". " + reason));
 }
 
 void AppendSaved(std::string& text, const std::string& line) {
@@ -84,12 +79,10 @@ void ResultsFile::Look(const std::vector<std::string>& paneLines, bool save) {
   uint64_t offset = keptBytes_;
   for (size_t i = 0; i < reused; ++i) offset += SavedSize(seen_[i]);
 
-  const int fd =
-      open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (onDisk_ ? 0 : O_TRUNC), 0666);
-  if (fd < 0) Fail("Cannot create", path_, errno);
-  struct stat st {};
+  platform::WritableFile file;
+  if (!file.Open(path_, !onDisk_)) Fail("Cannot create", path_, file.Reason());
   // A file cut short by someone else since the last save cannot be continued: start it anew.
-  if (fstat(fd, &st) == 0 && static_cast<uint64_t>(st.st_size) < offset) {
+  if (file.Size() < offset) {
     offset = 0;
     reused = 0;
   }
@@ -98,22 +91,10 @@ void ResultsFile::Look(const std::vector<std::string>& paneLines, bool save) {
   const uint64_t kept = offset + text.size();
   for (const std::string& line : paneLines) AppendSaved(text, line);
 
-  bool ok = ftruncate(fd, static_cast<off_t>(offset)) == 0;
-  for (size_t done = 0; ok && done < text.size();) {
-    const ssize_t n =
-        pwrite(fd, text.data() + done, text.size() - done, static_cast<off_t>(offset + done));
-    if (n > 0) {
-      done += static_cast<size_t>(n);
-    } else if (n == 0) {
-      errno = EIO;
-      ok = false;
-    } else if (errno != EINTR) {
-      ok = false;
-    }
-  }
-  const int writeError = errno;
-  const bool closed = close(fd) == 0;
-  if (!ok || !closed) Fail("Cannot write", path_, ok ? errno : writeError);
+  const bool ok = file.Truncate(offset) && file.WriteAt(offset, text);
+  const std::string writeError = file.Reason();
+  const bool closed = file.Close();
+  if (!ok || !closed) Fail("Cannot write", path_, ok ? file.Reason() : writeError);
   seen_ = paneLines;
   onDisk_ = true;
   savedLines_ = paneLines.size();

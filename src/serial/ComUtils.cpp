@@ -112,7 +112,7 @@ platform::PortHandle OpenComPort(const platform::ComDevices& devices, std::strin
 }
 
 platform::PortHandle OpenComDevice(const std::string& path, std::string_view mode, bool Binary,
-                                   const platform::IoctlObserver& watch) {
+                                   const platform::DeviceRequestObserver& watch) {
   if (!ModeStringAccepted(mode)) {
     return platform::PortHandle::Invalid(platform::PortError::SettingsRefused);
   }

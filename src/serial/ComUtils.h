@@ -38,7 +38,7 @@ platform::PortHandle OpenComPort(const platform::ComDevices& devices, std::strin
 // The same on a given device path instead of the one the mode string's name maps to; watch,
 // where set, sees every ioctl of the device's open.
 platform::PortHandle OpenComDevice(const std::string& path, std::string_view mode, bool Binary,
-                                   const platform::IoctlObserver& watch = {});
+                                   const platform::DeviceRequestObserver& watch = {});
 // The device path that the mode string's name ("comN:") maps to.
 std::string ModeDevicePath(const platform::ComDevices& devices, std::string_view mode);
 void PurgePort(platform::PortHandle handle);

@@ -1,37 +1,7 @@
 #include "serial/port_diagnosis.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include "platform/port_holders.h"
+#include "platform/port_advice.h"
 #include "serial/ComUtils.h"
-
-namespace {
-
-std::string WhatItIs(const std::string& path) {
-  struct stat st {};
-  if (stat(path.c_str(), &st) != 0) return "not a serial device";
-  if (S_ISREG(st.st_mode)) return "a regular file";
-  if (S_ISDIR(st.st_mode)) return "a directory";
-  if (S_ISFIFO(st.st_mode)) return "a FIFO";
-  if (S_ISSOCK(st.st_mode)) return "a socket";
-  return "a device that is not a serial port";
-}
-
-std::string Holders(const std::string& path) {
-  std::string text;
-  if (const pid_t locker = platform::LockFileHolder(path)) {
-    text = "its lock file names pid " + std::to_string(locker);
-  }
-  for (const platform::PortHolder& h : platform::PortHolders(path)) {
-    if (!text.empty()) text += ", ";
-    text += (h.name.empty() ? std::string("a program") : h.name) + " (pid " +
-            std::to_string(h.pid) + (h.pid == getpid() ? ", this WireLab" : "") + ")";
-  }
-  return text;
-}
-
-}  // namespace
 
 std::string DescribePortProblem(const PortDiagnosis& d) {
   using platform::PortError;
@@ -43,17 +13,15 @@ std::string DescribePortProblem(const PortDiagnosis& d) {
       return "no such device: nothing answers at " + path +
              ". Plug the adapter in, or choose its device from the group's menu (right-click).";
     case PortError::PermissionDenied:
-      return "permission denied: " + path +
-             " is not open to you. Serial devices belong to the dialout group: run "
-             "\"sudo usermod -aG dialout $USER\" once and log in again.";
+      return "permission denied: " + path + " is not open to you. " + platform::PermissionAdvice();
     case PortError::Busy: {
-      const std::string holders = Holders(path);
+      const std::string holders = platform::DeviceHoldersText(path);
       return "busy: " + path + " is held by another program" +
              (holders.empty() ? std::string() : " (" + holders + ")") +
              ". Close it there, then untick and tick \"Open\".";
     }
     case PortError::NotSerial:
-      return "not a serial device: " + path + " is " + WhatItIs(path) + ".";
+      return "not a serial device: " + path + " is " + platform::DeviceKindText(path) + ".";
     case PortError::Gone:
       return "gone: " + path +
              " went away (unplugged?). WireLab opens it again by itself when it is back.";

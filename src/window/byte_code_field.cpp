@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "platform/cp1254.h"
-#include "platform/ui_services.h"
+#include "window/ui_services.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <string>
 
-#include "platform/ui_services.h"
+#include "window/ui_services.h"
 
 inline constexpr int kMaxByteCodeChars = 1024 * 1024;
 

@@ -16,9 +16,9 @@
 #include "platform/qt_text.h"
 #include "platform/quit_request.h"
 #include "platform/ticks.h"
-#include "platform/ui_services.h"
+#include "serial/receive_entry.h"
 #include "window/byte_code_field.h"
-#include "window/receive_entry.h"
+#include "window/ui_services.h"
 
 using platform::Cp1254;
 using platform::ToQString;

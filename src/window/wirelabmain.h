@@ -26,12 +26,12 @@
 #include "platform/clock.h"
 #include "platform/com_devices.h"
 #include "platform/toolkit_timer.h"
-#include "platform/ui_services.h"
 #include "pos/pos_link.h"
 #include "pos/pos_terminal.h"
 #include "senders/results_file.h"
 #include "serial/CommObjects.h"
 #include "window/log_pane.h"
+#include "window/ui_services.h"
 
 // A plain panel or sheet that reports its resizes.
 class TPanel : public QFrame {

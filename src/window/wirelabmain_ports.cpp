@@ -10,8 +10,8 @@
 #include "platform/profile_writer.h"
 #include "platform/qt_text.h"
 #include "platform/serial_ports.h"
-#include "platform/ui_services.h"
 #include "serial/port_diagnosis.h"
+#include "window/ui_services.h"
 #include "window/wirelabmain.h"
 
 namespace {

@@ -14,8 +14,8 @@
 #include "platform/quit_request.h"
 #include "platform/ticks.h"
 #include "platform/toolkit_timer.h"
-#include "platform/ui_services.h"
 #include "test_support.h"
+#include "window/ui_services.h"
 
 namespace {
 

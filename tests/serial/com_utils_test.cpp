@@ -3,6 +3,7 @@
 #include <termios.h>
 
 #include "platform/int_conv.h"
+#include "platform/serial_posix_detail.h"
 #include "pty_pair.h"
 #include "serial/ComUtils.h"
 #include "serial_test_support.h"

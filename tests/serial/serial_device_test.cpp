@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/port_drains.h"
+#include "platform/serial_posix_detail.h"
 #include "pty_pair.h"
 #include "serial/ComUtils.h"
 #include "serial_test_support.h"
@@ -140,7 +141,8 @@ TEST(SerialDevice, ClosingKeepsWhatThePeerHasNotReadYet) {
   std::vector<uint8_t> sent;
   for (int i = 0; i < 20000 && sent.size() < 20000; ++i) {
     const uint8_t byte = static_cast<uint8_t>('a' + i % 26);
-    if (write(h.Descriptor(), &byte, 1) != 1) break;  // the pty is full: that is enough
+    if (write(platform::detail::Descriptor(h), &byte, 1) != 1)
+      break;  // the pty is full: that is enough
     sent.push_back(byte);
   }
   ASSERT_GT(sent.size(), 4096u);

@@ -12,7 +12,7 @@
 #include "platform/cp1254.h"
 #include "platform/thread.h"
 #include "platform/ticks.h"
-#include "platform/ui_services.h"
+#include "window/ui_services.h"
 
 void MessageBoxCapture::Present(const std::string& text) {
   if (ShowRealBoxes) {

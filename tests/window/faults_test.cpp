@@ -24,7 +24,8 @@
 #include "expected_texts.h"
 #include "platform/quit_request.h"
 #include "platform/serial_device.h"
-#include "platform/ui_services.h"
+#include "platform/serial_posix_detail.h"
+#include "window/ui_services.h"
 #include "window_rig.h"
 
 namespace {
@@ -82,7 +83,7 @@ TEST_F(Faults, DeviceHeldByAnotherOpensMuteAndSilently) {
   pty[1]->Write("xyz");
   // What the holder reads is its business; WireLab put nothing on the line and shows nothing.
   std::vector<uint8_t> got(8);
-  EXPECT_LE(read(holder.Descriptor(), got.data(), got.size()), 3);
+  EXPECT_LE(read(platform::detail::Descriptor(holder), got.data(), got.size()), 3);
   EXPECT_TRUE(pty[1]->ReadAvailable().empty());
   EXPECT_TRUE(form->Memo[1]->Lines().empty());
   Click(1);

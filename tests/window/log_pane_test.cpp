@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "serial/receive_entry.h"
 #include "test_support.h"
-#include "window/receive_entry.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "expected_texts.h"
 #include "platform/app_paths.h"
 #include "platform/serial_ports.h"
-#include "window/program_options.h"
+#include "program/program_options.h"
 #include "window_rig.h"
 
 namespace {

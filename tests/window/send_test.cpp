@@ -9,9 +9,9 @@
 #include <string>
 
 #include "expected_texts.h"
-#include "platform/ui_services.h"
 #include "senders/omron_frame.h"
 #include "window/byte_code_field.h"
+#include "window/ui_services.h"
 #include "window_rig.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/ui_services.h"
+#include "window/ui_services.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "window/program_options.h"
+#include "program/program_options.h"
 
 const char* const kProgramUsage =
     "usage: wirelab [--com1 PATH] [--com2 PATH] [--com3 PATH] [--com4 PATH] [--list-ports]";

@@ -1,4 +1,4 @@
-#include "window/receive_entry.h"
+#include "serial/receive_entry.h"
 
 #include <charconv>
 
