@@ -22,7 +22,7 @@ void ComDevices::Set(int number, const std::string& path) {
 
 std::string ComDevices::Path(int number) const {
   const auto it = paths_.find(number);
-  return it != paths_.end() ? it->second : "/dev/ttyS" + std::to_string(number - 1);
+  return it != paths_.end() ? it->second : DefaultComDevice(number);
 }
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 #pragma once
-// Where "comN:" lives on this machine: /dev/ttyS(N-1) unless the "Ports" section of
+// Where "comN:" lives on this machine: the system's own device for it (/dev/ttyS(N-1) on
+// Linux, COMN on Windows) unless the "Ports" section of
 // WireLab.ini names another device for key "ComN" (N 1 to 9), or the user chose one for the
 // run. Each program keeps one map and hands it to the ports it opens.
 
@@ -9,6 +10,9 @@
 namespace platform {
 
 class Profile;
+
+// The system's own device of comN.
+std::string DefaultComDevice(int number);
 
 class ComDevices {
  public:

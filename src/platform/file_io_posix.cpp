@@ -120,7 +120,8 @@ WritableFile::~WritableFile() {
 }
 
 bool WritableFile::Open(const std::string& path, bool truncate) {
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (truncate ? O_TRUNC : 0), 0666);
+  const int fd =
+      open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (truncate ? O_TRUNC : 0), 0666);
   if (fd < 0) {
     reason_ = std::strerror(errno);
     return false;

@@ -18,9 +18,9 @@ std::string LastError() {
 
 SmallFile ReadSmallFile(const std::string& path, size_t maxBytes) {
   SmallFile file;
-  const HANDLE h = CreateFileW(ToWide(path).c_str(), GENERIC_READ,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE h =
+      CreateFileW(ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     const DWORD err = GetLastError();
     file.status = err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND
@@ -40,8 +40,7 @@ SmallFile ReadSmallFile(const std::string& path, size_t maxBytes) {
   } else {
     file.content.resize(static_cast<size_t>(size.QuadPart));
     DWORD done = 0;
-    if (ReadFile(h, file.content.data(), static_cast<DWORD>(file.content.size()), &done,
-                 nullptr)) {
+    if (ReadFile(h, file.content.data(), static_cast<DWORD>(file.content.size()), &done, nullptr)) {
       file.content.resize(done);
       file.status = SmallFile::Status::Read;
     } else {
@@ -61,18 +60,17 @@ bool ReplaceFileContent(const std::string& path, std::string_view content, std::
                         std::string& reason) {
   const std::wstring target = ToWide(path);
   const std::wstring temp = target + L".new";
-  const HANDLE h =
-      CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                  nullptr);
+  const HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     step = "cannot write in its folder";
     reason = LastError();
     return false;
   }
   DWORD written = 0;
-  const bool wrote = WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written,
-                               nullptr) &&
-                     written == content.size() && FlushFileBuffers(h);
+  const bool wrote =
+      WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
+      written == content.size() && FlushFileBuffers(h);
   const DWORD writeError = GetLastError();
   CloseHandle(h);
   if (!wrote) {
@@ -96,9 +94,9 @@ WritableFile::~WritableFile() {
 }
 
 bool WritableFile::Open(const std::string& path, bool truncate) {
-  const HANDLE h = CreateFileW(ToWide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                               truncate ? CREATE_ALWAYS : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                               nullptr);
+  const HANDLE h =
+      CreateFileW(ToWide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                  truncate ? CREATE_ALWAYS : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     reason_ = LastError();
     return false;
@@ -110,8 +108,7 @@ bool WritableFile::Open(const std::string& path, bool truncate) {
 
 uint64_t WritableFile::Size() const {
   LARGE_INTEGER size{};
-  return open_ && GetFileSizeEx(Handle(native_), &size) ? static_cast<uint64_t>(size.QuadPart)
-                                                         : 0;
+  return open_ && GetFileSizeEx(Handle(native_), &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
 }
 
 bool WritableFile::Truncate(uint64_t size) {

@@ -106,4 +106,8 @@ bool DeviceNodePresent(const std::string& path);
 // wait ran out, cleared by the next byte the driver takes.
 void TransmitByte(PortHandle handle, uint8_t value, bool& stalled);
 
+// The system's own check of a whole mode string ("com1:9600,n,8,1"), where it has one; the
+// port layer's own check applies as well, since a system may take forms it does not.
+bool SystemAcceptsModeString(const std::string& mode);
+
 }  // namespace platform

@@ -113,7 +113,7 @@ platform::PortHandle OpenComPort(const platform::ComDevices& devices, std::strin
 
 platform::PortHandle OpenComDevice(const std::string& path, std::string_view mode, bool Binary,
                                    const platform::DeviceRequestObserver& watch) {
-  if (!ModeStringAccepted(mode)) {
+  if (!ModeStringAccepted(mode) || !platform::SystemAcceptsModeString(std::string(mode))) {
     return platform::PortHandle::Invalid(platform::PortError::SettingsRefused);
   }
 
