@@ -98,8 +98,10 @@ void QtClock::ProcessMessagesFor(uint32_t ms) {
   while (!deadline.hasExpired() && !QuitRequested()) {
     const qint64 left = deadline.remainingTime();
     if (left <= 0) break;
-    // Wakes at the deadline at the latest; sleeps in the event loop until then.
-    wake.Arm(static_cast<int>(left));
+    // Sleeps in the event loop and wakes at the deadline at the latest. The Windows event
+    // loop does not come back after a timer's event alone, so a request to end made in one
+    // is seen at the next wake: every 50 ms.
+    wake.Arm(static_cast<int>(std::min<qint64>(left, 50)));
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   }
 }

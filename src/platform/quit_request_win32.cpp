@@ -50,7 +50,8 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
   ArmWatchdog();
   if (QCoreApplication* app = QCoreApplication::instance()) {
     QMetaObject::invokeMethod(
-        app, [] {
+        app,
+        [] {
           if (quitHandler) quitHandler();
         },
         Qt::QueuedConnection);

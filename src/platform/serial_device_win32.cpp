@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/serial_device.h"
@@ -291,15 +292,23 @@ bool WaitForInput(PortHandle handle, uint32_t ms) {
     RealSleep(ms);
     return handle.IsNone() || handle.IsInvalid();
   }
+  // An unplugged adapter fails the status query at once.
+  COMSTAT status{};
+  DWORD errors = 0;
+  if (!ClearCommError(port->file, &errors, &status) && IsGoneCode(GetLastError())) {
+    RealSleep(ms);
+    return false;
+  }
+  if (status.cbInQue > 0) return true;
   if (!port->waitPending) {
     ResetEvent(port->wait.hEvent);
     port->waitMask = 0;
     if (WaitCommEvent(port->file, &port->waitMask, &port->wait)) return true;
     const DWORD code = GetLastError();
     if (code != ERROR_IO_PENDING) {
-      // No event wait on this device: fall back to sleeping out the poll.
+      // No event wait on this device: sleep out the poll instead.
       RealSleep(ms);
-      return !IsGoneCode(code);
+      return !IsGoneCode(code) || code == ERROR_OPERATION_ABORTED;
     }
     port->waitPending = true;
   }
@@ -307,13 +316,10 @@ bool WaitForInput(PortHandle handle, uint32_t ms) {
   port->waitPending = false;
   DWORD ignored = 0;
   if (GetOverlappedResult(port->file, &port->wait, &ignored, FALSE)) return true;
+  // A wait the system ended early (it does so when the port's state is asked for or
+  // changed) is simply made again; only a failing device is gone.
   const DWORD code = GetLastError();
-  if (IsGoneCode(code)) {
-    // Sleep out the rest of the poll, as on a device that has hung up.
-    RealSleep(std::min<uint32_t>(ms, 25));
-    return false;
-  }
-  return true;
+  return code == ERROR_OPERATION_ABORTED || !IsGoneCode(code);
 }
 
 void TransmitByte(PortHandle handle, uint8_t value, bool& stalled) {

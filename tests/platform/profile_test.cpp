@@ -107,23 +107,24 @@ TEST(Profile, LoadReadsTheFileAndAMissingFileIsEmpty) {
   EXPECT_EQ(Profile::Load(dir.Path()).ReadInteger("Tabs", "Omron", 1), 1);  // a directory
 }
 
-TEST(ComDevices, DefaultsToTtySAndFollowsThePortsSection) {
+TEST(ComDevices, DefaultsToTheSystemsOwnPortAndFollowsThePortsSection) {
   platform::ComDevices devices;
-  EXPECT_EQ(devices.Path(1), "/dev/ttyS0");
-  EXPECT_EQ(devices.Path(4), "/dev/ttyS3");
+  const std::string com1 = platform::DefaultComDevice(1);
+  EXPECT_TRUE(com1 == "/dev/ttyS0" || com1 == "COM1") << com1;
+  EXPECT_EQ(devices.Path(1), com1);
   devices.Load(
       Profile::Parse("[ports]\ncom1=/dev/pts/7\nCOM3 = \"/dev/ttyUSB0\"\nCom4=\nCom10=/dev/x\n"));
   EXPECT_EQ(devices.Path(1), "/dev/pts/7");
-  EXPECT_EQ(devices.Path(2), "/dev/ttyS1");
+  EXPECT_EQ(devices.Path(2), platform::DefaultComDevice(2));
   EXPECT_EQ(devices.Path(3), "/dev/ttyUSB0");
-  EXPECT_EQ(devices.Path(4), "/dev/ttyS3");
-  EXPECT_EQ(devices.Path(10), "/dev/ttyS9");
+  EXPECT_EQ(devices.Path(4), platform::DefaultComDevice(4));
+  EXPECT_EQ(devices.Path(10), platform::DefaultComDevice(10));
   devices.Set(2, "/dev/pts/9");
   devices.Set(1, "");
-  EXPECT_EQ(devices.Path(1), "/dev/ttyS0");
+  EXPECT_EQ(devices.Path(1), com1);
   EXPECT_EQ(devices.Path(2), "/dev/pts/9");
   devices.Load(Profile());  // a fresh load replaces every earlier mapping
-  EXPECT_EQ(devices.Path(2), "/dev/ttyS1");
+  EXPECT_EQ(devices.Path(2), platform::DefaultComDevice(2));
 }
 
 TEST(AppPaths, ExecutableDirEndsWithSlash) {

@@ -1,7 +1,9 @@
 #include "test_support.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -24,9 +26,10 @@ void MessageBoxCapture::Present(const std::string& text) {
 }
 
 TempAppDir::TempAppDir() {
-  std::string templ = (std::filesystem::temp_directory_path() / "wirelab-test-XXXXXX").string();
-  if (!mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = templ + "/";
+  QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/wirelab-test-XXXXXX"));
+  if (!dir.isValid()) throw std::runtime_error("cannot make a temporary folder");
+  dir.setAutoRemove(false);
+  path_ = dir.path().toStdString() + "/";
 }
 
 TempAppDir::~TempAppDir() {

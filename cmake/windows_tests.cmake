@@ -1,0 +1,35 @@
+# The Windows build's tests, run here under Wine by ctest: the rules of the POS terminal and
+# the send modes, the platform's pure parts and the window's log pane, built with MinGW; and
+# the serial layer through the real wirelab-cli.exe on pseudo-terminals that Wine's COM names
+# point at (tests/windows/wine_serial_check.sh).
+enable_testing()
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+include(GoogleTest)
+
+find_package(Qt6 REQUIRED COMPONENTS Test)
+add_library(wirelab_test_support STATIC tests/support/test_main.cpp
+  tests/support/manual_clock.cpp tests/support/test_support.cpp)
+target_include_directories(wirelab_test_support PUBLIC tests/support)
+target_link_libraries(wirelab_test_support PUBLIC wirelab_widgets wirelab_program gtest gmock
+  Qt6::Test)
+
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tests/windows/wine_run.sh)
+foreach(suite platform pos senders window)
+  set(portable ${CMAKE_SOURCE_DIR}/tests/${suite}/*_test.cpp)
+  file(GLOB suite_sources CONFIGURE_DEPENDS ${portable})
+  # Tests that drive pseudo-terminals or processes from inside need the POSIX side.
+  list(FILTER suite_sources EXCLUDE REGEX "/(layout|long_send|omron_loop|periodic|port_channel|port_devices|pos_dialogue|send_receive|send|faults|cash_register_e2e)_test\\.cpp$")
+  if(suite_sources)
+    add_executable(${suite}_tests ${suite_sources})
+    target_link_libraries(${suite}_tests PRIVATE wirelab_test_support)
+    target_link_options(${suite}_tests PRIVATE -static)
+    qt_import_plugins(${suite}_tests INCLUDE Qt6::QOffscreenIntegrationPlugin)
+    gtest_discover_tests(${suite}_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+      PROPERTIES LABELS ${suite})
+  endif()
+endforeach()
+
+add_test(NAME wine_serial_check
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/wine_serial_check.sh $<TARGET_FILE:wirelab-cli>)
+set_tests_properties(wine_serial_check PROPERTIES LABELS serial TIMEOUT 300)

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Builds WireLab for 64-bit Windows here, on Debian: installs what is missing (MinGW-w64 with
+# POSIX threads, Wine, Qt's source from Debian's own archive), builds a static Qt once into a
+# cache folder outside the tree, then WireLab.exe and wirelab-cli.exe, and writes
+# dist/WireLab-win64.zip. Prints how long each stage took.
+#
+#   tools/build-windows.sh           the zip
+#   tools/build-windows.sh --tests   the zip, then the Windows tests under Wine
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+tests=0
+[ "${1:-}" = "--tests" ] && tests=1
+stage() { echo "== $1: $(( $(date +%s) - $2 )) s"; }
+
+t=$(date +%s)
+tools/install-deps.sh --windows
+stage "Packages" "$t"
+
+t=$(date +%s)
+qt=$(tools/windows-qt.sh | tail -n 1)
+stage "Static Qt for Windows ($qt)" "$t"
+
+t=$(date +%s)
+build=build-win
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
+  -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+  -DWIRELAB_TESTS="$([ $tests = 1 ] && echo ON || echo OFF)" >/dev/null
+cmake --build "$build" -j "$(nproc)"
+stage "WireLab for Windows" "$t"
+
+t=$(date +%s)
+dist=$root/dist
+stagedir=$(mktemp -d)
+pack=$stagedir/WireLab
+mkdir -p "$pack/licenses/qt" "$dist"
+x86_64-w64-mingw32-strip -o "$pack/WireLab.exe" "$build/WireLab.exe"
+x86_64-w64-mingw32-strip -o "$pack/wirelab-cli.exe" "$build/wirelab-cli.exe"
+cp WireLab.ini "$pack/WireLab.ini"
+sed 's/$/\r/' docs/windows-readme.txt >"$pack/README.txt"
+cp LICENSE "$pack/licenses/WireLab-LICENSE.txt"
+cp -r "$qt/licenses/." "$pack/licenses/qt/"
+rm -f "$dist/WireLab-win64.zip"
+(cd "$stagedir" && zip -qr "$dist/WireLab-win64.zip" WireLab)
+rm -rf "$stagedir"
+stage "Zip ($(du -h "$dist/WireLab-win64.zip" | cut -f1), dist/WireLab-win64.zip)" "$t"
+
+if [ $tests = 1 ]; then
+  t=$(date +%s)
+  tools/wine-prefix.sh
+  ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --timeout 600
+  stage "Windows tests under Wine" "$t"
+fi
