@@ -7,7 +7,7 @@
 #   ./test.sh --quick    the plain suite only
 set -euo pipefail
 cd "$(dirname "$0")"
-tools/install-deps.sh
+tools/install-deps.sh --tests
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
 quick=0
@@ -15,7 +15,7 @@ quick=0
 
 configure() {  # dir, extra cmake arguments...
   local dir=$1; shift
-  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  cmake -S . -B "$dir" -G Ninja -DWIRELAB_TESTS=ON "$@" >/dev/null
 }
 
 started=$(date +%s)

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Installs the Debian packages WireLab builds and tests with; skips what is already there.
+# Installs the Debian packages WireLab builds and runs with; skips what is already there.
+# "tools/install-deps.sh --tests" adds what the tests need: GoogleTest, Qt Test, clang with its
+# fuzzing runtime, clang-format.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libqt6test6
-          googletest libgtest-dev libgmock-dev libbenchmark-dev libudev-dev
-          clang clang-format libclang-rt-14-dev fonts-dejavu-core fonts-liberation2)
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libudev-dev
+          fonts-dejavu-core fonts-liberation2)
+if [ "${1:-}" = "--tests" ]; then
+  packages+=(libqt6test6 googletest libgtest-dev libgmock-dev clang clang-format libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -138,10 +138,6 @@ const PosCommand* FindPosCommand(std::string_view name) {
   return nullptr;
 }
 
-bool IsKnownCommand(std::string_view command) {
-  return FindPosCommand(command) != nullptr;
-}
-
 PacketVerdict JudgePacket(const PosCommand& command, const CheckInput& input) {
   const bool startsOne = command.Rule == TransactionRule::StartsOne;
   if (startsOne && input.TransactionOpen) return Reject(PosText::TransactionStillOpen);

@@ -52,7 +52,6 @@ struct PosCommand {
 
 // Nullptr for a command outside the dialogue.
 const PosCommand* FindPosCommand(std::string_view name);
-bool IsKnownCommand(std::string_view command);
 
 // The transaction rule of the command, then its own check.
 PacketVerdict JudgePacket(const PosCommand& command, const CheckInput& input);

@@ -2,9 +2,10 @@
 // CommObjects: TPeripheral, a device on a serial line with its own thread, and TRealCom, one
 // real serial port polled by its port thread.
 //
-// The program only ever makes lone TRealCom objects without a time-out. The tree (a parent,
-// children, StartWithParent), the time-out and the two hooks are kept for devices that sit
-// behind a port and talk through it: unused here, but part of the layer, not dead code.
+// The layer provides the peripheral tree (a parent, children, StartWithParent), the time-out
+// and the two hooks because the port layer's contract has them, for devices that sit behind a
+// port and talk through it. The programs do not use them: they make lone TRealCom objects
+// without a time-out.
 //
 // Construction, destruction, SetTimeout, sending and every delivery (DoReceive, DoTimeout
 // and the events) belong to the main thread; the port thread only polls, reads and hands

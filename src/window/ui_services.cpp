@@ -47,12 +47,12 @@ void MessageBoxes::CloseAll() {
 }
 
 void MessageBoxes::Report(const std::string& text) {
+  if (!QuitBySignal()) Present(text);
+  // An error that came after the signal, or whose box the signal closed, was seen by nobody.
   if (QuitBySignal()) {
     ToStderr(text);
     endsWithError_ = true;
-    return;
   }
-  Show(text);
 }
 
 void MessageBoxes::Guarded(const std::function<void()>& handler) {

@@ -25,8 +25,9 @@ class MessageBoxes {
   void CloseAll();
 
   // The application's default error report: runs the handler and shows any error that leaves
-  // it in a box, so that no exception crosses the event loop. Once the program is ending on a
-  // signal the error goes to stderr and EndsWithError becomes true.
+  // it in a box, so that no exception crosses the event loop. An error that comes once the
+  // program is ending on a signal, or whose box is still up when the signal comes, goes to
+  // stderr and EndsWithError becomes true.
   void Guarded(const std::function<void()>& handler);
   bool EndsWithError() const { return endsWithError_; }
 

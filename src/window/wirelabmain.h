@@ -4,7 +4,8 @@
 // It owns every control as a named member, the port objects in Ports[1..4] and its own state,
 // and wires the send modes, the receive display and the POS terminal to controls, timers and
 // ports. Everything in it runs on the main thread; port threads reach it only through their
-// deliveries (PortByteReceived). Texts inside are CP1254.
+// deliveries (PortByteReceived). Its texts are CP1254 (the panes, the fields' values, the
+// boxes), except the ports' tooltips and device menus, which are built as UTF-8.
 
 #include <QCheckBox>
 #include <QComboBox>

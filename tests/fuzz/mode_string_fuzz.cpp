@@ -1,6 +1,6 @@
 // Fuzzes the mode-string check and the fields read from it. An accepted string names a "com"
-// device and either gives its fields or the conversion error with the exact message; nothing
-// else may come out, and nothing longer than 255 characters is accepted.
+// device in lower case and either gives its fields or the conversion error with the exact message;
+// nothing else may come out, and nothing longer than 255 characters is accepted.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -14,13 +14,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const std::string& candidate : {mode, "com1:" + mode}) {
     if (!ModeStringAccepted(candidate)) continue;
     if (candidate.size() > 255) std::abort();
-    if (candidate.compare(0, 3, "com") != 0 && candidate.compare(0, 3, "COM") != 0 &&
-        candidate.compare(0, 3, "Com") != 0) {
-      // The check is case-insensitive about "com"; anything else must start with it.
-      std::string head = candidate.substr(0, 3);
-      for (char& c : head) c = static_cast<char>(c | 0x20);
-      if (head != "com") std::abort();
-    }
+    // The port name is lower-case "com", one or more digits and ":"; "COM" is refused.
+    const size_t colon = candidate.find(':');
+    if (candidate.compare(0, 3, "com") != 0 || colon == 3 ||
+        candidate.find_first_not_of("0123456789", 3) != colon)
+      std::abort();
+    if (ModeStringAccepted("COM" + candidate.substr(3))) std::abort();
     if (ModeDeviceName(candidate) != candidate.substr(0, 5)) std::abort();
     const size_t comma = candidate.find(',');
     try {

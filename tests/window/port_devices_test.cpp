@@ -209,8 +209,12 @@ TEST(SerialPortList, ATableOfWhatAPersonRecognisesADeviceBy) {
   EXPECT_EQ(platform::FormatPortTable({}), "No serial devices found.\n");
   EXPECT_EQ(usb.Description(), "FTDI FT232R USB UART (ttyUSB0)");
   EXPECT_EQ(uart.Description(), "Serial port (ttyS4)");
-  // The machine's own list: whatever it holds, every entry names a device node.
-  for (const platform::SerialPortInfo& p : platform::ListSerialPorts()) {
+}
+
+TEST(SerialPortList, EveryDeviceOfThisMachineNamesADeviceNode) {
+  const std::vector<platform::SerialPortInfo> ports = platform::ListSerialPorts();
+  if (ports.empty()) GTEST_SKIP() << "no serial devices here: only that listing them returns";
+  for (const platform::SerialPortInfo& p : ports) {
     EXPECT_EQ(p.devicePath.rfind("/dev/", 0), 0u) << p.devicePath;
     EXPECT_FALSE(p.kernelName.empty());
   }
