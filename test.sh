@@ -3,7 +3,7 @@
 #
 #   ./test.sh            the format check, the whole suite, then again under ASan+UBSan and
 #                        (serial, window and program tests) TSan, then each fuzz target for a
-#                        short bounded run
+#                        short bounded run, then the Windows build and its tests under Wine
 #   ./test.sh --quick    the plain suite only
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -58,5 +58,8 @@ for f in "${fuzzers[@]}"; do
   rm -rf "$work" "$work.log"
   [ "$status" -eq 0 ] || { echo "$f failed"; exit 1; }
 done
+
+echo "== The Windows build and its tests under Wine"
+tools/build-windows.sh --tests
 
 echo "== All tests passed in $(( $(date +%s) - started )) s"

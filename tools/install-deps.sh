@@ -1,14 +1,23 @@
 #!/usr/bin/env bash
 # Installs the Debian packages WireLab builds and runs with; skips what is already there.
 # "tools/install-deps.sh --tests" adds what the tests need: GoogleTest, Qt Test, clang with its
-# fuzzing runtime, clang-format.
+# fuzzing runtime, clang-format, and what the Windows build and its tests under Wine need.
+# "--windows" installs only what building for Windows needs.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libudev-dev
           fonts-dejavu-core fonts-liberation2)
-if [ "${1:-}" = "--tests" ]; then
-  packages+=(libqt6test6 googletest libgtest-dev libgmock-dev clang clang-format libclang-rt-14-dev)
-fi
+# Building for Windows: MinGW-w64 with POSIX threads, Qt's host tools (moc and the others run
+# here), the source package tools, and Wine with its fonts to run and test the programs.
+windows=(mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix qt6-base-dev-tools
+         dpkg-dev wine64 wine fonts-wine googletest socat zip xvfb xdotool)
+case "${1:-}" in
+  --tests)
+    packages+=(libqt6test6 googletest libgtest-dev libgmock-dev clang clang-format libclang-rt-14-dev
+               "${windows[@]}")
+    ;;
+  --windows) packages+=("${windows[@]}") ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
