@@ -32,4 +32,5 @@ endforeach()
 
 add_test(NAME wine_serial_check
   COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/wine_serial_check.sh $<TARGET_FILE:wirelab-cli>)
-set_tests_properties(wine_serial_check PROPERTIES LABELS serial TIMEOUT 300)
+# It restarts the Wine server, which ends every Windows program running meanwhile.
+set_tests_properties(wine_serial_check PROPERTIES LABELS serial TIMEOUT 300 RUN_SERIAL TRUE)

@@ -3,4 +3,8 @@
 # tools/wine-prefix.sh), with Wine's own messages off.
 export WINEPREFIX=${WIRELAB_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/wirelab-windows/wine}
 export WINEDEBUG=-all
+# A Wine server that outlives the program, with no hold on the caller's output: one that wine
+# started itself would keep a reader of that output (ctest) waiting until it ends. It does
+# nothing when a server is already running.
+wineserver -p >/dev/null 2>&1 </dev/null
 exec wine "$@"
