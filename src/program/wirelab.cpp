@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QMenu>
 #include <QPixmap>
+#include <QSessionManager>
 #include <QString>
 #include <cstdio>
 #include <memory>
@@ -63,10 +64,16 @@ int main(int argc, char** argv) {
     }
     return saved ? 0 : 1;
   }
-  platform::InstallQuitSignals([&Form5, &boxes] {
+  const auto endNow = [&Form5, &boxes] {
     // A box waits for an answer that may never come; the program is ending.
     boxes.CloseAll();
     Form5->close();
+  };
+  platform::InstallQuitSignals(endNow);
+  // Logging off or shutting down ends the window as closing it does.
+  QObject::connect(&app, &QGuiApplication::commitDataRequest, [&endNow](QSessionManager&) {
+    platform::RequestQuit();
+    endNow();
   });
   Form5->show();
   const int code = app.exec();
