@@ -10,5 +10,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   winecfg -v win10 >/dev/null 2>&1 || true
   wineserver -w
 fi
-# Its output goes nowhere, or whoever reads it would wait for the server to end.
+# Its output goes nowhere, or whoever reads it would wait for the server to end; and Wine's
+# background programs start now, holding no caller's output.
 wineserver -p >/dev/null 2>&1 </dev/null &
+wine cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
