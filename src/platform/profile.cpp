@@ -38,10 +38,9 @@ std::string_view Unquote(std::string_view value) {
 
 }  // namespace
 
-// Anything that is not a readable regular file of sane size (missing, a directory, a
-// device, a FIFO) reads as an empty profile.
-Profile Profile::Load(const std::string& path) {
+Profile Profile::Load(const std::string& path, std::string* why) {
   const SmallFile file = ReadSmallFile(path, kMaxProfileBytes);
+  if (why != nullptr) *why = file.status == SmallFile::Status::Failed ? file.reason : "";
   return file.status == SmallFile::Status::Read ? Parse(file.content) : Profile();
 }
 

@@ -19,7 +19,9 @@ constexpr size_t kMaxProfileBytes = 1024 * 1024;
 class Profile {
  public:
   Profile() = default;  // an empty profile: every lookup gives its default
-  static Profile Load(const std::string& path);
+  // A file that is there but cannot be read as one (a device, a FIFO, too large) reads as an
+  // empty profile; why, when given, then says why.
+  static Profile Load(const std::string& path, std::string* why = nullptr);
   static Profile Parse(std::string_view content);
 
   std::optional<std::string> Find(std::string_view section, std::string_view key) const;

@@ -7,6 +7,7 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <cmath>
+#include <cstdio>
 
 #include "platform/app_paths.h"
 #include "platform/com_devices.h"
@@ -343,7 +344,12 @@ void TForm5::closeEvent(QCloseEvent* event) {
 void TForm5::FormCreate() {
   platform::ResetQuitRequest();
   StartTick = clock_.Now();
-  const platform::Profile profile = platform::Profile::Load(folder_ + "WireLab.ini");
+  std::string unreadable;
+  const platform::Profile profile = platform::Profile::Load(folder_ + "WireLab.ini", &unreadable);
+  if (!unreadable.empty()) {
+    std::fprintf(stderr, "WireLab: %sWireLab.ini not read (%s); the defaults hold\n",
+                 folder_.c_str(), unreadable.c_str());
+  }
   // The last lookup spells its section "tabs". Profile names match without regard to case,
   // so it reads the same section as "Tabs" (and files that write [TABS] work as well); it is
   // harmless and left as it is.

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <stdexcept>
 #include <string>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "platform/app_paths.h"
 #include "platform/com_devices.h"
@@ -106,6 +111,33 @@ TEST(Profile, LoadReadsTheFileAndAMissingFileIsEmpty) {
   EXPECT_EQ(Profile::Load(dir.Path() + "Missing.ini").ReadInteger("Tabs", "Omron", 1), 1);
   EXPECT_EQ(Profile::Load(dir.Path()).ReadInteger("Tabs", "Omron", 1), 1);  // a directory
 }
+
+#ifndef _WIN32
+// What is not a settings file (a link to an endless device, a FIFO nobody writes, a huge
+// file) is neither read at start-up nor replaced by a save: the reason is given instead.
+TEST(Profile, OnlyARegularFileOfSaneSizeIsReadOrReplaced) {
+  TempAppDir dir;
+  std::filesystem::create_symlink("/dev/zero", dir.Path() + "zero.ini");
+  ASSERT_EQ(mkfifo((dir.Path() + "fifo.ini").c_str(), 0600), 0);
+  dir.WriteFile("huge.ini",
+                "[Ports]\nCom1=/dev/x\n" + std::string(platform::kMaxProfileBytes, ';'));
+  for (const char* name : {"zero.ini", "fifo.ini", "huge.ini"}) {
+    SCOPED_TRACE(name);
+    const std::string path = dir.Path() + name;
+    std::string why;
+    EXPECT_EQ(Profile::Load(path, &why).ReadString("Ports", "Com1", "none"), "none");
+    EXPECT_NE(why, "");
+    try {
+      platform::WriteProfileValue(path, "Ports", "Com1", "/dev/y");
+      ADD_FAILURE() << "saved";
+    } catch (const std::runtime_error& e) {
+      EXPECT_NE(std::string(e.what()).find("cannot read it: " + why), std::string::npos)
+          << e.what();
+    }
+  }
+  EXPECT_EQ(dir.ReadFile("huge.ini").size(), platform::kMaxProfileBytes + 20);
+}
+#endif
 
 TEST(ComDevices, DefaultsToTheSystemsOwnPortAndFollowsThePortsSection) {
   platform::ComDevices devices;
