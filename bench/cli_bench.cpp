@@ -1,10 +1,10 @@
 // wirelab-cli as a rig runs it, next to the window.
 //
-// 1. POS reply time: wirelab-cli --pos 1 on a pseudo-terminal, its stdout into a file. A cash
-//    register in this process sends a start, then items, each after the reply to the one
-//    before, and times each from the write of its carriage return to the read of the reply's
-//    carriage return. Every reply is checked byte for byte. (bench/pos_reply_bench measures
-//    the same through the window.)
+// 1. POS reply time: wirelab-cli --pos 1 on a pseudo-terminal, its stdout into a file, then
+//    into a pipe that nobody reads (a paused pager). A cash register in this process sends a
+//    start, then items, each after the reply to the one before, and times each from the write
+//    of its carriage return to the read of the reply's carriage return. Every reply is checked
+//    byte for byte. (bench/pos_reply_bench measures the same through the window.)
 // 2. CPU while idle with four ports open, as a share of one core: wirelab-cli (read from
 //    /proc), then the window (this process, offscreen), each over the same period.
 //
@@ -57,15 +57,20 @@ bool WaitForOpenLines(CliProcess& cli, const std::string& path, int ports) {
   return false;
 }
 
-void ReplyTime(const std::string& program, int packets) {
+void ReplyTime(const std::string& program, int packets, bool stdoutStuck) {
   PtyPair pty;
   TempAppDir dir;
-  const std::string out = dir.Path() + "out.txt";
+  const std::string out = stdoutStuck ? std::string() : dir.Path() + "out.txt";
   CliProcess cli(program, {"--port", "1=" + pty.SlavePath(), "--pos", "1"}, out);
-  if (!WaitForOpenLines(cli, out, 1)) {
+  const bool open = stdoutStuck ? cli.WaitForLine([](const std::string& l) {
+    return l.find(" open ") != std::string::npos;
+  })
+                                : WaitForOpenLines(cli, out, 1);
+  if (!open) {
     std::printf("cli_bench: wirelab-cli did not open its port: %s\n", cli.Stderr().c_str());
     return;
   }
+  if (stdoutStuck) cli.SetReadingStdout(false);
   std::vector<double> ms;
   int wrong = 0, missing = 0;
   std::string reply;
@@ -84,8 +89,8 @@ void ReplyTime(const std::string& program, int packets) {
   }
   std::printf(
       "cli_bench: POS reply time through wirelab-cli, %d packets (STTX, then ITEMs), from "
-      "the packet's CR written to the reply's CR read\n",
-      packets);
+      "the packet's CR written to the reply's CR read, stdout %s\n",
+      packets, stdoutStuck ? "into a pipe nobody reads" : "into a file");
   std::printf("  replies %zu, wrong %d, missing %d\n", ms.size(), wrong, missing);
   std::printf("  reply time: p50 %.3f ms, p99 %.3f ms, max %.3f ms (goal p99 <= 1 ms)\n",
               Percentile(ms, 0.5), Percentile(ms, 0.99),
@@ -169,7 +174,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const int packets = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1000;
   const int seconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10;
-  ReplyTime(WIRELAB_CLI_PATH, packets);
+  ReplyTime(WIRELAB_CLI_PATH, packets, false);
+  ReplyTime(WIRELAB_CLI_PATH, packets, true);
   IdleCpu(WIRELAB_CLI_PATH, app, seconds);
   return 0;
 }

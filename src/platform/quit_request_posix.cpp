@@ -91,11 +91,15 @@ void InstallQuitSignals(std::function<void()> onQuit) {
   action.sa_handler = OnSignal;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
+  // A reader that has gone shows as a failed write, which the writer handles.
+  signal(SIGPIPE, SIG_IGN);
 }
 
 void RemoveQuitSignals() {
   signal(SIGINT, SIG_DFL);
   signal(SIGTERM, SIG_DFL);
+  signal(SIGHUP, SIG_DFL);
   DisarmWatchdog();
   signal(SIGALRM, SIG_DFL);
   quitHandler = nullptr;

@@ -1,7 +1,7 @@
 #include "program/cli_events.h"
 
 #include <QDateTime>
-#include <ctime>
+#include <cstdio>
 
 #include "platform/cp1254.h"
 
@@ -77,23 +77,4 @@ std::string FormatEvent(const CliEvent& event, const std::string& time, bool jso
     line += ']';
   }
   return line + ",\"text\":" + JsonString(text) + "}";
-}
-
-CliEventWriter::~CliEventWriter() {
-  if (log_ != nullptr) std::fclose(log_);
-}
-
-bool CliEventWriter::OpenLog(const std::string& path) {
-  log_ = std::fopen(path.c_str(), "ae");
-  return log_ != nullptr;
-}
-
-void CliEventWriter::Write(const CliEvent& event) {
-  const std::string line = FormatEvent(event, WallClockNow(), json_) + "\n";
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fflush(stdout);
-  if (log_ != nullptr && logHealthy_) {
-    const bool written = std::fwrite(line.data(), 1, line.size(), log_) == line.size();
-    logHealthy_ = written && std::fflush(log_) == 0;
-  }
 }

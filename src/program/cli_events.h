@@ -6,10 +6,9 @@
 // Text form:  2026-12-08 14:03:07.125 com1 rx <1234>A(65 )<1240>·(13 )
 // JSON form:  {"time":"2026-12-08 14:03:07.125","port":1,"kind":"rx","bytes":[65,13],"text":"..."}
 //
-// Texts come in as CP1254 and go out as UTF-8. Every line is flushed as soon as it is written.
+// Texts come in as CP1254 and go out as UTF-8.
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -28,23 +27,3 @@ std::string WallClockNow();
 // One line without its line end. A Sent event's text is its bytes as three-digit codes, the
 // form --send takes.
 std::string FormatEvent(const CliEvent& event, const std::string& time, bool json);
-
-// Writes each event to stdout and, when given, to the log file (appended).
-class CliEventWriter {
- public:
-  explicit CliEventWriter(bool json) : json_(json) {}
-  ~CliEventWriter();
-  CliEventWriter(const CliEventWriter&) = delete;
-  CliEventWriter& operator=(const CliEventWriter&) = delete;
-
-  // False when the file cannot be opened for appending.
-  bool OpenLog(const std::string& path);
-  void Write(const CliEvent& event);
-  // False once a write to the log file has failed.
-  bool LogHealthy() const { return logHealthy_; }
-
- private:
-  bool json_;
-  std::FILE* log_ = nullptr;
-  bool logHealthy_ = true;
-};

@@ -1,8 +1,6 @@
 #include "program/cli_ports.h"
 
-#include <QCoreApplication>
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 
 #include "platform/com_devices.h"
@@ -171,11 +169,6 @@ void CliPorts::FlushQuietBursts() {
 
 void CliPorts::Emit(CliEvent event) {
   events_.Write(event);
-  if (!events_.LogHealthy() && !logFailed_) {
-    logFailed_ = true;
-    std::fprintf(stderr, "wirelab-cli: --log: cannot write %s\n", options_.logPath.c_str());
-    QCoreApplication::exit(1);
-  }
 }
 
 bool CliPorts::PortPresent(int port) {

@@ -23,7 +23,7 @@
 #include "platform/toolkit_timer.h"
 #include "pos/pos_link.h"
 #include "pos/pos_terminal.h"
-#include "program/cli_events.h"
+#include "program/cli_event_writer.h"
 #include "program/cli_options.h"
 #include "program/cli_pos_port.h"
 #include "serial/CommObjects.h"
@@ -52,9 +52,6 @@ class CliPorts : private PosLink {
   // Stops the timers, takes the bytes already read, writes what is gathered and closes the
   // ports. Idempotent.
   void Close();
-  // True once an event could not be written to the log file; the event loop was told to end
-  // with exit code 1.
-  bool LogFailed() const { return logFailed_; }
 
  private:
   struct Burst {
@@ -96,6 +93,5 @@ class CliPorts : private PosLink {
   QTimer burstTimer_;
   std::array<Burst, 5> bursts_{};
   uint32_t startTick_ = 0;
-  bool logFailed_ = false;
   std::string openFailure_;
 };

@@ -3,7 +3,8 @@
 // reports every event as a line on stdout (and in a log file), until SIGINT, SIGTERM or the
 // end of --duration.
 //
-// Exit codes: 0 after a clean end, 1 when a port cannot be opened or the log cannot be
+// Exit codes: 0 after a clean end (SIGINT, SIGTERM, SIGHUP, the end of --duration, or a
+// reader of stdout that has gone), 1 when a port cannot be opened or the output cannot be
 // written, 2 for a usage error.
 #include <QCoreApplication>
 #include <QTimer>
@@ -13,11 +14,12 @@
 
 #include "platform/app_paths.h"
 #include "platform/com_devices.h"
+#include "platform/output_stream.h"
 #include "platform/port_drains.h"
 #include "platform/profile.h"
 #include "platform/qt_clock.h"
 #include "platform/quit_request.h"
-#include "program/cli_events.h"
+#include "program/cli_event_writer.h"
 #include "program/cli_list_ports.h"
 #include "program/cli_options.h"
 #include "program/cli_ports.h"
@@ -31,16 +33,39 @@ int main(int argc, char** argv) {
   const CliOptions& options = *parse.options;
   if (options.listPorts) return ListSerialPortsToStdout();
 
-  CliEventWriter events(options.json);
-  if (!options.logPath.empty() && !events.OpenLog(options.logPath)) {
-    std::fprintf(stderr, "wirelab-cli: --log: cannot write %s\n", options.logPath.c_str());
-    return 2;
+  const std::string stdoutFault = platform::ReserveStandardStreams();
+  if (!stdoutFault.empty()) {
+    std::fprintf(stderr, "wirelab-cli: stdout: %s\n", stdoutFault.c_str());
+    return 1;
   }
 
   QCoreApplication app(argc, argv);
+  // A failed output ends the event loop from the main thread, whichever thread saw it.
+  CliEventWriter events(options.json, [&app] {
+    QMetaObject::invokeMethod(
+        &app,
+        [] {
+          platform::RequestQuit();
+          QCoreApplication::quit();
+        },
+        Qt::QueuedConnection);
+  });
+  std::string logFault;
+  if (!options.logPath.empty() && !events.OpenLog(options.logPath, logFault)) {
+    std::fprintf(stderr, "wirelab-cli: --log: cannot write %s: %s\n", options.logPath.c_str(),
+                 logFault.c_str());
+    return 2;
+  }
+
   platform::InstallQuitSignals([] { QCoreApplication::quit(); });
   platform::ComDevices devices;
-  devices.Load(platform::Profile::Load(platform::ExecutableDir() + "WireLab.ini"));
+  const std::string ini = platform::ExecutableDir() + "WireLab.ini";
+  std::string unreadable;
+  devices.Load(platform::Profile::Load(ini, &unreadable));
+  if (!unreadable.empty()) {
+    std::fprintf(stderr, "wirelab-cli: %s not read (%s); the defaults hold\n", ini.c_str(),
+                 unreadable.c_str());
+  }
 
   platform::QtClock clock;
   platform::PortDrains drains;
@@ -49,7 +74,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "wirelab-cli: port %d: %s\n", failed, ports.OpenFailure().c_str());
     return 1;
   }
-  if (ports.LogFailed()) return 1;
   ports.StartSending();
   if (options.durationS > 0) {
     QTimer::singleShot(options.durationS * 1000, [] { QCoreApplication::quit(); });
@@ -60,5 +84,9 @@ int main(int argc, char** argv) {
   // quick end after a signal is lifted for it.
   platform::RemoveQuitSignals();
   drains.WaitForAll();
-  return ports.LogFailed() ? 1 : code;
+  events.Finish();
+  const CliEventWriter::Failure failure = events.FirstFailure();
+  if (!failure.failed) return code;
+  if (!failure.message.empty()) std::fprintf(stderr, "%s\n", failure.message.c_str());
+  return failure.exitCode;
 }

@@ -57,6 +57,7 @@ TEST(CliTest, BadInputNamesTheOptionAndExitsWithItsCode) {
     Strings args;
     int code;  // a usage line goes with 2, but for a log that cannot be opened
     std::string says;
+    std::string stdoutTo = {};
   } rows[] = {
       {{}, 2, "--port: no port given"},
       {{"--port", port1, "--bogus"}, 2, "--bogus: unknown option"},
@@ -75,18 +76,23 @@ TEST(CliTest, BadInputNamesTheOptionAndExitsWithItsCode) {
       {{"--port", port1, "--duration", "1s"}, 2, "--duration: '1s' is not a number"},
       {{"--port", port1, "--log", "/nonexistent/run.log"},
        2,
-       "--log: cannot write /nonexistent/run.log"},
+       "--log: cannot write /nonexistent/run.log: No such file or directory"},
       {{"--port", port1, "--port", "2=/nonexistent/tty"},
        1,
        "port 2: no such device: nothing answers at /nonexistent/tty"},
       {{"--port", "1=/dev/null"}, 1, "port 1: not a serial device: /dev/null is a device that is"},
-      {{"--port", port1, "--log", "/dev/full"}, 1, "--log: cannot write /dev/full"},
+      {{"--port", port1, "--log", "/dev/full"},
+       1,
+       "--log: cannot write /dev/full: No space left on device",
+       "/dev/null"},
+      {{"--port", port1}, 1, "stdout: No space left on device", "/dev/full"},
+      {{"--port", port1}, 1, "stdout: Bad file descriptor", CliProcess::kClosedStdout},
   };
   for (const auto& row : rows) {
     std::string command;
     for (const std::string& arg : row.args) command += " " + arg;
     SCOPED_TRACE(command);
-    CliProcess cli(kCli, row.args);
+    CliProcess cli(kCli, row.args, row.stdoutTo);
     EXPECT_EQ(cli.Wait(), row.code);
     EXPECT_TRUE(Contains(cli.Stderr(), "wirelab-cli: " + row.says)) << cli.Stderr();
     const bool usage = row.code == 2 && !Contains(row.says, "--log");
@@ -254,6 +260,65 @@ TEST(CliTest, PosPortsKeepTheirPacketsApart) {
   EXPECT_EQ(reg2.ReadRaw(), CashRegisterSim::Framed(reg2.Ack("001")));
   reg1.SendRaw(first.substr(5));
   EXPECT_EQ(reg1.ReadRaw(), CashRegisterSim::Framed(reg1.Ack("001")));
+}
+
+// A reader that stops reading (a paused pager) holds up nothing: the POS terminal answers,
+// every line reaches the log, and once stdout is read again one line says what it missed.
+TEST(CliTest, StdoutThatNobodyReadsHoldsUpNeitherThePortsNorTheLog) {
+  PtyPair pos, flood;
+  CashRegisterSim reg(pos);
+  TempAppDir dir;
+  const std::string logPath = dir.Path() + "run.log";
+  CliProcess cli(kCli, {"--port", "1=" + pos.SlavePath(), "--pos", "1", "--port",
+                        "2=" + flood.SlavePath(), "--log", logPath});
+  ASSERT_TRUE(cli.WaitForLine([](const std::string& l) { return Contains(l, " com2 open "); }))
+      << cli.Stderr();
+  cli.SetReadingStdout(false);
+  // About twelve bytes of output for each byte in: more than the pipe and the queue hold.
+  const size_t floodBytes = 150'000;
+  flood.Write(std::string(floodBytes, 'A'));
+  reg.Send(CashRegisterSim::Sttx("001", "1", "10"));
+  EXPECT_EQ(reg.ReadRaw(), CashRegisterSim::Framed(reg.Ack("001")));
+  cli.SetReadingStdout(true);
+  EXPECT_TRUE(cli.WaitForLine([](const std::string& l) {
+    return std::regex_search(l, std::regex(" dropped [0-9]+ lines not shown"));
+  }));
+  cli.Signal(SIGTERM);
+  ASSERT_EQ(cli.Wait(), 0) << cli.Stderr();
+  std::ifstream file(logPath, std::ios::binary);
+  const std::string log(std::istreambuf_iterator<char>(file), {});
+  size_t entries = 0;
+  for (size_t at = 0; (at = log.find("A(65 )", at)) != std::string::npos; ++at) ++entries;
+  EXPECT_EQ(entries, floodBytes);
+  EXPECT_TRUE(Contains(log, std::string(" com1 log ") + expected::kAccepted));
+}
+
+// A closed terminal and a reader that has gone end the run as SIGTERM does: ports closed and
+// released, the log complete, no word on stderr.
+TEST(CliTest, HangUpAndAGoneReaderEndTheRunAsSigtermDoes) {
+  for (const bool hangUp : {true, false}) {
+    SCOPED_TRACE(hangUp ? "SIGHUP" : "reader gone");
+    PtyPair pty;
+    TempAppDir dir;
+    const std::string logPath = dir.Path() + "run.log";
+    CliProcess cli(kCli, {"--port", "1=" + pty.SlavePath(), "--log", logPath});
+    ASSERT_TRUE(cli.WaitForLine([](const std::string& l) { return Contains(l, " com1 open "); }));
+    if (hangUp) {
+      cli.Signal(SIGHUP);
+    } else {
+      cli.CloseStdoutReader();
+      pty.Write(std::string("x"));  // something to write
+    }
+    EXPECT_EQ(cli.Wait(), 0);
+    EXPECT_EQ(cli.Stderr(), "");
+    std::ifstream file(logPath);
+    std::string line, last;
+    while (std::getline(file, line)) last = line;
+    EXPECT_EQ(WithoutTime(last), "com1 close " + pty.SlavePath());
+    int exclusive = -1;
+    ASSERT_EQ(ioctl(pty.SlaveFd(), TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
+  }
 }
 
 TEST(CliTest, DurationEndsTheRunWithItsPortsClosed) {

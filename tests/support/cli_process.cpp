@@ -30,10 +30,11 @@ CliProcess::CliProcess(const std::string& program, const std::vector<std::string
 
   pid_ = fork();
   if (pid_ == 0) {
-    const int file = stdoutFile.empty()
-                         ? -1
-                         : open(stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const bool toFile = !stdoutFile.empty() && stdoutFile != kClosedStdout;
+    const int file =
+        toFile ? open(stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644) : -1;
     dup2(file >= 0 ? file : out[1], 1);
+    if (stdoutFile == kClosedStdout) close(1);
     dup2(err[1], 2);
     close_range(3, ~0U, 0);  // the test's pseudo-terminals stay with the test
     unsetenv("DISPLAY");
@@ -53,12 +54,13 @@ CliProcess::~CliProcess() {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
   }
-  close(outFd_);
+  if (outFd_ >= 0) close(outFd_);
   close(errFd_);
 }
 
 void CliProcess::Drain(int timeoutMs) {
-  pollfd fds[2] = {{outFd_, POLLIN, 0}, {errFd_, POLLIN, 0}};
+  // poll() passes over a negative descriptor.
+  pollfd fds[2] = {{readingStdout_ ? outFd_ : -1, POLLIN, 0}, {errFd_, POLLIN, 0}};
   if (poll(fds, 2, timeoutMs) <= 0) return;
   char buffer[4096];
   for (int i = 0; i < 2; ++i) {
@@ -92,6 +94,16 @@ bool CliProcess::WaitForLine(const std::function<bool(const std::string&)>& pred
 
 void CliProcess::Signal(int signal) {
   kill(pid_, signal);
+}
+
+void CliProcess::SetReadingStdout(bool reading) {
+  if (!reading) fcntl(outFd_, F_SETPIPE_SZ, 4096);
+  readingStdout_ = reading;
+}
+
+void CliProcess::CloseStdoutReader() {
+  close(outFd_);
+  outFd_ = -1;
 }
 
 int CliProcess::Wait(std::chrono::milliseconds deadline) {

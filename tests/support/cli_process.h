@@ -1,6 +1,6 @@
 #pragma once
 // A program (wirelab-cli) run as a child process, as a rig would run it: stdout and stderr on
-// pipes (or stdout into a file), no display in its environment. Reading never blocks the
+// pipes (or stdout into a file, or closed), no display in its environment. Reading never blocks the
 // caller for longer than its deadline.
 
 #include <sys/types.h>
@@ -12,6 +12,8 @@
 
 class CliProcess {
  public:
+  static constexpr const char* kClosedStdout = "<closed>";  // as stdoutFile
+
   CliProcess(const std::string& program, const std::vector<std::string>& args,
              const std::string& stdoutFile = {});
   ~CliProcess();  // kills and reaps a child that is still running
@@ -24,6 +26,9 @@ class CliProcess {
   bool WaitForLine(const std::function<bool(const std::string&)>& pred,
                    std::chrono::milliseconds deadline = std::chrono::seconds(20));
   void Signal(int signal);
+  // A reader that stops reading stdout (its pipe shrunk to one page), starts again, or goes.
+  void SetReadingStdout(bool reading);
+  void CloseStdoutReader();
   // Waits for the child to end and returns its exit code; -1 when it did not end in time or
   // ended by a signal.
   int Wait(std::chrono::milliseconds deadline = std::chrono::seconds(20));
@@ -37,5 +42,6 @@ class CliProcess {
   pid_t pid_ = -1;
   int outFd_ = -1;
   int errFd_ = -1;
+  bool readingStdout_ = true;
   std::string out_, err_;
 };

@@ -1,0 +1,41 @@
+#pragma once
+// Text written to an output stream by a thread of its own, so that whoever hands it over
+// never waits for the stream: a pipe nobody reads or a stalled disk holds up only this
+// thread. The text waiting is bounded by its caller (Push). The thread may still be stuck in
+// a write when this object goes: it then ends with the process and touches nothing else.
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "platform/output_stream.h"
+
+class BackgroundWriter {
+ public:
+  // Called on the writer's thread, once, when a write fails; never after this object is
+  // gone.
+  using FailureHandler = std::function<void(platform::OutputStream::Result, const std::string&)>;
+
+  BackgroundWriter(std::unique_ptr<platform::OutputStream> stream, FailureHandler onFailure);
+  ~BackgroundWriter();
+  BackgroundWriter(const BackgroundWriter&) = delete;
+  BackgroundWriter& operator=(const BackgroundWriter&) = delete;
+
+  // Queues text unless that would make more than maxWaiting bytes wait; false when it was
+  // not queued. Text pushed after a failure is dropped.
+  bool Push(std::string text, size_t maxWaiting);
+  // Waits until all text pushed is written (or the stream failed); false at the deadline.
+  bool Flush(std::chrono::milliseconds deadline);
+  // How long text has been waiting without a write finishing; zero when none waits.
+  std::chrono::milliseconds Stalled() const;
+
+ private:
+  struct Shared;
+  static void Run(std::shared_ptr<Shared> shared);
+
+  std::shared_ptr<Shared> shared_;
+};
