@@ -12,16 +12,25 @@ struct BackgroundWriter::Shared {
   bool writing = false;  // the thread has taken text and is writing it
   bool failed = false;
   bool ending = false;
+  size_t refused = 0;                // pushes refused since the last drop note
   SteadyClock::time_point progress;  // the last write finished, or text came to an idle thread
   std::unique_ptr<platform::OutputStream> stream;
   FailureHandler onFailure;
+  DropNote dropNote;
+
+  void AddDropNote() {
+    if (refused == 0) return;
+    waiting += dropNote(refused);
+    refused = 0;
+  }
 };
 
 BackgroundWriter::BackgroundWriter(std::unique_ptr<platform::OutputStream> stream,
-                                   FailureHandler onFailure)
+                                   FailureHandler onFailure, DropNote dropNote)
     : shared_(std::make_shared<Shared>()) {
   shared_->stream = std::move(stream);
   shared_->onFailure = std::move(onFailure);
+  shared_->dropNote = std::move(dropNote);
   std::thread(Run, shared_).detach();
 }
 
@@ -35,8 +44,12 @@ BackgroundWriter::~BackgroundWriter() {
 bool BackgroundWriter::Push(std::string text, size_t maxWaiting) {
   std::lock_guard lock(shared_->mutex);
   if (shared_->failed) return true;
-  if (shared_->waiting.size() + text.size() > maxWaiting) return false;
+  if (shared_->waiting.size() + text.size() > maxWaiting) {
+    if (shared_->dropNote) ++shared_->refused;
+    return false;
+  }
   if (shared_->waiting.empty() && !shared_->writing) shared_->progress = SteadyClock::now();
+  shared_->AddDropNote();
   shared_->waiting += text;
   shared_->changed.notify_all();
   return true;
@@ -76,6 +89,7 @@ void BackgroundWriter::Run(std::shared_ptr<Shared> shared) {
       shared->changed.notify_all();
       return;
     }
+    if (shared->waiting.empty()) shared->AddDropNote();
     shared->changed.notify_all();
   }
 }

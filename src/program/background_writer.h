@@ -3,6 +3,10 @@
 // never waits for the stream: a pipe nobody reads or a stalled disk holds up only this
 // thread. The text waiting is bounded by its caller (Push). The thread may still be stuck in
 // a write when this object goes: it then ends with the process and touches nothing else.
+//
+// With a drop note, text refused by Push is counted, and the note for that count is written
+// before the next text taken, or as soon as everything before it is written, whichever comes
+// first: a reader that catches up learns what it missed without waiting for more text.
 
 #include <chrono>
 #include <condition_variable>
@@ -19,8 +23,11 @@ class BackgroundWriter {
   // Called on the writer's thread, once, when a write fails; never after this object is
   // gone.
   using FailureHandler = std::function<void(platform::OutputStream::Result, const std::string&)>;
+  // The line that says how many pushes were refused; called with the writer's lock held.
+  using DropNote = std::function<std::string(size_t refused)>;
 
-  BackgroundWriter(std::unique_ptr<platform::OutputStream> stream, FailureHandler onFailure);
+  BackgroundWriter(std::unique_ptr<platform::OutputStream> stream, FailureHandler onFailure,
+                   DropNote dropNote = {});
   ~BackgroundWriter();
   BackgroundWriter(const BackgroundWriter&) = delete;
   BackgroundWriter& operator=(const BackgroundWriter&) = delete;

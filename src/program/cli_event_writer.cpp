@@ -18,14 +18,16 @@ CliEventWriter::CliEventWriter(bool json, std::function<void()> onFailure)
     : json_(json), onFailure_(std::move(onFailure)) {
   auto stream = std::make_unique<platform::OutputStream>();
   stream->UseStandardOutput();
-  stdout_ = std::make_unique<BackgroundWriter>(std::move(stream),
-                                               [this](Result result, const std::string& reason) {
-                                                 if (result == Result::Broken) {
-                                                   Fail(0, {});
-                                                 } else {
-                                                   Fail(1, "wirelab-cli: stdout: " + reason);
-                                                 }
-                                               });
+  stdout_ = std::make_unique<BackgroundWriter>(
+      std::move(stream),
+      [this](Result result, const std::string& reason) {
+        if (result == Result::Broken) {
+          Fail(0, {});
+        } else {
+          Fail(1, "wirelab-cli: stdout: " + reason);
+        }
+      },
+      [json](size_t lines) { return DroppedNote(lines, WallClockNow(), json); });
 }
 
 CliEventWriter::~CliEventWriter() {
@@ -51,23 +53,10 @@ bool CliEventWriter::OpenLog(const std::string& path, std::string& reason) {
 void CliEventWriter::Write(const CliEvent& event) {
   const std::string time = WallClockNow();
   const std::string line = FormatEvent(event, time, json_) + "\n";
-  PushToStdout(line);
+  stdout_->Push(line, kStdoutMaxWaiting);
   if (log_ && (!log_->Push(line, kLogMaxWaiting) || log_->Stalled() > kLogMaxStall)) {
     Fail(1, "wirelab-cli: --log: " + logPath_ + " does not keep up: nothing could be written for " +
                 std::to_string(kLogMaxStall.count() / 1000) + " s");
-  }
-}
-
-void CliEventWriter::PushToStdout(const std::string& line) {
-  std::string text;
-  if (stdoutDropped_ > 0) {
-    text = DroppedNote(stdoutDropped_, WallClockNow(), json_);
-  }
-  text += line;
-  if (stdout_->Push(std::move(text), kStdoutMaxWaiting)) {
-    stdoutDropped_ = 0;
-  } else {
-    ++stdoutDropped_;
   }
 }
 
@@ -83,10 +72,6 @@ void CliEventWriter::Finish() {
         break;
       }
     }
-  }
-  if (stdoutDropped_ > 0) {
-    stdout_->Push(DroppedNote(stdoutDropped_, WallClockNow(), json_), kStdoutMaxWaiting + 4096);
-    stdoutDropped_ = 0;
   }
   while (!stdout_->Flush(milliseconds(100)) && stdout_->Stalled() < kStdoutEndStall) {
   }

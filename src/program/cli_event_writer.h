@@ -4,7 +4,7 @@
 // reader or a disk.
 //
 // Stdout may fall behind by kStdoutMaxWaiting bytes; lines past that are dropped and counted,
-// and once the reader takes lines again one line says how many were not shown. The log keeps
+// and once the reader has taken what waited one line says how many were not shown. The log keeps
 // every line: when it falls kLogMaxStall behind (or kLogMaxWaiting bytes), that is a failure.
 //
 // A failure ends the program: a stdout whose reader has gone as SIGTERM would end it,
@@ -52,12 +52,10 @@ class CliEventWriter {
 
  private:
   void Fail(int exitCode, std::string message);
-  void PushToStdout(const std::string& line);
 
   bool json_;
   std::function<void()> onFailure_;
   std::string logPath_;
-  size_t stdoutDropped_ = 0;
   mutable std::mutex mutex_;  // guards failure_
   Failure failure_;
   std::unique_ptr<BackgroundWriter> stdout_;
