@@ -13,6 +13,11 @@ std::string DeviceKindText(const std::string& path) {
   if (S_ISDIR(st.st_mode)) return "a directory";
   if (S_ISFIFO(st.st_mode)) return "a FIFO";
   if (S_ISSOCK(st.st_mode)) return "a socket";
+  struct stat ptmx {};
+  if (S_ISCHR(st.st_mode) && stat("/dev/ptmx", &ptmx) == 0 && st.st_rdev == ptmx.st_rdev) {
+    return "the pseudo-terminal multiplexer, which makes a new terminal at each open (take the "
+           "terminal's /dev/pts/N)";
+  }
   return "a device that is not a serial port";
 }
 

@@ -20,9 +20,11 @@ enum class PortError : uint8_t {
   None,
   NoSuchDevice,
   PermissionDenied,
-  Busy,       // held by another program, or by another port of this one
-  NotSerial,  // a file, a directory, a FIFO, /dev/null...
-  Gone,       // hung up or removed while open (an adapter pulled out)
+  Busy,         // held by another program, or by another port of this one
+  NotSerial,    // a file, a directory, a FIFO, /dev/null, /dev/ptmx...
+  OwnTerminal,  // the terminal this program runs on (/dev/tty, its stdin, stdout or stderr)
+  LinkLoop,     // symbolic links that lead back to themselves
+  Gone,         // hung up or removed while open (an adapter pulled out)
   SettingsRefused,
   Other,
 };

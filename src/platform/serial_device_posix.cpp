@@ -25,6 +25,33 @@ static_assert(sizeof(termios) <= sizeof(CommState::Native));
 
 constexpr auto kStallLimit = std::chrono::milliseconds(2000);
 
+bool SameCharDevice(const struct stat& a, const struct stat& b) {
+  return S_ISCHR(a.st_mode) && S_ISCHR(b.st_mode) && a.st_rdev == b.st_rdev;
+}
+
+// Devices that open as terminals but are none to take as a port: the multiplexer (each open
+// makes a new pseudo-terminal) and the terminal this program runs on, which would be left in
+// raw mode.
+PortError RefusedBeforeOpening(const std::string& path) {
+  struct stat target {};
+  if (stat(path.c_str(), &target) != 0 || !S_ISCHR(target.st_mode)) return PortError::None;
+  struct stat other {};
+  if (stat("/dev/ptmx", &other) == 0 && SameCharDevice(target, other)) return PortError::NotSerial;
+  if (stat("/dev/tty", &other) == 0 && SameCharDevice(target, other)) return PortError::OwnTerminal;
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (isatty(fd) && fstat(fd, &other) == 0 && SameCharDevice(target, other)) {
+      return PortError::OwnTerminal;
+    }
+  }
+  const int controlling = open("/dev/tty", O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (controlling >= 0) {
+    const bool same = fstat(controlling, &other) == 0 && SameCharDevice(target, other);
+    close(controlling);
+    if (same) return PortError::OwnTerminal;
+  }
+  return PortError::None;
+}
+
 struct SpeedEntry {
   speed_t code;
   uint32_t baud;
@@ -207,12 +234,17 @@ PortError PortErrorFromErrno(int err) {
     case ENOTDIR:
     case EINVAL:
       return PortError::NotSerial;
+    case ELOOP:
+      return PortError::LinkLoop;
     default:
       return PortError::Other;
   }
 }
 
 PortHandle OpenExclusive(const std::string& path, const DeviceRequestObserver& watch) {
+  if (const PortError refused = RefusedBeforeOpening(path); refused != PortError::None) {
+    return PortHandle::Invalid(refused);
+  }
   const int fd =
       RetryOnEintr([&] { return open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
   if (fd < 0) return PortHandle::Invalid(PortErrorFromErrno(errno));

@@ -55,6 +55,37 @@ std::string JsonString(const std::string& utf8) {
 
 }  // namespace
 
+std::string EscapeControls(const std::string& utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  const auto escape = [&out](unsigned code) {
+    char hex[5];
+    std::snprintf(hex, sizeof hex, "\\x%02x", code);
+    out += hex;
+  };
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(utf8[i]);
+    const auto next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[i + 1]) : 0;
+    if (byte == '\\') {
+      out += "\\\\";
+    } else if (byte == '\n') {
+      out += "\\n";
+    } else if (byte == '\r') {
+      out += "\\r";
+    } else if (byte == '\t') {
+      out += "\\t";
+    } else if (byte < 0x20 || byte == 0x7F) {
+      escape(byte);
+    } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {  // U+0080 to U+009F
+      escape(next);
+      ++i;
+    } else {
+      out += static_cast<char>(byte);
+    }
+  }
+  return out;
+}
+
 std::string WallClockNow() {
   return QDateTime::currentDateTime()
       .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"))
@@ -64,8 +95,10 @@ std::string WallClockNow() {
 std::string FormatEvent(const CliEvent& event, const std::string& time, bool json) {
   const std::string text = event.kind == CliEvent::Kind::Sent ? ThreeDigitCodes(event.bytes)
                                                               : platform::Cp1254ToUtf8(event.text);
-  if (!json)
-    return time + " com" + std::to_string(event.port) + " " + KindName(event.kind) + " " + text;
+  if (!json) {
+    return time + " com" + std::to_string(event.port) + " " + KindName(event.kind) + " " +
+           EscapeControls(text);
+  }
   std::string line = "{\"time\":\"" + time + "\",\"port\":" + std::to_string(event.port) +
                      ",\"kind\":\"" + KindName(event.kind) + "\"";
   if (event.kind == CliEvent::Kind::Received || event.kind == CliEvent::Kind::Sent) {

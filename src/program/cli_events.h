@@ -6,7 +6,9 @@
 // Text form:  2026-12-08 14:03:07.125 com1 rx <1234>A(65 )<1240>·(13 )
 // JSON form:  {"time":"2026-12-08 14:03:07.125","port":1,"kind":"rx","bytes":[65,13],"text":"..."}
 //
-// Texts come in as CP1254 and go out as UTF-8.
+// Texts come in as CP1254 and go out as UTF-8. In the text form no control character leaves
+// but the line's own end: a device path or a received byte cannot start a false line or steer
+// the reader's terminal.
 
 #include <cstdint>
 #include <string>
@@ -23,6 +25,10 @@ struct CliEvent {
 
 // Local wall-clock time to the millisecond: "YYYY-MM-DD HH:MM:SS.mmm".
 std::string WallClockNow();
+
+// UTF-8 text with its control characters (C0, DEL, C1) escaped as \n, \r, \t or \xHH, and a
+// backslash as \\, so that what is shown reads back unambiguously.
+std::string EscapeControls(const std::string& utf8);
 
 // One line without its line end. A Sent event's text is its bytes as three-digit codes, the
 // form --send takes.

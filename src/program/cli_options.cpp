@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <string>
 
 #include "platform/cp1254.h"
 #include "platform/int_conv.h"
@@ -90,6 +91,11 @@ void CheckByteCodes(const std::string& codes) {
       codes.find_first_not_of("0123456789") != std::string::npos) {
     Fail("--send", "'" + codes + "' is not groups of three digits (033006005032)");
   }
+  for (size_t at = 0; at < codes.size(); at += 3) {
+    if (std::stoi(codes.substr(at, 3)) > 255) {
+      Fail("--send", "code " + codes.substr(at, 3) + " in '" + codes + "' is above 255");
+    }
+  }
 }
 
 }  // namespace
@@ -110,7 +116,10 @@ CliParse ParseCliOptions(const std::vector<std::string>& args) {
     };
     for (; i < args.size(); ++i) {
       const std::string& arg = args[i];
-      if (arg == "--port") {
+      if (arg == "--help" || arg == "-h") {
+        options.help = true;
+        return {options, {}};
+      } else if (arg == "--port") {
         ReadPort(options, value(arg));
       } else if (arg == "--pos") {
         options.pos[PortNumber(arg, value(arg))] = true;

@@ -36,6 +36,7 @@ struct CliOptions {
   bool json = false;
   std::string logPath;  // empty: no log file
   bool listPorts = false;
+  bool help = false;  // --help or -h: the usage on stdout, nothing else
 };
 
 struct CliParse {
@@ -45,5 +46,5 @@ struct CliParse {
 
 CliParse ParseCliOptions(const std::vector<std::string>& args);
 
-// The usage line printed after a usage error.
+// The usage line: printed after a usage error, and for --help.
 const char* CliUsage();

@@ -37,30 +37,31 @@ int CliPorts::Open() {
     const CliPortOption& option = options_.ports[n];
     if (!option.given) continue;
     if (!option.device.empty()) devices_.Set(n, option.device);
-    auto* port = new TRealCom(calls_, true, nullptr, n, option.settings, devices_, &drains_);
+    auto port =
+        std::make_unique<TRealCom>(calls_, true, nullptr, n, option.settings, devices_, &drains_);
     if (!port->PortHandle().IsOpen()) {
-      openFailure_ =
-          DescribePortProblem({port->Problem(), port->DevicePath(), option.settings, {}});
-      delete port;  // created suspended: its thread never ran
-      for (TRealCom*& opened : ports_) {
-        delete opened;
-        opened = nullptr;
-      }
+      openFailure_ = DescribePortProblem(
+          {port->Problem(), port->DevicePath(), option.settings, {}, /*forCommandLine=*/true});
+      port.reset();  // created suspended: its thread never ran
+      for (auto& opened : ports_) opened.reset();
       return n;
     }
     port->OnReceive = [this](TPeripheral* sender, uint8_t value) {
       PortByteReceived(sender, value);
     };
     // An unplugged port stays open and comes back by itself; the rig hears of both.
-    port->OnDeviceChange = [this, n, port] {
-      const std::string problem = DescribePortProblem(
-          {port->Problem(), port->DevicePath(), options_.ports[n].settings, {}});
+    port->OnDeviceChange = [this, n, port = port.get()] {
+      const std::string problem = DescribePortProblem({port->Problem(),
+                                                       port->DevicePath(),
+                                                       options_.ports[n].settings,
+                                                       {},
+                                                       /*forCommandLine=*/true});
       Emit({CliEvent::Kind::Device,
             n,
             {},
             problem.empty() ? "back: " + port->DevicePath() : problem});
     };
-    ports_[n] = port;
+    ports_[n] = std::move(port);
   }
   for (int n = 1; n <= 4; ++n) {
     if (ports_[n] == nullptr) continue;
@@ -81,17 +82,16 @@ void CliPorts::StartSending() {
 
 void CliPorts::Close() {
   timerEvery_.SetEnabled(false);
-  for (TRealCom* port : ports_) {
-    if (port != nullptr) port->Suspend();
+  for (const auto& port : ports_) {
+    if (port) port->Suspend();
   }
   calls_.RunPending();
   for (auto& pos : pos_) pos.reset();  // and with them their retransmission timers
   burstTimer_.stop();
   for (int n = 1; n <= 4; ++n) FlushBurst(n);
   for (int n = 1; n <= 4; ++n) {
-    if (ports_[n] == nullptr) continue;
-    delete ports_[n];
-    ports_[n] = nullptr;
+    if (!ports_[n]) continue;
+    ports_[n].reset();
     Emit({CliEvent::Kind::Closed, n, {}, devices_.Path(n)});
   }
 }
@@ -99,7 +99,7 @@ void CliPorts::Close() {
 void CliPorts::PortByteReceived(TPeripheral* sender, uint8_t value) {
   int n = 0;
   for (int i = 1; i <= 4; ++i) {
-    if (ports_[i] == sender) n = i;
+    if (ports_[i].get() == sender) n = i;
   }
   if (n == 0) return;
   if (options_.pos[n]) {

@@ -86,7 +86,7 @@ class CliPorts : private PosLink {
   platform::ComDevices devices_;
   platform::PortDrains& drains_;
   platform::MainThreadCalls calls_;                   // the ports' deliveries; outlives them
-  std::array<TRealCom*, 5> ports_{};                  // [1..4]
+  std::array<std::unique_ptr<TRealCom>, 5> ports_{};  // [1..4]
   std::array<std::unique_ptr<CliPosPort>, 5> pos_{};  // [1..4], for the --pos ports
   PosTerminal packets_;                               // SendPacket for --packet
   platform::ToolkitTimer timerEvery_;

@@ -3,8 +3,8 @@
 // reports every event as a line on stdout (and in a log file), until SIGINT, SIGTERM or the
 // end of --duration.
 //
-// Exit codes: 0 after a clean end (SIGINT, SIGTERM, SIGHUP, the end of --duration, or a
-// reader of stdout that has gone), 1 when a port cannot be opened or the output cannot be
+// Exit codes: 0 after --help and after a clean end (SIGINT, SIGTERM, SIGHUP, the end of --duration,
+// or a reader of stdout that has gone), 1 when a port cannot be opened or the output cannot be
 // written, 2 for a usage error.
 #include <QCoreApplication>
 #include <QTimer>
@@ -20,6 +20,7 @@
 #include "platform/qt_clock.h"
 #include "platform/quit_request.h"
 #include "program/cli_event_writer.h"
+#include "program/cli_events.h"
 #include "program/cli_list_ports.h"
 #include "program/cli_options.h"
 #include "program/cli_ports.h"
@@ -27,10 +28,11 @@
 int main(int argc, char** argv) {
   const CliParse parse = ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc));
   if (!parse.options) {
-    std::fprintf(stderr, "wirelab-cli: %s\n%s\n", parse.error.c_str(), CliUsage());
+    std::fprintf(stderr, "wirelab-cli: %s\n%s\n", EscapeControls(parse.error).c_str(), CliUsage());
     return 2;
   }
   const CliOptions& options = *parse.options;
+  if (options.help) return std::puts(CliUsage()) < 0 || std::fflush(stdout) != 0 ? 1 : 0;
   if (options.listPorts) return ListSerialPortsToStdout();
 
   const std::string stdoutFault = platform::ReserveStandardStreams();
@@ -52,8 +54,8 @@ int main(int argc, char** argv) {
   });
   std::string logFault;
   if (!options.logPath.empty() && !events.OpenLog(options.logPath, logFault)) {
-    std::fprintf(stderr, "wirelab-cli: --log: cannot write %s: %s\n", options.logPath.c_str(),
-                 logFault.c_str());
+    std::fprintf(stderr, "wirelab-cli: --log: cannot write %s: %s\n",
+                 EscapeControls(options.logPath).c_str(), logFault.c_str());
     return 2;
   }
 
@@ -71,7 +73,8 @@ int main(int argc, char** argv) {
   platform::PortDrains drains;
   CliPorts ports(options, events, clock, devices, drains);
   if (const int failed = ports.Open()) {
-    std::fprintf(stderr, "wirelab-cli: port %d: %s\n", failed, ports.OpenFailure().c_str());
+    std::fprintf(stderr, "wirelab-cli: port %d: %s\n", failed,
+                 EscapeControls(ports.OpenFailure()).c_str());
     return 1;
   }
   ports.StartSending();

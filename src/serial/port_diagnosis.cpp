@@ -10,18 +10,26 @@ std::string DescribePortProblem(const PortDiagnosis& d) {
     case PortError::None:
       return {};
     case PortError::NoSuchDevice:
-      return "no such device: nothing answers at " + path +
-             ". Plug the adapter in, or choose its device from the group's menu (right-click).";
+      return "no such device: nothing answers at " + path + ". Plug the adapter in, or " +
+             (d.forCommandLine ? "give another device with --port N=DEVICE."
+                               : "choose its device from the group's menu (right-click).");
     case PortError::PermissionDenied:
       return "permission denied: " + path + " is not open to you. " + platform::PermissionAdvice();
     case PortError::Busy: {
       const std::string holders = platform::DeviceHoldersText(path);
       return "busy: " + path + " is held by another program" +
              (holders.empty() ? std::string() : " (" + holders + ")") +
-             ". Close it there, then untick and tick \"Open\".";
+             (d.forCommandLine ? ". Stop the other program, then run again."
+                               : ". Close it there, then untick and tick \"Open\".");
     }
     case PortError::NotSerial:
       return "not a serial device: " + path + " is " + platform::DeviceKindText(path) + ".";
+    case PortError::OwnTerminal:
+      return "not a port: " + path +
+             " is the terminal this program runs on; taking it would leave the terminal in raw "
+             "mode. Choose the serial device.";
+    case PortError::LinkLoop:
+      return "a link loop: " + path + " is a symbolic link that leads back to itself.";
     case PortError::Gone:
       return "gone: " + path +
              " went away (unplugged?). WireLab opens it again by itself when it is back.";

@@ -9,8 +9,9 @@
 struct PortDiagnosis {
   platform::PortError error = platform::PortError::None;
   std::string devicePath;
-  std::string settings;      // the settings text, for refused settings
-  std::string settingsNote;  // the error that reading them raised, if any
+  std::string settings;         // the settings text, for refused settings
+  std::string settingsNote;     // the error that reading them raised, if any
+  bool forCommandLine = false;  // advice for wirelab-cli's options rather than the window
 };
 
 // One line naming the problem ("busy: ..."), or empty when there is none.

@@ -3,6 +3,7 @@
 // and the output: replies on the line, the event lines, the exit codes.
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -51,8 +52,11 @@ bool Contains(const std::string& text, const std::string& part) {
 }
 
 TEST(CliTest, BadInputNamesTheOptionAndExitsWithItsCode) {
-  PtyPair pty;
+  PtyPair pty, ownTerminal;
   const std::string port1 = "1=" + pty.SlavePath();
+  TempAppDir dir;
+  const std::string loop = dir.Path() + "loop";
+  ASSERT_EQ(symlink(loop.c_str(), loop.c_str()), 0);
   const struct {
     Strings args;
     int code;  // a usage line goes with 2, but for a log that cannot be opened
@@ -70,6 +74,7 @@ TEST(CliTest, BadInputNamesTheOptionAndExitsWithItsCode) {
       {{"--port", port1, "--send", "3", "065"}, 2, "--send: port 3 has no --port"},
       {{"--port", port1, "--send", "1", "06a"}, 2, "--send: '06a' is not groups of three"},
       {{"--port", port1, "--send", "1", "0650"}, 2, "--send: '0650' is not groups of three"},
+      {{"--port", port1, "--send", "1", "065256"}, 2, "--send: code 256 in '065256' is above 255"},
       {{"--port", port1, "--packet", "1"}, 2, "--packet: missing value"},
       {{"--port", port1, "--sleep", "-5"}, 2, "--sleep: '-5' is not a number"},
       {{"--port", port1, "--send", "1", "065", "--every", "0"}, 2, "--every: '0' is not 1 to"},
@@ -77,9 +82,17 @@ TEST(CliTest, BadInputNamesTheOptionAndExitsWithItsCode) {
       {{"--port", port1, "--log", "/nonexistent/run.log"},
        2,
        "--log: cannot write /nonexistent/run.log: No such file or directory"},
-      {{"--port", port1, "--port", "2=/nonexistent/tty"},
+      {{"--port", port1, "--port", "2=/nonexistent/\x1b[2J\ntty"},
        1,
-       "port 2: no such device: nothing answers at /nonexistent/tty"},
+       "port 2: no such device: nothing answers at /nonexistent/\\x1b[2J\\ntty. Plug the adapter "
+       "in, or give another device with --port N=DEVICE.\n"},
+      {{"--port", "1=/dev/tty"}, 1, "port 1: not a port: /dev/tty is the terminal this program"},
+      {{"--port", "1=" + ownTerminal.SlavePath()},
+       1,
+       "port 1: not a port: " + ownTerminal.SlavePath() + " is the terminal this program",
+       ownTerminal.SlavePath()},
+      {{"--port", "1=/dev/ptmx"}, 1, "port 1: not a serial device: /dev/ptmx is the pseudo-term"},
+      {{"--port", "1=" + loop}, 1, "port 1: a link loop: " + loop + " is a symbolic link"},
       {{"--port", "1=/dev/null"}, 1, "port 1: not a serial device: /dev/null is a device that is"},
       {{"--port", port1, "--log", "/dev/full"},
        1,
@@ -103,6 +116,15 @@ TEST(CliTest, BadInputNamesTheOptionAndExitsWithItsCode) {
   }
 }
 
+TEST(CliTest, HelpPrintsTheUsageOnStdout) {
+  for (const Strings& args : {Strings{"-h"}, Strings{"--help", "--bogus"}}) {
+    CliProcess cli(kCli, args);
+    EXPECT_EQ(cli.Wait(), 0);
+    EXPECT_EQ(cli.Stdout().rfind("usage: wirelab-cli --port ", 0), 0u) << cli.Stdout();
+    EXPECT_EQ(cli.Stderr(), "");
+  }
+}
+
 TEST(CliTest, ListPortsPrintsTheTableWithoutADisplay) {
   CliProcess cli(kCli, {"--list-ports"});
   EXPECT_EQ(cli.Wait(), 0) << cli.Stderr();
@@ -111,18 +133,23 @@ TEST(CliTest, ListPortsPrintsTheTableWithoutADisplay) {
 }
 
 // A sale against --pos on port 1, the register on the master side; port 2 is open beside it
-// without --pos, so its bytes are shown, not answered.
+// without --pos, so its bytes are shown, not answered. Port 2's device is a link whose name,
+// like its bytes, holds control characters: they are shown escaped, never written.
 TEST(CliTest, PosTerminalPlaysAWholeSaleAndReportsItsPaneLines) {
   PtyPair pty, other;
   CashRegisterSim reg(pty);
   reg.SetPosNumber("12");
+  TempAppDir dir;
+  const std::string oddLink = dir.Path() + "a\nb\x1b";
+  const std::string oddShown = dir.Path() + "a\\nb\\x1b";
+  ASSERT_EQ(symlink(other.SlavePath().c_str(), oddLink.c_str()), 0);
   CliProcess cli(kCli, {"--port", "1=" + pty.SlavePath(), "--pos", "1", "--pos-number", "12",
-                        "--port", "2=" + other.SlavePath() + ":19200,e,7,1"});
+                        "--port", "2=" + oddLink + ":19200,e,7,1"});
   ASSERT_TRUE(cli.WaitForLine([](const std::string& l) { return Contains(l, " com2 open "); }))
       << cli.Stderr();
 
   Strings events = {"com1 open " + pty.SlavePath() + " 9600,n,8,1",
-                    "com2 open " + other.SlavePath() + " 19200,e,7,1"};
+                    "com2 open " + oddShown + " 19200,e,7,1"};
   auto log = [&](const std::string& cp1254) {
     events.push_back("com1 log " + platform::Cp1254ToUtf8(cp1254));
   };
@@ -157,19 +184,21 @@ TEST(CliTest, PosTerminalPlaysAWholeSaleAndReportsItsPaneLines) {
   send(CashRegisterSim::Item("005", "01", "8690504", "1", "250"), expected::kNoTransaction);
   reply(reg.Nack("005"));
 
-  other.Write(std::string("A\r"));
+  other.Write(std::string("A\x7f\x81\r"));
   ASSERT_TRUE(cli.WaitForLine([](const std::string& l) { return Contains(l, " com2 rx "); }));
   EXPECT_TRUE(reg.Quiet());
   cli.Signal(SIGTERM);
   ASSERT_EQ(cli.Wait(), 0) << cli.Stderr();
   events.push_back("com1 close " + pty.SlavePath());
-  events.push_back("com2 close " + other.SlavePath());
+  events.push_back("com2 close " + oddShown);
 
   Strings seen;
   for (const std::string& line : cli.Lines()) {
     const std::string event = WithoutTime(line);
     if (Contains(event, "com2 rx ")) {
-      EXPECT_TRUE(std::regex_match(event, std::regex(R"(com2 rx <\d+>A\(65 \)<\d+>·\(13 \))")))
+      EXPECT_TRUE(std::regex_match(
+          event,
+          std::regex(R"(com2 rx <\d+>A\(65 \)<\d+>\\x7f\(127\)<\d+>\\x81\(129\)<\d+>·\(13 \))")))
           << event;
     } else {
       seen.push_back(event);
@@ -279,17 +308,25 @@ TEST(CliTest, StdoutThatNobodyReadsHoldsUpNeitherThePortsNorTheLog) {
   flood.Write(std::string(floodBytes, 'A'));
   reg.Send(CashRegisterSim::Sttx("001", "1", "10"));
   EXPECT_EQ(reg.ReadRaw(), CashRegisterSim::Framed(reg.Ack("001")));
+  const auto readLog = [&] {
+    std::ifstream file(logPath, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+  };
+  const auto floodEntries = [](const std::string& log) {
+    size_t entries = 0;
+    for (size_t at = 0; (at = log.find("A(65 )", at)) != std::string::npos; ++at) ++entries;
+    return entries;
+  };
+  // Every event has happened before the reader comes back: the note must not wait for more.
+  EXPECT_TRUE(WaitUntil([&] { return floodEntries(readLog()) == floodBytes; }));
   cli.SetReadingStdout(true);
   EXPECT_TRUE(cli.WaitForLine([](const std::string& l) {
     return std::regex_search(l, std::regex(" dropped [0-9]+ lines not shown"));
   }));
   cli.Signal(SIGTERM);
   ASSERT_EQ(cli.Wait(), 0) << cli.Stderr();
-  std::ifstream file(logPath, std::ios::binary);
-  const std::string log(std::istreambuf_iterator<char>(file), {});
-  size_t entries = 0;
-  for (size_t at = 0; (at = log.find("A(65 )", at)) != std::string::npos; ++at) ++entries;
-  EXPECT_EQ(entries, floodBytes);
+  const std::string log = readLog();
+  EXPECT_EQ(floodEntries(log), floodBytes);
   EXPECT_TRUE(Contains(log, std::string(" com1 log ") + expected::kAccepted));
 }
 

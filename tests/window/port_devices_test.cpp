@@ -46,6 +46,8 @@ TEST_F(PortDevicesTest, ATickedPortWithoutAWorkingDeviceShowsTheReason) {
       {"/dev/wirelab-none", "9600,n,8,1", {"no such device", "/dev/wirelab-none"}},
       {dir.Path() + "file", "9600,n,8,1", {"not a serial device", "is a regular file"}},
       {"/dev/null", "9600,n,8,1", {"not a serial device"}},
+      {"/dev/ptmx", "9600,n,8,1", {"not a serial device", "pseudo-terminal multiplexer"}},
+      {"/dev/tty", "9600,n,8,1", {"not a port", "the terminal this program runs on"}},
       {held.SlavePath(), "9600,n,8,1", {"busy", self}},
       {"", "9600,n,8,1 ", {"settings not accepted", "the stop bits"}},
       {"", "", {"settings not accepted", "the baud rate"}},
