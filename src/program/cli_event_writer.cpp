@@ -42,7 +42,7 @@ bool CliEventWriter::OpenLog(const std::string& path, std::string& reason) {
     reason = stream->Reason();
     return false;
   }
-  logPath_ = path;
+  logPath_ = EscapeControls(path);
   log_ =
       std::make_unique<BackgroundWriter>(std::move(stream), [this](Result, const std::string& why) {
         Fail(1, "wirelab-cli: --log: cannot write " + logPath_ + ": " + why);

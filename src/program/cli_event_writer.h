@@ -55,7 +55,7 @@ class CliEventWriter {
 
   bool json_;
   std::function<void()> onFailure_;
-  std::string logPath_;
+  std::string logPath_;       // as messages show it
   mutable std::mutex mutex_;  // guards failure_
   Failure failure_;
   std::unique_ptr<BackgroundWriter> stdout_;
