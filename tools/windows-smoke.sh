@@ -32,7 +32,9 @@ unset QT_QPA_PLATFORM
 
 tests/windows/wine_ports.sh COM1="$work/com1"
 mkfifo "$work/to_port"
-socat -u "pipe:$work/to_port" - >/dev/null &
+# A writer that stays keeps the FIFO open between packets, so its one reader, cat, never
+# sees its end before cleanup.
+sleep 3600 >"$work/to_port" &
 pids+=($!)
 socat "pty,raw,echo=0,link=$work/com1" "system:cat $work/to_port & cat >$work/from_port" &
 pids+=($!)

@@ -320,9 +320,8 @@ TEST(CliTest, StdoutThatNobodyReadsHoldsUpNeitherThePortsNorTheLog) {
   // Every event has happened before the reader comes back: the note must not wait for more.
   EXPECT_TRUE(WaitUntil([&] { return floodEntries(readLog()) == floodBytes; }));
   cli.SetReadingStdout(true);
-  EXPECT_TRUE(cli.WaitForLine([](const std::string& l) {
-    return std::regex_search(l, std::regex(" dropped [0-9]+ lines not shown"));
-  }));
+  const std::regex note(" dropped [0-9]+ lines not shown");
+  EXPECT_TRUE(cli.WaitForLine([&](const std::string& l) { return std::regex_search(l, note); }));
   cli.Signal(SIGTERM);
   ASSERT_EQ(cli.Wait(), 0) << cli.Stderr();
   const std::string log = readLog();

@@ -62,7 +62,7 @@ void CliProcess::Drain(int timeoutMs) {
   // poll() passes over a negative descriptor.
   pollfd fds[2] = {{readingStdout_ ? outFd_ : -1, POLLIN, 0}, {errFd_, POLLIN, 0}};
   if (poll(fds, 2, timeoutMs) <= 0) return;
-  char buffer[4096];
+  static thread_local char buffer[1 << 16];
   for (int i = 0; i < 2; ++i) {
     if ((fds[i].revents & (POLLIN | POLLHUP)) == 0) continue;
     const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
@@ -83,9 +83,11 @@ std::vector<std::string> CliProcess::Lines() {
 bool CliProcess::WaitForLine(const std::function<bool(const std::string&)>& pred,
                              std::chrono::milliseconds deadline) {
   const auto until = Clock::now() + deadline;
+  size_t from = 0;  // the first line not looked at yet
   for (;;) {
-    for (const std::string& line : Lines()) {
-      if (pred(line)) return true;
+    Drain(0);
+    for (size_t end; (end = out_.find('\n', from)) != std::string::npos; from = end + 1) {
+      if (pred(out_.substr(from, end - from))) return true;
     }
     if (Clock::now() >= until) return false;
     Drain(10);
@@ -97,7 +99,7 @@ void CliProcess::Signal(int signal) {
 }
 
 void CliProcess::SetReadingStdout(bool reading) {
-  if (!reading) fcntl(outFd_, F_SETPIPE_SZ, 4096);
+  fcntl(outFd_, F_SETPIPE_SZ, reading ? 1 << 16 : 4096);
   readingStdout_ = reading;
 }
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The Windows serial layer under Wine, through the real wirelab-cli.exe: Wine's COM1 points at
-# a pseudo-terminal that socat holds the other side of. Checks the open with the line settings
-# seen on the terminal, a cash register's packet answered byte for byte, the exclusive open,
-# and the reason for a COM port that does not exist.
+# The Windows serial layer under Wine, through the real wirelab-cli.exe: Wine's COM1 and COM2
+# point at pseudo-terminals that socat holds the other sides of. Checks the open with the line
+# settings seen on the terminal, a cash register's packet answered byte for byte, every byte
+# value received in order, the exclusive open, and the reason for a COM port that does not
+# exist.
 #
 #   wine_serial_check.sh PATH/wirelab-cli.exe
 set -euo pipefail
@@ -22,19 +23,24 @@ wait_for() {  # seconds, command...
   until "$@"; do [ $SECONDS -lt $until ] || return 1; sleep 0.05; done
 }
 
-"$here/wine_ports.sh" COM1="$work/com1" COM2= COM3=
+"$here/wine_ports.sh" COM1="$work/com1" COM2="$work/com2" COM3=
+# COM2's far side is a second pseudo-terminal that socat joins to it.
+socat "pty,raw,echo=0,link=$work/com2" "pty,raw,echo=0,link=$work/far2" &
+pids+=($!)
 # The register's side: what it is sent goes to a file, what it sends comes from a FIFO.
 mkfifo "$work/to_port"
-socat -u "pipe:$work/to_port" - >/dev/null &  # keeps the FIFO open for writing
+# A writer that stays keeps the FIFO open between packets, so its one reader, cat, never
+# sees its end before cleanup.
+sleep 3600 >"$work/to_port" &
 pids+=($!)
 socat "pty,raw,echo=0,link=$work/com1" "system:cat $work/to_port & cat >$work/from_port" &
 pids+=($!)
-wait_for 10 test -e "$work/com1" || fail "socat made no pseudo-terminal"
+wait_for 10 test -e "$work/com1" -a -e "$work/far2" || fail "socat made no pseudo-terminal"
 
-"${run[@]}" "$cli" --port 1:19200,e,7,2 --pos 1 --duration 20 >"$work/out" 2>&1 &
+"${run[@]}" "$cli" --port 1:19200,e,7,2 --pos 1 --port 2 --duration 20 >"$work/out" 2>&1 &
 cli_pid=$!
 pids+=($cli_pid)
-wait_for 30 grep -q "com1 open COM1 19200,e,7,2" "$work/out" || fail "COM1 did not open"
+wait_for 30 grep -q "com2 open COM2 9600,n,8,1" "$work/out" || fail "COM1 and COM2 did not open"
 settings=$(stty -F "$work/com1" -a)
 grep -q "speed 19200 baud" <<<"$settings" || fail "speed: $settings"
 grep -q -- " cstopb" <<<"$settings" || fail "two stop bits: $settings"
@@ -46,6 +52,13 @@ wait_for 20 grep -q $'001001ACKD\r' "$work/from_port" || fail "no ACK: $(od -c "
 grep -q "APCD doğru. ACK gönderiliyor..." "$work/out" || fail "no POS log line"
 echo "ok: the packet was answered with 001001ACKD and CR"
 
+# Every byte value, in order, as receive entries of COM2.
+for code in $(seq 0 255); do printf "\\$(printf %03o "$code")"; done >"$work/far2"
+codes() { grep " com2 rx " "$work/out" | grep -o '([0-9 ]*)' | tr -d '() ' | paste -sd' '; }
+all_codes() { [ "$(codes)" = "$(seq 0 255 | paste -sd' ')" ]; }
+wait_for 20 all_codes || fail "COM2 received: $(codes)"
+echo "ok: COM2 received the 256 byte values in order"
+
 # Windows refuses a second open of a COM port (share mode 0); Wine 8 does not enforce share
 # modes on serial devices, so here this is reported, not checked.
 if "${run[@]}" "$cli" --port 1 --duration 1 >"$work/busy" 2>&1; then
@@ -55,8 +68,10 @@ else
   echo "ok: a second program finds COM1 busy"
 fi
 
-"${run[@]}" "$cli" --port 3 --duration 1 >"$work/none" 2>&1 && fail "COM3 opened"
-grep -q "no such device" "$work/none" || fail "COM3: $(cat "$work/none")"
+# Wine gives the machine's own serial devices the COM names left free, so ask for one far
+# beyond them.
+"${run[@]}" "$cli" --port 3=COM200 --duration 1 >"$work/none" 2>&1 && fail "COM200 opened"
+grep -q "no such device" "$work/none" || fail "COM200: $(cat "$work/none")"
 echo "ok: a COM port that does not exist is named as such"
 
 kill -INT "$cli_pid" 2>/dev/null || true
