@@ -85,6 +85,9 @@ std::string DeviceName(const std::string& path) {
 
 void CancelWait(Port& port) {
   if (!port.waitPending) return;
+  // A new event mask ends a pending event wait at once, as the system documents; the
+  // cancellation alone is not honoured everywhere (Wine 8 keeps waiting for an event).
+  SetCommMask(port.file, 0);
   CancelIoEx(port.file, &port.wait);
   DWORD ignored = 0;
   GetOverlappedResult(port.file, &port.wait, &ignored, TRUE);
