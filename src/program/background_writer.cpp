@@ -12,7 +12,8 @@ struct BackgroundWriter::Shared {
   bool writing = false;  // the thread has taken text and is writing it
   bool failed = false;
   bool ending = false;
-  size_t refused = 0;                // pushes refused since the last drop note
+  size_t refused = 0;  // pushes refused since the last drop note
+  std::string lastRefusedTag;
   SteadyClock::time_point progress;  // the last write finished, or text came to an idle thread
   std::unique_ptr<platform::OutputStream> stream;
   FailureHandler onFailure;
@@ -20,7 +21,7 @@ struct BackgroundWriter::Shared {
 
   void AddDropNote() {
     if (refused == 0) return;
-    waiting += dropNote(refused);
+    waiting += dropNote(refused, lastRefusedTag);
     refused = 0;
   }
 };
@@ -41,11 +42,14 @@ BackgroundWriter::~BackgroundWriter() {
   shared_->changed.notify_all();
 }
 
-bool BackgroundWriter::Push(std::string text, size_t maxWaiting) {
+bool BackgroundWriter::Push(std::string text, size_t maxWaiting, std::string_view tag) {
   std::lock_guard lock(shared_->mutex);
   if (shared_->failed) return true;
   if (shared_->waiting.size() + text.size() > maxWaiting) {
-    if (shared_->dropNote) ++shared_->refused;
+    if (shared_->dropNote) {
+      ++shared_->refused;
+      shared_->lastRefusedTag = tag;
+    }
     return false;
   }
   if (shared_->waiting.empty() && !shared_->writing) shared_->progress = SteadyClock::now();

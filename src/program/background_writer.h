@@ -6,7 +6,8 @@
 //
 // With a drop note, text refused by Push is counted, and the note for that count is written
 // before the next text taken, or as soon as everything before it is written, whichever comes
-// first: a reader that catches up learns what it missed without waiting for more text.
+// first: a reader that catches up learns what it missed without waiting for more text. The
+// note is made on the writer's thread, from the count and the tag of the last text refused.
 
 #include <chrono>
 #include <condition_variable>
@@ -15,6 +16,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "platform/output_stream.h"
 
@@ -24,7 +26,7 @@ class BackgroundWriter {
   // gone.
   using FailureHandler = std::function<void(platform::OutputStream::Result, const std::string&)>;
   // The line that says how many pushes were refused; called with the writer's lock held.
-  using DropNote = std::function<std::string(size_t refused)>;
+  using DropNote = std::function<std::string(size_t refused, const std::string& lastTag)>;
 
   BackgroundWriter(std::unique_ptr<platform::OutputStream> stream, FailureHandler onFailure,
                    DropNote dropNote = {});
@@ -33,8 +35,8 @@ class BackgroundWriter {
   BackgroundWriter& operator=(const BackgroundWriter&) = delete;
 
   // Queues text unless that would make more than maxWaiting bytes wait; false when it was
-  // not queued. Text pushed after a failure is dropped.
-  bool Push(std::string text, size_t maxWaiting);
+  // not queued (tag then goes to the drop note). Text pushed after a failure is dropped.
+  bool Push(std::string text, size_t maxWaiting, std::string_view tag = {});
   // Waits until all text pushed is written (or the stream failed); false at the deadline.
   bool Flush(std::chrono::milliseconds deadline);
   // How long text has been waiting without a write finishing; zero when none waits.

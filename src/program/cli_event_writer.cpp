@@ -27,7 +27,9 @@ CliEventWriter::CliEventWriter(bool json, std::function<void()> onFailure)
           Fail(1, "wirelab-cli: stdout: " + reason);
         }
       },
-      [json](size_t lines) { return DroppedNote(lines, WallClockNow(), json); });
+      // Stamped with the last line dropped: the clock's time zone is read on the main thread
+      // only.
+      [json](size_t lines, const std::string& time) { return DroppedNote(lines, time, json); });
 }
 
 CliEventWriter::~CliEventWriter() {
@@ -53,7 +55,7 @@ bool CliEventWriter::OpenLog(const std::string& path, std::string& reason) {
 void CliEventWriter::Write(const CliEvent& event) {
   const std::string time = WallClockNow();
   const std::string line = FormatEvent(event, time, json_) + "\n";
-  stdout_->Push(line, kStdoutMaxWaiting);
+  stdout_->Push(line, kStdoutMaxWaiting, time);
   if (log_ && (!log_->Push(line, kLogMaxWaiting) || log_->Stalled() > kLogMaxStall)) {
     Fail(1, "wirelab-cli: --log: " + logPath_ + " does not keep up: nothing could be written for " +
                 std::to_string(kLogMaxStall.count() / 1000) + " s");

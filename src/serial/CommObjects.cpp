@@ -63,9 +63,11 @@ std::vector<TPeripheral*> TPeripheral::Children() const {
 }
 
 void TPeripheral::SetTimeout(int32_t Value) {
+  // Re-armed before the new value shows: the port thread reads the value first, so it never
+  // pairs a new time-out with the byte time from before it.
+  lastByteTick_ = ArmingTick(*ticks_);
   timeout_ = Value;
   if (parent_ != nullptr) parent_->SetTimeout(Value);
-  lastByteTick_ = ArmingTick(*ticks_);
 }
 
 void TPeripheral::Execute() {
@@ -216,8 +218,8 @@ void TRealCom::Execute() {
         lastByteTick_ = ArmingTick(*ticks_);
       }
     } else {
+      const int32_t timeout = timeout_;  // first: see SetTimeout
       const uint32_t last = lastByteTick_;
-      const int32_t timeout = timeout_;
       if (last != kDisarmed && timeout > 0 &&
           ticks_->Now() - last > static_cast<uint32_t>(timeout)) {
         lastByteTick_ = kDisarmed;

@@ -19,14 +19,14 @@ TEST(BackgroundWriterTest, RefusedTextIsCountedAndNotedOnceTheReaderCatchesUp) {
   ASSERT_TRUE(stream->OpenAppending("/proc/self/fd/" + std::to_string(pipeFds[1])));
   close(pipeFds[1]);
   {
-    BackgroundWriter writer(std::move(stream), {}, [](size_t refused) {
-      return "refused " + std::to_string(refused) + "\n";
+    BackgroundWriter writer(std::move(stream), {}, [](size_t refused, const std::string& last) {
+      return "refused " + std::to_string(refused) + ", the last " + last + "\n";
     });
     const std::string line(99, 'x');
     std::string accepted;
     size_t refused = 0;
     ASSERT_TRUE(WaitUntil([&] {
-      if (writer.Push(line + "\n", 1000)) {
+      if (writer.Push(line + "\n", 1000, "#" + std::to_string(refused + 1))) {
         accepted += line + "\n";
       } else {
         ++refused;
@@ -34,7 +34,7 @@ TEST(BackgroundWriterTest, RefusedTextIsCountedAndNotedOnceTheReaderCatchesUp) {
       return refused == 3;
     }));
     std::string read;
-    const std::string expected = accepted + "refused 3\n";
+    const std::string expected = accepted + "refused 3, the last #3\n";
     char chunk[4096];
     pollfd readable{pipeFds[0], POLLIN, 0};
     while (read.size() < expected.size() && poll(&readable, 1, 5000) == 1) {
