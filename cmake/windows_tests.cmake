@@ -9,17 +9,18 @@ include(GoogleTest)
 
 find_package(Qt6 REQUIRED COMPONENTS Test)
 add_library(wirelab_test_support STATIC tests/support/test_main.cpp
-  tests/support/manual_clock.cpp tests/support/test_support.cpp)
+  tests/support/manual_clock.cpp tests/support/test_support.cpp tests/support/pty_pair_win32.cpp
+  tests/support/serial_test_support.cpp)
 target_include_directories(wirelab_test_support PUBLIC tests/support)
 target_link_libraries(wirelab_test_support PUBLIC wirelab_widgets wirelab_program gtest gmock
   Qt6::Test)
 
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tests/windows/wine_run.sh)
-foreach(suite platform pos senders window)
+foreach(suite platform serial pos senders window)
   set(portable ${CMAKE_SOURCE_DIR}/tests/${suite}/*_test.cpp)
   file(GLOB suite_sources CONFIGURE_DEPENDS ${portable})
-  # Tests that drive pseudo-terminals or processes from inside need the POSIX side.
-  list(FILTER suite_sources EXCLUDE REGEX "/(layout|long_send|omron_loop|periodic|port_channel|port_devices|pos_dialogue|send_receive|send|faults|cash_register_e2e)_test\\.cpp$")
+  # Tests that read a terminal's settings or drive processes from inside need the POSIX side.
+  list(FILTER suite_sources EXCLUDE REGEX "/(com_utils|serial_device|thread|layout|long_send|omron_loop|periodic|port_channel|port_devices|pos_dialogue|send_receive|send|faults|cash_register_e2e)_test\\.cpp$")
   if(suite_sources)
     add_executable(${suite}_tests ${suite_sources})
     target_link_libraries(${suite}_tests PRIVATE wirelab_test_support)

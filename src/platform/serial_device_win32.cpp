@@ -115,7 +115,15 @@ PortHandle OpenExclusive(const std::string& path, const DeviceRequestObserver&) 
   const std::string name = DeviceName(path);
   const HANDLE file = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return PortHandle::Invalid(PortErrorFromCode(GetLastError()));
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD code = GetLastError();
+    // A folder is refused as access denied, which would otherwise read as a busy port.
+    const DWORD attributes = GetFileAttributesA(name.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      return PortHandle::Invalid(PortError::NotSerial);
+    }
+    return PortHandle::Invalid(PortErrorFromCode(code));
+  }
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
   if (!GetCommState(file, &dcb)) {

@@ -57,8 +57,8 @@ TEST(SerialDevice, SendOnAStalledPortIsBoundedAndRecovers) {
   platform::Close(h);
 }
 
-// Why a device cannot be had. Tests run as root, so a forbidden device is reached through
-// the one place where the system's error codes are mapped.
+// Why a device cannot be had, in what only this system has. Tests run as root, so a forbidden
+// device is reached through the one place where the system's error codes are mapped.
 TEST(SerialDevice, AnOpenThatFailsSaysWhy) {
   const struct {
     int err;
@@ -72,7 +72,6 @@ TEST(SerialDevice, AnOpenThatFailsSaysWhy) {
     EXPECT_EQ(platform::PortErrorFromErrno(row.err), row.error) << row.err;
 
   TempAppDir dir;
-  dir.WriteFile("file", "not a port");
   const std::string fifo = dir.Path() + "fifo";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   PtyPair exclusive, locked, ours;
@@ -98,10 +97,7 @@ TEST(SerialDevice, AnOpenThatFailsSaysWhy) {
   const struct {
     std::string path;
     PortError error;
-  } paths[] = {{"/dev/wirelab-no-such-device", PortError::NoSuchDevice},
-               {dir.Path() + "file", PortError::NotSerial},
-               {dir.Path(), PortError::NotSerial},
-               {fifo, PortError::NotSerial},
+  } paths[] = {{fifo, PortError::NotSerial},
                {"/dev/null", PortError::NotSerial},
                {exclusive.SlavePath(), PortError::Busy},
                {locked.SlavePath(), PortError::Busy},

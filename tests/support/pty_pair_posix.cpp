@@ -1,5 +1,3 @@
-#include "pty_pair.h"
-
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -7,20 +5,30 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <stdexcept>
 
-PtyPair::PtyPair() {
-  char name[256] = {};
-  if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
+#include "pty_pair.h"
+
+PtyPair::PtyPair(const std::string& name) {
+  char path[256] = {};
+  if (openpty(&master_, &slave_, path, nullptr, nullptr) != 0) {
     throw std::runtime_error("openpty failed");
   }
-  slavePath_ = name;
+  slavePath_ = path;
   // The test's own slave descriptor stays raw too, so nothing is echoed or translated.
   termios t{};
   tcgetattr(slave_, &t);
   cfmakeraw(&t);
   tcsetattr(slave_, TCSANOW, &t);
   fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+  if (!name.empty()) {
+    const std::string dir = "/tmp/wirelab-pty-" + std::to_string(getpid());
+    std::filesystem::create_directories(dir);
+    namedPath_ = dir + "/" + name;
+    std::filesystem::remove(namedPath_);
+    std::filesystem::create_symlink(slavePath_, namedPath_);
+  }
 }
 
 PtyPair::~PtyPair() {
@@ -31,6 +39,7 @@ PtyPair::~PtyPair() {
 void PtyPair::CloseMaster() {
   if (master_ >= 0) close(master_);
   master_ = -1;
+  if (!namedPath_.empty()) unlink(namedPath_.c_str());
 }
 
 void PtyPair::Write(const std::vector<uint8_t>& bytes) {
@@ -80,4 +89,8 @@ std::vector<uint8_t> PtyPair::ReadAvailable(std::chrono::milliseconds quiet) {
     out.insert(out.end(), buf, buf + n);
   }
   return out;
+}
+
+bool SecondOpenRefused() {
+  return true;
 }
