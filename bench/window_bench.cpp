@@ -18,10 +18,7 @@
 //   window_bench four-slow [seconds=60]   4 ports x 11,520 bytes/s
 //   window_bench flat-out  [seconds=30]   1 port, written as fast as the pty takes it
 
-#include <poll.h>
-#include <sys/resource.h>
 #include <time.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QEventLoop>
@@ -42,6 +39,7 @@
 #include <vector>
 
 #include "bench_stats.h"
+#include "peak_memory.h"
 #include "platform/qt_clock.h"
 #include "pty_pair.h"
 #include "test_support.h"
@@ -60,17 +58,19 @@ uint8_t Pattern(uint64_t offset) {
   return static_cast<uint8_t>(offset % 251);
 }
 
+// User and system time, from the C library on both systems (MinGW's from the thread library).
+double CpuSeconds(clockid_t clock) {
+  timespec t{};
+  clock_gettime(clock, &t);
+  return static_cast<double>(t.tv_sec) + t.tv_nsec / 1e9;
+}
+
 double ProcessCpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  auto sec = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-  return sec(usage.ru_utime) + sec(usage.ru_stime);
+  return CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
 }
 
 double ThreadCpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + t.tv_nsec / 1e9;
+  return CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
 }
 
 // CPU time of the bench's own threads, kept up to date by each of them.
@@ -207,17 +207,16 @@ void FlatOutWriter(PtyPair& pty, Feed& feed, std::chrono::seconds duration, OwnC
   std::vector<uint8_t> chunk(4096);
   uint64_t offset = 0;
   while (Clock::now() < end) {
-    pollfd p{pty.MasterFd(), POLLOUT, 0};
-    if (poll(&p, 1, 100) <= 0) continue;
+    if (!pty.AwaitRoom(std::chrono::milliseconds(100))) continue;
     for (size_t i = 0; i < chunk.size(); ++i) chunk[i] = Pattern(offset + i);
     feed.Record(offset + chunk.size());
-    const ssize_t n = write(pty.MasterFd(), chunk.data(), chunk.size());
-    if (n > 0) offset += static_cast<uint64_t>(n);
+    const size_t n = pty.WriteSome(chunk);
+    offset += n;
     feed.sent = offset;
     {
       // The record of a write cut short ends where the write did.
       std::lock_guard<std::mutex> lock(feed.mutex);
-      if (n <= 0) feed.chunks.pop_back();
+      if (n == 0) feed.chunks.pop_back();
       if (n > 0) feed.chunks.back().end = offset;
     }
     own.Set(slot, ThreadCpuSeconds());
@@ -390,16 +389,14 @@ void Print(const std::string& title, const Result& r) {
   std::printf("  CPU of the program %.1f s in %.1f s: %.1f%% of one core; per %d s:", r.cpu,
               r.seconds, 100.0 * r.cpu / r.seconds, kWindowSeconds);
   for (double w : r.windowCpu) std::printf(" %.1f%%", w);
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  std::printf("\n  characters in the panes at the end %ld; peak RSS %.1f MB\n", r.paneChars,
-              usage.ru_maxrss / 1024.0);
+  std::printf("\n  characters in the panes at the end %ld; peak memory %.1f MB\n", r.paneChars,
+              PeakMemoryBytes() / 1048576.0);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   const std::string scenario = argc > 1 ? argv[1] : "";
   const int seconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 0;

@@ -35,3 +35,15 @@ add_test(NAME wine_serial_check
   COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/wine_serial_check.sh $<TARGET_FILE:wirelab-cli>)
 # It restarts the Wine server, which ends every Windows program running meanwhile.
 set_tests_properties(wine_serial_check PROPERTIES LABELS serial TIMEOUT 300 RUN_SERIAL TRUE)
+
+# The window's benchmarks that run under Wine too, on the same socat-joined terminals; they
+# print figures and are run by hand: tests/windows/wine_run.sh build-win/window_bench.exe four-fast
+add_library(wirelab_bench_support STATIC bench/peak_memory_win32.cpp)
+target_link_libraries(wirelab_bench_support PUBLIC wirelab_test_support psapi)
+foreach(name pos_reply_bench window_bench)  # offscreen, or shown through Wine in Xvfb
+  add_executable(${name} bench/${name}.cpp)
+  target_link_libraries(${name} PRIVATE wirelab_bench_support)
+  target_link_options(${name} PRIVATE -static)
+  qt_import_plugins(${name} INCLUDE Qt6::QOffscreenIntegrationPlugin
+    Qt6::QWindowsIntegrationPlugin)
+endforeach()

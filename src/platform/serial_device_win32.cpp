@@ -297,40 +297,60 @@ size_t ReadBytes(PortHandle handle, uint8_t* buffer, size_t max) {
   return ok ? n : 0;
 }
 
-bool WaitForInput(PortHandle handle, uint32_t ms) {
-  Port* port = PortOf(handle);
-  if (port == nullptr) {
-    RealSleep(ms);
-    return handle.IsNone() || handle.IsInvalid();
-  }
+namespace {
+
+// One event wait of at most ms on an open port; false when the device failed.
+bool AwaitInput(Port& port, uint32_t ms) {
   // An unplugged adapter fails the status query at once.
   COMSTAT status{};
   DWORD errors = 0;
-  if (!ClearCommError(port->file, &errors, &status) && IsGoneCode(GetLastError())) {
+  if (!ClearCommError(port.file, &errors, &status) && IsGoneCode(GetLastError())) {
     RealSleep(ms);
     return false;
   }
   if (status.cbInQue > 0) return true;
-  if (!port->waitPending) {
-    ResetEvent(port->wait.hEvent);
-    port->waitMask = 0;
-    if (WaitCommEvent(port->file, &port->waitMask, &port->wait)) return true;
+  if (!port.waitPending) {
+    ResetEvent(port.wait.hEvent);
+    port.waitMask = 0;
+    if (WaitCommEvent(port.file, &port.waitMask, &port.wait)) return true;
     const DWORD code = GetLastError();
     if (code != ERROR_IO_PENDING) {
       // No event wait on this device: sleep out the poll instead.
       RealSleep(ms);
       return !IsGoneCode(code) || code == ERROR_OPERATION_ABORTED;
     }
-    port->waitPending = true;
+    port.waitPending = true;
   }
-  if (WaitForSingleObject(port->wait.hEvent, ms) != WAIT_OBJECT_0) return true;
-  port->waitPending = false;
+  if (WaitForSingleObject(port.wait.hEvent, ms) != WAIT_OBJECT_0) return true;
+  port.waitPending = false;
   DWORD ignored = 0;
-  if (GetOverlappedResult(port->file, &port->wait, &ignored, FALSE)) return true;
+  if (GetOverlappedResult(port.file, &port.wait, &ignored, FALSE)) return true;
   // A wait the system ended early (it does so when the port's state is asked for or
   // changed) is simply made again; only a failing device is gone.
   const DWORD code = GetLastError();
   return code == ERROR_OPERATION_ABORTED || !IsGoneCode(code);
+}
+
+}  // namespace
+
+bool WaitForInput(PortHandle handle, uint32_t ms) {
+  Port* port = PortOf(handle);
+  if (port == nullptr) {
+    RealSleep(ms);
+    return handle.IsNone() || handle.IsInvalid();
+  }
+  const auto start = Clock::now();
+  if (!AwaitInput(*port, ms)) return false;
+  // A wait that ends at once without a byte must not make the port thread spin: a hung-up
+  // terminal under Wine ends every event wait so. The rest of the period is slept out.
+  COMSTAT status{};
+  DWORD errors = 0;
+  ClearCommError(port->file, &errors, &status);
+  const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+  if (status.cbInQue == 0 && waited.count() < ms) {
+    RealSleep(ms - static_cast<uint32_t>(waited.count()));
+  }
+  return true;
 }
 
 void TransmitByte(PortHandle handle, uint8_t value, bool& stalled) {

@@ -28,6 +28,11 @@ class PtyPair {
   // Writes on the master side (what the peer sends to WireLab).
   void Write(const std::vector<uint8_t>& bytes);
   void Write(const std::string& bytes);
+  // For a writer that keeps the line full: waits until the far side takes bytes again (under
+  // Wine at once: there the write itself waits), then writes what it takes, about 100 ms at
+  // most. Returns the count written.
+  bool AwaitRoom(std::chrono::milliseconds wait);
+  size_t WriteSome(const std::vector<uint8_t>& bytes);
   // Reads what WireLab sent until count bytes came or the deadline passed.
   std::vector<uint8_t> ReadExactly(
       size_t count, std::chrono::milliseconds deadline = std::chrono::milliseconds(20000));

@@ -57,6 +57,16 @@ void PtyPair::Write(const std::vector<uint8_t>& bytes) {
   }
 }
 
+bool PtyPair::AwaitRoom(std::chrono::milliseconds wait) {
+  pollfd p{master_, POLLOUT, 0};
+  return poll(&p, 1, static_cast<int>(wait.count())) > 0;
+}
+
+size_t PtyPair::WriteSome(const std::vector<uint8_t>& bytes) {
+  const ssize_t n = write(master_, bytes.data(), bytes.size());
+  return n > 0 ? static_cast<size_t>(n) : 0;
+}
+
 void PtyPair::Write(const std::string& bytes) {
   Write(std::vector<uint8_t>(bytes.begin(), bytes.end()));
 }

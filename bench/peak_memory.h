@@ -1,0 +1,6 @@
+#pragma once
+// The most memory the process has held so far, for benchmarks' figures.
+
+#include <cstdint>
+
+uint64_t PeakMemoryBytes();
