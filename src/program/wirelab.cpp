@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "platform/app_paths.h"
+#include "platform/app_files.h"
 #include "platform/port_drains.h"
 #include "platform/qt_clock.h"
 #include "platform/quit_request.h"
@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
   platform::QtClock clock;
   platform::MessageBoxes boxes;
   platform::PortDrains drains;
-  auto Form5 = std::make_unique<TForm5>(clock, boxes, platform::ExecutableDir(), &drains);
+  auto Form5 = std::make_unique<TForm5>(clock, boxes, platform::LocateAppFiles(), &drains);
   for (int n = 1; n <= 4; ++n) {
     if (!options.com[n].empty()) Form5->ChoosePortDevice(n, options.com[n]);
   }

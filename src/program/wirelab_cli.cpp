@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/app_paths.h"
+#include "platform/app_files.h"
 #include "platform/com_devices.h"
 #include "platform/output_stream.h"
 #include "platform/port_drains.h"
@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
 
   platform::InstallQuitSignals([] { QCoreApplication::quit(); });
   platform::ComDevices devices;
-  const std::string ini = platform::ExecutableDir() + "WireLab.ini";
+  const std::string ini = platform::LocateAppFiles().settings;
   std::string unreadable;
   devices.Load(platform::Profile::Load(ini, &unreadable));
   if (!unreadable.empty()) {
