@@ -3,7 +3,8 @@
 // "wirelab --list-ports" prints the machine's serial devices and ends (no display needed).
 // "wirelab --screenshot FILE.png" draws the window as it is after start-up into FILE.png and
 // ends; "--menu-screenshot FILE.png" draws com1's device menu (both work offscreen, for the
-// README's pictures). "--comN PATH" maps port N to a device for this run.
+// README's pictures). "--comN PATH" maps port N to a device for this run. "--version" prints
+// the version.
 #include <QApplication>
 #include <QMenu>
 #include <QPixmap>
@@ -18,6 +19,7 @@
 #include "platform/quit_request.h"
 #include "platform/serial_ports.h"
 #include "program/program_options.h"
+#include "program/program_version.h"
 #include "window/ui_services.h"
 #include "window/wirelabmain.h"
 
@@ -37,6 +39,10 @@ int main(int argc, char** argv) {
   if (!options.error.empty()) {
     std::fprintf(stderr, "wirelab: %s\n%s\n", options.error.c_str(), kProgramUsage);
     return 2;
+  }
+  if (options.version) {
+    std::printf("wirelab %s\n", ProgramVersion());
+    return std::fflush(stdout) == 0 ? 0 : 1;
   }
   if (options.listPorts) {
     std::fputs(platform::FormatPortTable(platform::ListSerialPorts()).c_str(), stdout);

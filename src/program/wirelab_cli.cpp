@@ -3,9 +3,9 @@
 // reports every event as a line on stdout (and in a log file), until SIGINT, SIGTERM or the
 // end of --duration.
 //
-// Exit codes: 0 after --help and after a clean end (SIGINT, SIGTERM, SIGHUP, the end of --duration,
-// or a reader of stdout that has gone), 1 when a port cannot be opened or the output cannot be
-// written, 2 for a usage error.
+// Exit codes: 0 after --help or --version and after a clean end (SIGINT, SIGTERM, SIGHUP, the end
+// of --duration, or a reader of stdout that has gone), 1 when a port cannot be opened or the output
+// cannot be written, 2 for a usage error.
 #include <QCoreApplication>
 #include <QTimer>
 #include <cstdio>
@@ -24,6 +24,7 @@
 #include "program/cli_list_ports.h"
 #include "program/cli_options.h"
 #include "program/cli_ports.h"
+#include "program/program_version.h"
 
 int main(int argc, char** argv) {
   const CliParse parse = ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc));
@@ -33,6 +34,10 @@ int main(int argc, char** argv) {
   }
   const CliOptions& options = *parse.options;
   if (options.help) return std::puts(CliUsage()) < 0 || std::fflush(stdout) != 0 ? 1 : 0;
+  if (options.version) {
+    std::printf("wirelab-cli %s\n", ProgramVersion());
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
   if (options.listPorts) return ListSerialPortsToStdout();
 
   const std::string stdoutFault = platform::ReserveStandardStreams();

@@ -196,6 +196,7 @@ TEST(ProgramOptions, ComNMapsAPortAndBadOptionsAreRefused) {
   EXPECT_EQ(ok.com[1], "/dev/ttyUSB0");
   EXPECT_EQ(ok.com[4], "/tmp/x");
   EXPECT_TRUE(ParseProgramOptions({"--list-ports"}).listPorts);
+  EXPECT_TRUE(ParseProgramOptions({"--version"}).version);
   const std::vector<std::string> refused[] = {
       {"--com1"},     {"--com1", ""},        {"--com5", "/dev/x"}, {"--com0", "/dev/x"},
       {"--com", "x"}, {"--com12", "/dev/x"}, {"--bogus"},          {"--screenshot"}};
