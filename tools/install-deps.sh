@@ -12,9 +12,10 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libudev-
 # here), the source package tools, and Wine with its fonts to run and test the programs.
 windows=(mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix qt6-base-dev-tools
          dpkg-dev wine64 wine fonts-wine googletest socat zip xvfb xdotool)
-# Building the .deb and checking it: debhelper, the icon's PNGs drawn from its SVG, lintian and
-# the desktop entry's and AppStream file's validators.
-package=(debhelper dpkg-dev librsvg2-bin lintian desktop-file-utils appstream)
+# Building the .deb and checking it: build-essential (dpkg-buildpackage asks for it), debhelper,
+# the icon's PNGs drawn from its SVG, lintian and the desktop entry's and AppStream file's
+# validators.
+package=(build-essential debhelper dpkg-dev librsvg2-bin lintian desktop-file-utils appstream)
 case "${1:-}" in
   --tests)
     packages+=(libqt6test6 googletest libgtest-dev libgmock-dev clang clang-format libclang-rt-14-dev
