@@ -197,7 +197,7 @@ void IdleCpu(const std::string& program, QApplication& app, int seconds) {
   dir.WriteFile("WireLab.ini", ini);
   platform::QtClock clock;
   platform::MessageBoxes boxes;
-  auto form = std::make_unique<TForm5>(clock, boxes, dir.Path());
+  auto form = std::make_unique<TForm5>(clock, boxes, platform::FilesBeside(dir.Path()));
   form->show();
   for (int n = 1; n <= 4; ++n) form->CheckBox[n]->click();
   QApplication::processEvents();

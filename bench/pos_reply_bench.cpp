@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
   dir.WriteFile("WireLab.ini", "[Ports]\nCom1=" + pty.SlavePath() + "\n");
   platform::QtClock clock;
   platform::MessageBoxes boxes;
-  auto form = std::make_unique<TForm5>(clock, boxes, dir.Path());
+  auto form = std::make_unique<TForm5>(clock, boxes, platform::FilesBeside(dir.Path()));
   form->show();
   form->PageControl1->setCurrentWidget(form->TabSheetPos);
   form->CheckBox[1]->click();

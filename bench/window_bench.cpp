@@ -255,7 +255,7 @@ Result Run(const std::vector<int>& ports, int bytesPerSecond, std::chrono::secon
 
   platform::QtClock clock;
   platform::MessageBoxes boxes;
-  auto form = std::make_unique<TForm5>(clock, boxes, dir.Path());
+  auto form = std::make_unique<TForm5>(clock, boxes, platform::FilesBeside(dir.Path()));
   form->show();
   std::vector<std::unique_ptr<Feed>> feeds(5);
   std::vector<std::unique_ptr<PaintWatch>> watches;

@@ -1,7 +1,6 @@
 #pragma once
-// The directory of the running executable, with its trailing "/": where the programs look for
-// WireLab.ini and the window writes OmronResults.txt. The programs hand it down; nothing here
-// can move it. Paths inside the programs are UTF-8.
+// The directory of the running executable, with its trailing "/": the programs' files are
+// beside it unless they are installed (see app_files.h). Paths inside the programs are UTF-8.
 
 #include <string>
 

@@ -1,7 +1,8 @@
 #pragma once
 // The few file operations the programs make beyond reading and writing a stream: a bounded
-// read of a small settings file, a replacement in one step, and a file rewritten from an
-// offset. Failures carry the system's own words for the reason. Paths are UTF-8.
+// read of a small settings file, a replacement in one step, a folder made with its parents,
+// and a file rewritten from an offset. Failures carry the system's own words for the reason.
+// Paths are UTF-8.
 
 #include <cstdint>
 #include <string>
@@ -28,6 +29,10 @@ std::string ResolveLinks(const std::string& path);
 // "cannot replace it") and reason why.
 bool ReplaceFileContent(const std::string& path, std::string_view content, std::string& step,
                         std::string& reason);
+
+// Makes the folder path and any missing folder above it; true when it is there afterwards.
+// reason says why not.
+bool MakeFolders(const std::string& path, std::string& reason);
 
 // A file opened for writing at chosen offsets. One thread at a time.
 class WritableFile {

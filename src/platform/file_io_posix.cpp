@@ -30,7 +30,9 @@ SmallFile ReadSmallFile(const std::string& path, size_t maxBytes) {
   // Non-blocking, so that opening a FIFO with no writer does not wait for one.
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
-    file.status = errno == ENOENT ? SmallFile::Status::Missing : SmallFile::Status::Failed;
+    // A file in a folder that is not there, or is a file, is missing as well.
+    file.status = errno == ENOENT || errno == ENOTDIR ? SmallFile::Status::Missing
+                                                      : SmallFile::Status::Failed;
     file.reason = std::strerror(errno);
     return file;
   }
@@ -113,6 +115,24 @@ bool ReplaceFileContent(const std::string& path, std::string_view content, std::
   if (close(fd) != 0) return fail("cannot write it", errno);
   if (rename(temp.c_str(), path.c_str()) != 0) return fail("cannot replace it", errno);
   return true;
+}
+
+bool MakeFolders(const std::string& path, std::string& reason) {
+  std::string folder = path;
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  struct stat st {};
+  if (stat(folder.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return true;
+    reason = "it is not a folder";
+    return false;
+  }
+  const size_t slash = folder.rfind('/');
+  if (slash != std::string::npos && slash > 0 && !MakeFolders(folder.substr(0, slash), reason)) {
+    return false;
+  }
+  if (mkdir(folder.c_str(), 0777) == 0 || errno == EEXIST) return true;
+  reason = std::strerror(errno);
+  return false;
 }
 
 WritableFile::~WritableFile() {

@@ -89,6 +89,26 @@ bool ReplaceFileContent(const std::string& path, std::string_view content, std::
   return true;
 }
 
+bool MakeFolders(const std::string& path, std::string& reason) {
+  std::string folder = path;
+  while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+  const DWORD attributes = GetFileAttributesW(ToWide(folder).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return true;
+    reason = "it is not a folder";
+    return false;
+  }
+  const size_t slash = folder.find_last_of("/\\");
+  if (slash != std::string::npos && slash > 0 && !MakeFolders(folder.substr(0, slash), reason)) {
+    return false;
+  }
+  if (CreateDirectoryW(ToWide(folder).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) {
+    return true;
+  }
+  reason = LastError();
+  return false;
+}
+
 WritableFile::~WritableFile() {
   if (open_) CloseHandle(Handle(native_));
 }

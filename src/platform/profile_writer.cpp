@@ -91,14 +91,27 @@ std::string SetProfileValue(std::string_view content, std::string_view section,
 }
 
 void WriteProfileValue(const std::string& path, std::string_view section, std::string_view key,
-                       std::string_view value) {
+                       std::string_view value, const std::string& startFrom) {
   if (value.find_first_of("\r\n") != std::string_view::npos) {
     throw std::runtime_error("Could not save \"" + path + "\": a value cannot hold a line break.");
   }
   // Write through a link to the file it names, so the link stays a link.
   const std::string target = ResolveLinks(path);
-  const SmallFile existing = ReadSmallFile(target, kMaxProfileBytes);
+  SmallFile existing = ReadSmallFile(target, kMaxProfileBytes);
   if (existing.status == SmallFile::Status::Failed) Fail(path, "cannot read it", existing.reason);
+  if (existing.status == SmallFile::Status::Missing) {
+    if (!startFrom.empty()) {
+      existing = ReadSmallFile(startFrom, kMaxProfileBytes);
+      if (existing.status == SmallFile::Status::Failed) {
+        Fail(path, "cannot read " + startFrom, existing.reason);
+      }
+    }
+    const size_t slash = target.rfind('/');
+    std::string reason;
+    if (slash != std::string::npos && !MakeFolders(target.substr(0, slash + 1), reason)) {
+      Fail(path, "cannot make its folder", reason);
+    }
+  }
   const std::string updated = SetProfileValue(existing.content, section, key, value);
   std::string step, reason;
   if (!ReplaceFileContent(target, updated, step, reason)) Fail(path, step, reason);

@@ -103,7 +103,7 @@ void CheckByteCodes(const std::string& codes) {
 const char* CliUsage() {
   return "usage: wirelab-cli --port N[=DEVICE][:SETTINGS]... [--pos N] [--pos-number TEXT] "
          "[--send N CODES] [--packet N TEXT] [--sleep MS] [--every MS] [--duration S] "
-         "[--json] [--log FILE] | --list-ports";
+         "[--json] [--log FILE] | --list-ports | --help | --version";
 }
 
 CliParse ParseCliOptions(const std::vector<std::string>& args) {
@@ -118,6 +118,9 @@ CliParse ParseCliOptions(const std::vector<std::string>& args) {
       const std::string& arg = args[i];
       if (arg == "--help" || arg == "-h") {
         options.help = true;
+        return {options, {}};
+      } else if (arg == "--version") {
+        options.version = true;
         return {options, {}};
       } else if (arg == "--port") {
         ReadPort(options, value(arg));

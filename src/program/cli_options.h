@@ -2,7 +2,7 @@
 // The command line of wirelab-cli, read and checked before anything is opened.
 //
 //   --port N[=DEVICE][:SETTINGS]  --pos N  --pos-number TEXT  --send N CODES  --packet N TEXT
-//   --sleep MS  --every MS  --duration S  --json  --log FILE  --list-ports
+//   --sleep MS  --every MS  --duration S  --json  --log FILE  --list-ports  --help  --version
 //
 // Texts that go on the line or into packets (CODES, TEXT, --pos-number) are taken from the
 // command line as UTF-8 and held as the system's CP1254.
@@ -36,7 +36,8 @@ struct CliOptions {
   bool json = false;
   std::string logPath;  // empty: no log file
   bool listPorts = false;
-  bool help = false;  // --help or -h: the usage on stdout, nothing else
+  bool help = false;     // --help or -h: the usage on stdout, nothing else
+  bool version = false;  // --version: the version on stdout, nothing else
 };
 
 struct CliParse {

@@ -1,7 +1,8 @@
 #include "program/program_options.h"
 
 const char* const kProgramUsage =
-    "usage: wirelab [--com1 PATH] [--com2 PATH] [--com3 PATH] [--com4 PATH] [--list-ports]";
+    "usage: wirelab [--com1 PATH] [--com2 PATH] [--com3 PATH] [--com4 PATH] [--list-ports] "
+    "[--version]";
 
 ProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
   ProgramOptions options;
@@ -10,6 +11,8 @@ ProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
     const bool hasValue = i + 1 < args.size() && !args[i + 1].empty();
     if (arg == "--list-ports") {
       options.listPorts = true;
+    } else if (arg == "--version") {
+      options.version = true;
     } else if (arg == "--screenshot" || arg == "--menu-screenshot") {
       if (!hasValue) return options.error = arg + " needs a file name", options;
       (arg == "--screenshot" ? options.screenshot : options.menuScreenshot) = args[++i];

@@ -1,6 +1,6 @@
 #pragma once
 // The window program's command line:
-//   wirelab [--com1 PATH] .. [--com4 PATH] [--list-ports] [--screenshot FILE.png]
+//   wirelab [--com1 PATH] .. [--com4 PATH] [--list-ports] [--screenshot FILE.png] [--version]
 // --comN maps port N to a device for this run, ahead of WireLab.ini.
 
 #include <array>
@@ -9,6 +9,7 @@
 
 struct ProgramOptions {
   bool listPorts = false;
+  bool version = false;  // print the version and end
   std::string screenshot;
   std::string menuScreenshot;      // draws the context menu of port 1 (for the README)
   std::array<std::string, 5> com;  // [1..4], empty: no mapping given

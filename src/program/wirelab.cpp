@@ -3,7 +3,8 @@
 // "wirelab --list-ports" prints the machine's serial devices and ends (no display needed).
 // "wirelab --screenshot FILE.png" draws the window as it is after start-up into FILE.png and
 // ends; "--menu-screenshot FILE.png" draws com1's device menu (both work offscreen, for the
-// README's pictures). "--comN PATH" maps port N to a device for this run.
+// README's pictures). "--comN PATH" maps port N to a device for this run. "--version" prints
+// the version.
 #include <QApplication>
 #include <QMenu>
 #include <QPixmap>
@@ -12,12 +13,13 @@
 #include <cstdio>
 #include <memory>
 
-#include "platform/app_paths.h"
+#include "platform/app_files.h"
 #include "platform/port_drains.h"
 #include "platform/qt_clock.h"
 #include "platform/quit_request.h"
 #include "platform/serial_ports.h"
 #include "program/program_options.h"
+#include "program/program_version.h"
 #include "window/ui_services.h"
 #include "window/wirelabmain.h"
 
@@ -38,6 +40,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "wirelab: %s\n%s\n", options.error.c_str(), kProgramUsage);
     return 2;
   }
+  if (options.version) {
+    std::printf("wirelab %s\n", ProgramVersion());
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
   if (options.listPorts) {
     std::fputs(platform::FormatPortTable(platform::ListSerialPorts()).c_str(), stdout);
     return 0;
@@ -47,7 +53,7 @@ int main(int argc, char** argv) {
   platform::QtClock clock;
   platform::MessageBoxes boxes;
   platform::PortDrains drains;
-  auto Form5 = std::make_unique<TForm5>(clock, boxes, platform::ExecutableDir(), &drains);
+  auto Form5 = std::make_unique<TForm5>(clock, boxes, platform::LocateAppFiles(), &drains);
   for (int n = 1; n <= 4; ++n) {
     if (!options.com[n].empty()) Form5->ChoosePortDevice(n, options.com[n]);
   }

@@ -3,16 +3,16 @@
 // reports every event as a line on stdout (and in a log file), until SIGINT, SIGTERM or the
 // end of --duration.
 //
-// Exit codes: 0 after --help and after a clean end (SIGINT, SIGTERM, SIGHUP, the end of --duration,
-// or a reader of stdout that has gone), 1 when a port cannot be opened or the output cannot be
-// written, 2 for a usage error.
+// Exit codes: 0 after --help or --version and after a clean end (SIGINT, SIGTERM, SIGHUP, the end
+// of --duration, or a reader of stdout that has gone), 1 when a port cannot be opened or the output
+// cannot be written, 2 for a usage error.
 #include <QCoreApplication>
 #include <QTimer>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "platform/app_paths.h"
+#include "platform/app_files.h"
 #include "platform/com_devices.h"
 #include "platform/output_stream.h"
 #include "platform/port_drains.h"
@@ -24,6 +24,7 @@
 #include "program/cli_list_ports.h"
 #include "program/cli_options.h"
 #include "program/cli_ports.h"
+#include "program/program_version.h"
 
 int main(int argc, char** argv) {
   const CliParse parse = ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc));
@@ -33,6 +34,10 @@ int main(int argc, char** argv) {
   }
   const CliOptions& options = *parse.options;
   if (options.help) return std::puts(CliUsage()) < 0 || std::fflush(stdout) != 0 ? 1 : 0;
+  if (options.version) {
+    std::printf("wirelab-cli %s\n", ProgramVersion());
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
   if (options.listPorts) return ListSerialPortsToStdout();
 
   const std::string stdoutFault = platform::ReserveStandardStreams();
@@ -61,7 +66,7 @@ int main(int argc, char** argv) {
 
   platform::InstallQuitSignals([] { QCoreApplication::quit(); });
   platform::ComDevices devices;
-  const std::string ini = platform::ExecutableDir() + "WireLab.ini";
+  const std::string ini = platform::LocateAppFiles().settings;
   std::string unreadable;
   devices.Load(platform::Profile::Load(ini, &unreadable));
   if (!unreadable.empty()) {

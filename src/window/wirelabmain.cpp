@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "platform/app_paths.h"
 #include "platform/com_devices.h"
 #include "platform/cp1254.h"
 #include "platform/int_conv.h"
@@ -51,7 +50,7 @@ void TGroupBox::resizeEvent(QResizeEvent* event) {
   if (OnResize) OnResize();
 }
 
-TForm5::TForm5(platform::Clock& clock, platform::MessageBoxes& boxes, std::string folder,
+TForm5::TForm5(platform::Clock& clock, platform::MessageBoxes& boxes, platform::AppFiles files,
                platform::PortDrains* drains)
     : QWidget(nullptr),
       TimerSensor(clock),
@@ -59,7 +58,7 @@ TForm5::TForm5(platform::Clock& clock, platform::MessageBoxes& boxes, std::strin
       TimerQueue(clock),
       clock_(clock),
       boxes_(boxes),
-      folder_(std::move(folder)),
+      files_(std::move(files)),
       Pos(*this),
       portDrains_(drains) {
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -345,10 +344,10 @@ void TForm5::FormCreate() {
   platform::ResetQuitRequest();
   StartTick = clock_.Now();
   std::string unreadable;
-  const platform::Profile profile = platform::Profile::Load(folder_ + "WireLab.ini", &unreadable);
+  const platform::Profile profile = platform::Profile::Load(files_.settings, &unreadable);
   if (!unreadable.empty()) {
-    std::fprintf(stderr, "WireLab: %sWireLab.ini not read (%s); the defaults hold\n",
-                 folder_.c_str(), unreadable.c_str());
+    std::fprintf(stderr, "WireLab: %s not read (%s); the defaults hold\n", files_.settings.c_str(),
+                 unreadable.c_str());
   }
   // The last lookup spells its section "tabs". Profile names match without regard to case,
   // so it reads the same section as "Tabs" (and files that write [TABS] work as well); it is

@@ -24,6 +24,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/app_files.h"
 #include "platform/clock.h"
 #include "platform/com_devices.h"
 #include "platform/toolkit_timer.h"
@@ -64,10 +65,10 @@ class TCheckBox : public QCheckBox {
 class TForm5 : public QWidget, private PosLink {
  public:
   // Everything in the window that reads the time, waits or counts down runs on clock; its
-  // boxes and error reports go to boxes; folder (with its trailing "/") holds WireLab.ini and
-  // receives OmronResults.txt; drains, where given, takes the output still queued when a port
+  // boxes and error reports go to boxes; files says where WireLab.ini is read and saved and
+  // where OmronResults.txt goes; drains, where given, takes the output still queued when a port
   // closes. Clock, boxes and drains outlive the window.
-  TForm5(platform::Clock& clock, platform::MessageBoxes& boxes, std::string folder,
+  TForm5(platform::Clock& clock, platform::MessageBoxes& boxes, platform::AppFiles files,
          platform::PortDrains* drains = nullptr);
   // The calls through which the ports hand their received bytes to this window.
   platform::MainThreadCalls& PortCalls() { return portCalls_; }
@@ -167,7 +168,7 @@ class TForm5 : public QWidget, private PosLink {
   // Makes path the device of port N for this run. An open port closes and opens the new
   // device with its settings, as an un-tick and a tick would; a closed one uses it next time.
   void ChoosePortDevice(int N, const std::string& path);
-  // Writes the current device of port N into the "Ports" section of WireLab.ini.
+  // Writes the current device of port N into the "Ports" section of the user's WireLab.ini.
   void SavePortDefault(int N);
   // Asks for a device path for "Other device..."; empty when the user cancels. Tests replace it.
   std::function<std::optional<std::string>(int N, const std::string& current)> AskDevicePath;
@@ -249,7 +250,7 @@ class TForm5 : public QWidget, private PosLink {
 
   platform::Clock& clock_;
   platform::MessageBoxes& boxes_;
-  const std::string folder_;
+  const platform::AppFiles files_;
   platform::ComDevices comDevices_;  // WireLab.ini's "Ports", with this run's choices
   // The deliveries of the ports' received bytes; declared before Ports, it outlives them.
   platform::MainThreadCalls portCalls_;

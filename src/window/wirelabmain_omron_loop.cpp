@@ -1,8 +1,10 @@
 // The Omron test loop: a fixed schedule of command presses that saves port 1's pane to
 // "OmronResults.txt" every 100 cycles and once more at the end.
+#include <stdexcept>
 #include <utility>
 
-#include "platform/app_paths.h"
+#include "platform/app_files.h"
+#include "platform/cp1254.h"
 #include "window/wirelabmain.h"
 
 namespace {
@@ -45,8 +47,17 @@ void TForm5::RunOmronLoop() {
     WaitHalfSecond();
     WaitHalfSecond();
   };
+  // The results' folder is made now, so that a loop whose results cannot be kept says so at
+  // once rather than at its first save.
+  std::string path;
+  try {
+    path = platform::OutputFilePath(files_, "OmronResults.txt");
+  } catch (const std::exception& e) {
+    LoopRunning = false;
+    throw std::runtime_error(platform::Utf8ToCp1254(e.what()));
+  }
   loopActive_ = true;
-  results_.Begin(folder_ + "OmronResults.txt", Memo[1]->Lines());
+  results_.Begin(path, Memo[1]->Lines());
   try {
     commandStep(SpeedButton00);
     WaitHalfSecond();

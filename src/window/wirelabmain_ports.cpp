@@ -4,7 +4,6 @@
 #include <QInputDialog>
 #include <QStyle>
 
-#include "platform/app_paths.h"
 #include "platform/com_devices.h"
 #include "platform/cp1254.h"
 #include "platform/profile_writer.h"
@@ -82,9 +81,9 @@ void TForm5::ChoosePortDevice(int N, const std::string& path) {
 }
 
 void TForm5::SavePortDefault(int N) {
-  const std::string ini = folder_ + "WireLab.ini";
   try {
-    platform::WriteProfileValue(ini, "Ports", "Com" + std::to_string(N), PortDevicePath(N));
+    platform::WriteProfileValue(files_.userSettings, "Ports", "Com" + std::to_string(N),
+                                PortDevicePath(N), files_.settingsSeed);
   } catch (const std::exception& e) {
     boxes_.Show(platform::Utf8ToCp1254(e.what()));
   }

@@ -21,6 +21,7 @@
 #include "cli_process.h"
 #include "expected_texts.h"
 #include "platform/cp1254.h"
+#include "program/program_version.h"
 #include "pty_pair.h"
 #include "test_support.h"
 
@@ -116,13 +117,17 @@ TEST(CliTest, BadInputNamesTheOptionAndExitsWithItsCode) {
   }
 }
 
-TEST(CliTest, HelpPrintsTheUsageOnStdout) {
+TEST(CliTest, HelpPrintsTheUsageAndVersionTheVersionOnStdout) {
   for (const Strings& args : {Strings{"-h"}, Strings{"--help", "--bogus"}}) {
     CliProcess cli(kCli, args);
     EXPECT_EQ(cli.Wait(), 0);
     EXPECT_EQ(cli.Stdout().rfind("usage: wirelab-cli --port ", 0), 0u) << cli.Stdout();
     EXPECT_EQ(cli.Stderr(), "");
   }
+  CliProcess cli(kCli, {"--version"});
+  EXPECT_EQ(cli.Wait(), 0);
+  EXPECT_EQ(cli.Stdout(), "wirelab-cli " + std::string(ProgramVersion()) + "\n");
+  EXPECT_EQ(cli.Stderr(), "");
 }
 
 TEST(CliTest, ListPortsPrintsTheTableWithoutADisplay) {

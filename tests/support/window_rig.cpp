@@ -85,7 +85,8 @@ void WindowRig::WriteIni(const std::string& iniHead, const std::string& extraPor
 
 void WindowRig::MakeWindow() {
   form.reset();
-  form = std::make_unique<TForm5>(Clock(), boxes, folder.empty() ? dir.Path() : folder);
+  form = std::make_unique<TForm5>(
+      Clock(), boxes, files ? *files : platform::FilesBeside(folder.empty() ? dir.Path() : folder));
 }
 
 void WindowRig::Open(int n, const std::string& settings) {

@@ -145,7 +145,8 @@ class WindowRig {
   std::string PortState(int n) const;
 
   TempAppDir dir;
-  std::string folder;  // the program's folder the window is given; empty: dir
+  std::string folder;                       // the program's folder the window is given; empty: dir
+  std::optional<platform::AppFiles> files;  // where the window keeps its files; empty: folder
   MessageBoxCapture boxes;
   std::optional<ManualClock> clock;
   platform::QtClock realClock;

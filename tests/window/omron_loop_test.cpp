@@ -246,6 +246,33 @@ TEST_F(OmronLoop, AResultsFileThatCannotBeWrittenEndsTheLoopWithItsErrorAndFrees
   EXPECT_TRUE(std::filesystem::is_directory(dir.Path() + "OmronResults.txt"));
 }
 
+// Installed, the results go to a folder in the user's documents, made when a loop starts; a
+// loop whose folder cannot be made does not start.
+TEST_F(OmronLoop, AnInstalledWindowsResultsGoToAFolderMadeWhenALoopStarts) {
+  dir.WriteFile("Documents", "");
+  files = platform::AppFiles{dir.Path() + "WireLab.ini", dir.Path() + "WireLab.ini", "",
+                             dir.Path() + "Documents/WireLab/"};
+  MakeWindow();
+  Open(1);
+  ShowTab(form->TabSheetOmron);
+  form->Memo[1]->AddLine(Cp("İşlem ğüşöç"));
+  form->SpeedButtonLoop->click();
+  ASSERT_THAT(boxes.Messages, ElementsAre(HasSubstr("Documents/WireLab/")));
+  EXPECT_FALSE(form->View().LoopRunning);
+  EXPECT_EQ(Sent(1), Bytes());
+
+  std::filesystem::remove(dir.Path() + "Documents");
+  MarkEveryHalfSecond([&](int mark) {
+    if (mark == 2) form->SpeedButtonLoop->click();
+  });
+  form->SpeedButtonLoop->click();
+  marks.SetEnabled(false);
+  EXPECT_EQ(Joined(Words(Sent(1))), Schedule(0));
+  EXPECT_EQ(dir.ReadFile("Documents/WireLab/OmronResults.txt"), Cp("İşlem ğüşöç\r\n"));
+  EXPECT_FALSE(ResultsExist());
+  EXPECT_EQ(boxes.Messages.size(), 1u);
+}
+
 TEST_F(OmronLoop, WithNoPortChosenPressesShowTheBoxAndAnErrorInAStepEndsTheLoopAfterTheFinalSave) {
   form->ComboBox1->setCurrentIndex(-1);
 

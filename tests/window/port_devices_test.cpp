@@ -126,6 +126,21 @@ TEST_F(PortDevicesTest, SaveAsDefaultChangesOnlyItsLineAndAFolderThatCannotBeWri
   EXPECT_NE(boxes.Messages[0].find("Nothing was changed"), std::string::npos) << boxes.Messages[0];
   EXPECT_EQ(dir.ReadFile("WireLab.ini"), expected);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+
+  // Installed: the window reads the system's file and its first save makes the user's.
+  TempAppDir system;
+  system.WriteFile("WireLab.ini", before);
+  files = platform::AppFiles{system.Path() + "WireLab.ini", system.Path() + "user/WireLab.ini",
+                             system.Path() + "WireLab.ini", system.Path() + "docs/"};
+  MakeWindow();
+  EXPECT_NE(Tip(2).find("com2: /dev/old"), std::string::npos) << Tip(2);
+  form->ChoosePortDevice(3, "/dev/ttyUSB9");
+  form->SavePortDefault(3);
+  EXPECT_EQ(boxes.Messages.size(), 1u);
+  expected = before;
+  expected.replace(expected.find(pty[3]->SlavePath()), pty[3]->SlavePath().size(), "/dev/ttyUSB9");
+  EXPECT_EQ(system.ReadFile("user/WireLab.ini"), expected);
+  EXPECT_EQ(system.ReadFile("WireLab.ini"), before);
 }
 
 // Unplugging is closing the master and removing the link the port is mapped to; plugging in
@@ -181,6 +196,7 @@ TEST(ProgramOptions, ComNMapsAPortAndBadOptionsAreRefused) {
   EXPECT_EQ(ok.com[1], "/dev/ttyUSB0");
   EXPECT_EQ(ok.com[4], "/tmp/x");
   EXPECT_TRUE(ParseProgramOptions({"--list-ports"}).listPorts);
+  EXPECT_TRUE(ParseProgramOptions({"--version"}).version);
   const std::vector<std::string> refused[] = {
       {"--com1"},     {"--com1", ""},        {"--com5", "/dev/x"}, {"--com0", "/dev/x"},
       {"--com", "x"}, {"--com12", "/dev/x"}, {"--bogus"},          {"--screenshot"}};
