@@ -46,7 +46,14 @@ void TForm5::RunOmronLoop() {
     WaitHalfSecond();
   };
   loopActive_ = true;
-  results_.Begin(folder_ + "OmronResults.txt", Memo[1]->Lines());
+  results_.Begin(OutputFolder() + "OmronResults.txt");
+  // What port 1's pane drops from now on goes to the results file as it drops.
+  Memo[1]->AddListener(&resultsListener_);
+  struct StopListening {
+    LogPane* pane;
+    LogLines::Listener* listener;
+    ~StopListening() { pane->RemoveListener(listener); }
+  } stopListening{Memo[1], &resultsListener_};
   try {
     commandStep(SpeedButton00);
     WaitHalfSecond();
@@ -63,8 +70,7 @@ void TForm5::RunOmronLoop() {
       if (cycles % kSaveEvery == 0) {
         SaveOmronResults();
       } else {
-        // A fast talker fills the pane past its bound long before the next save is due.
-        results_.SaveIfPaneDropped(Memo[1]->Lines());
+        results_.KeepDropped();
       }
       if (cycles > kLastCycle) LoopRunning = false;
     }
