@@ -44,9 +44,13 @@ class WritableFile {
 
   // Opens path, made when missing; emptied first when truncate is set.
   bool Open(const std::string& path, bool truncate);
+  // Makes a new file at path; false, with existed set, where a file of that name is already.
+  bool CreateNew(const std::string& path, bool& existed);
   uint64_t Size() const;  // 0 when it cannot be told
   bool Truncate(uint64_t size);
   bool WriteAt(uint64_t offset, std::string_view data);
+  // Waits until what was written is on the disk itself.
+  bool Sync();
   bool Close();
   // The system's words for the last failure.
   const std::string& Reason() const { return reason_; }

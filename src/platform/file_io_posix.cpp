@@ -151,6 +151,18 @@ bool WritableFile::Open(const std::string& path, bool truncate) {
   return true;
 }
 
+bool WritableFile::CreateNew(const std::string& path, bool& existed) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  existed = fd < 0 && errno == EEXIST;
+  if (fd < 0) {
+    reason_ = std::strerror(errno);
+    return false;
+  }
+  native_ = fd;
+  open_ = true;
+  return true;
+}
+
 uint64_t WritableFile::Size() const {
   struct stat st {};
   return open_ && fstat(Fd(native_), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
@@ -177,6 +189,12 @@ bool WritableFile::WriteAt(uint64_t offset, std::string_view data) {
     }
   }
   return true;
+}
+
+bool WritableFile::Sync() {
+  if (fdatasync(Fd(native_)) == 0) return true;
+  reason_ = std::strerror(errno);
+  return false;
 }
 
 bool WritableFile::Close() {

@@ -126,6 +126,21 @@ bool WritableFile::Open(const std::string& path, bool truncate) {
   return true;
 }
 
+bool WritableFile::CreateNew(const std::string& path, bool& existed) {
+  const HANDLE h = CreateFileW(ToWide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD err = GetLastError();
+    existed = err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS;
+    reason_ = SystemErrorText(err);
+    return false;
+  }
+  existed = false;
+  native_ = reinterpret_cast<intptr_t>(h);
+  open_ = true;
+  return true;
+}
+
 uint64_t WritableFile::Size() const {
   LARGE_INTEGER size{};
   return open_ && GetFileSizeEx(Handle(native_), &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
@@ -158,6 +173,12 @@ bool WritableFile::WriteAt(uint64_t offset, std::string_view data) {
     done += n;
   }
   return true;
+}
+
+bool WritableFile::Sync() {
+  if (FlushFileBuffers(Handle(native_))) return true;
+  reason_ = LastError();
+  return false;
 }
 
 bool WritableFile::Close() {

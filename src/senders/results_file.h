@@ -1,37 +1,46 @@
 #pragma once
-// The results file of one run of the Omron loop: every line port 1's pane showed from the run's
-// start, in the pane's saved form (CP1254, CR LF after each line), even where the pane has
-// since dropped its oldest lines to stay within its bound.
+// The results file of one run of the Omron loop: every line port 1's pane dropped to stay
+// within its bound since the run began, then the pane's lines as they are at the save, all in
+// the pane's saved form (CP1254, CR LF after each line).
 //
-// Each look at the pane finds where its lines take up from those seen the time before: lines
-// the pane dropped in between stay in the file as they were (or are written from what was
-// seen, where the file does not hold them yet), the rest of the file is rewritten from the
-// pane. The last
-// line may have grown since (received bytes extend it). If the pane no longer continues the
-// earlier lines at all (the user cleared or edited it), the earlier lines all stay and the
-// pane's lines follow them.
+// Dropped lines go to the file as they drop, by a thread of its own, so that a pane that fills
+// faster than the loop saves loses nothing; a save writes the pane's lines after them and
+// waits until the file holds them. Main thread only.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/background_file.h"
+
 class ResultsFile {
  public:
-  // Starts a run with the pane's lines as they are; the first save creates the file anew.
-  void Begin(std::string path, std::vector<std::string> paneLines);
-  // Throws std::runtime_error with the file's name when it cannot be created or written; the
-  // next save then tries again from where the last good one left the file.
+  ResultsFile() = default;
+  ~ResultsFile();
+  ResultsFile(const ResultsFile&) = delete;
+  ResultsFile& operator=(const ResultsFile&) = delete;
+
+  // Starts a run; its first save or dropped line creates the file anew.
+  void Begin(std::string path);
+  // A line the pane is dropping: it stays in the file, ahead of the pane's lines.
+  void Dropped(const std::string& line);
+  // Hands the dropped lines collected so far to the file. Throws std::runtime_error with the
+  // file's name when it could not be created or written since the run began; that error
+  // holds for the rest of the run.
+  void KeepDropped();
+  // Writes the pane's lines after the dropped ones and waits until the file holds them.
+  // Throws as KeepDropped does.
   void Save(const std::vector<std::string>& paneLines);
-  // Saves only when the pane has dropped lines since it was last seen, so that none is lost
-  // between saves.
-  void SaveIfPaneDropped(const std::vector<std::string>& paneLines);
 
  private:
-  void Look(const std::vector<std::string>& paneLines, bool save);
+  void HandOver();
+  void ThrowIfFailed();
+  bool OpenFile();
 
   std::string path_;
-  std::vector<std::string> seen_;  // the pane's lines when last seen
-  bool onDisk_ = false;            // a save of this run has written the file
-  size_t savedLines_ = 0;          // lines of that save, the first of seen_ since
-  uint64_t keptBytes_ = 0;         // bytes before them in the file: lines the pane dropped
+  std::unique_ptr<platform::BackgroundFile> file_;
+  std::string dropped_;  // dropped lines not yet handed over
+  uint64_t kept_ = 0;    // bytes of dropped lines handed over: the pane's lines follow them
+  std::string failure_;  // the message of the first failure of this run
 };

@@ -27,7 +27,16 @@ void LogLines::NewBlock(std::string_view text) {
   blocks_.emplace_back(text);
 }
 
+void LogLines::AddListener(Listener* listener) {
+  listeners_.push_back(listener);
+}
+
+void LogLines::RemoveListener(Listener* listener) {
+  std::erase(listeners_, listener);
+}
+
 void LogLines::AddLine(std::string_view cp1254) {
+  for (Listener* listener : listeners_) listener->Added(cp1254, true);
   // An empty last block left by a final line break is where the new line goes; otherwise,
   // and after an empty line added here, it follows a line break.
   if (blocks_.back().empty() && !emptyLineAdded_) {
@@ -46,12 +55,15 @@ void LogLines::ExtendLastLine(std::string_view cp1254) {
   std::string& line = blocks_[index];
   if (!line.empty() && line.size() + cp1254.size() > kMaxLineChars) {
     if (index + 1 < blocks_.size()) {
+      // AddLine tells the listeners.
       AddLine(cp1254);  // into the empty block after the full line
       return;
     }
+    for (Listener* listener : listeners_) listener->Added(cp1254, true);
     NewBlock(cp1254);
     chars_ += cp1254.size() + 1;
   } else {
+    for (Listener* listener : listeners_) listener->Added(cp1254, false);
     // A line that takes entries takes them until it is full: room for all of them at once
     // saves growing it step by step, a copy each time.
     if (line.capacity() < kMaxLineChars) {
@@ -77,6 +89,7 @@ void LogLines::TrimToBound() {
   size_t removed = 0;
   while (blocks_.size() > 1 && removed + blocks_.front().size() + 1 <= cut) {
     removed += blocks_.front().size() + 1;
+    for (Listener* listener : listeners_) listener->Dropping(blocks_.front());
     // Full lines go to the spares, for the lines that take entries next.
     if (blocks_.front().capacity() >= kMaxLineChars && spares_.size() < kSpareLines) {
       spares_.push_back(std::move(blocks_.front()));

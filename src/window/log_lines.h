@@ -9,6 +9,9 @@
 // leaving at least kKeepChars. Blocks keep their number for life: Number(i) of the first block
 // grows as blocks are dropped at the front. Bytes 10 and 13 inside a block are logged text,
 // not breaks.
+//
+// Listeners hear of the text the program adds (lines and entries, not what the user types) and
+// of every line dropped at the front, at the moment it happens.
 
 #include <cstdint>
 #include <deque>
@@ -29,7 +32,22 @@ class LogLines {
     auto operator<=>(const Pos&) const = default;
   };
 
+  class Listener {
+   public:
+    // text went into the pane: as a new last line, or at the end of the last line.
+    virtual void Added(std::string_view text, bool newLine) = 0;
+    // The first line is about to go to keep the bound.
+    virtual void Dropping(const std::string& line) = 0;
+
+   protected:
+    ~Listener() = default;
+  };
+
   LogLines();
+
+  // A listener stays until removed; it must not change this text.
+  void AddListener(Listener* listener);
+  void RemoveListener(Listener* listener);
 
   void AddLine(std::string_view cp1254);
   void ExtendLastLine(std::string_view cp1254);
@@ -69,4 +87,5 @@ class LogLines {
   // Storage of dropped lines, reused so that a steady stream of entries needs no allocation.
   static constexpr size_t kSpareLines = (kMaxChars - kKeepChars) / kMaxLineChars;
   std::vector<std::string> spares_;
+  std::vector<Listener*> listeners_;
 };

@@ -34,6 +34,9 @@ class LogPane : public QAbstractScrollArea {
 
   void AddLine(std::string_view cp1254);
   void ExtendLastLine(std::string_view cp1254);
+  // See LogLines::Listener.
+  void AddListener(LogLines::Listener* listener) { text_.AddListener(listener); }
+  void RemoveListener(LogLines::Listener* listener) { text_.RemoveListener(listener); }
 
   std::vector<std::string> Lines() const;  // CP1254, the final empty line after a break excluded
   std::string LastLine() const;

@@ -265,6 +265,13 @@ class TForm5 : public QWidget, private PosLink {
   bool tickBusy_ = false;
   bool loopActive_ = false;
   ResultsFile results_;  // of the running or last Omron loop
+  // Takes port 1's dropped lines to the results file while a loop runs.
+  struct ResultsListener : LogLines::Listener {
+    explicit ResultsListener(ResultsFile& f) : file(f) {}
+    void Added(std::string_view, bool) override {}
+    void Dropping(const std::string& line) override { file.Dropped(line); }
+    ResultsFile& file;
+  } resultsListener_{results_};
   struct Sending {
     SendHold* hold = nullptr;  // none: no send is running
     int port = 0;

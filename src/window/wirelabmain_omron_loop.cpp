@@ -57,7 +57,14 @@ void TForm5::RunOmronLoop() {
     throw std::runtime_error(platform::Utf8ToCp1254(e.what()));
   }
   loopActive_ = true;
-  results_.Begin(path, Memo[1]->Lines());
+  results_.Begin(path);
+  // What port 1's pane drops from now on goes to the results file as it drops.
+  Memo[1]->AddListener(&resultsListener_);
+  struct StopListening {
+    LogPane* pane;
+    LogLines::Listener* listener;
+    ~StopListening() { pane->RemoveListener(listener); }
+  } stopListening{Memo[1], &resultsListener_};
   try {
     commandStep(SpeedButton00);
     WaitHalfSecond();
@@ -74,8 +81,7 @@ void TForm5::RunOmronLoop() {
       if (cycles % kSaveEvery == 0) {
         SaveOmronResults();
       } else {
-        // A fast talker fills the pane past its bound long before the next save is due.
-        results_.SaveIfPaneDropped(Memo[1]->Lines());
+        results_.KeepDropped();
       }
       if (cycles > kLastCycle) LoopRunning = false;
     }

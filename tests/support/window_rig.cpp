@@ -63,7 +63,10 @@ Flood::Flood(std::vector<PtyPair*> ptys, uint8_t fill, std::chrono::milliseconds
         const Bytes chunk(64, fill);
         while (!stop_ && std::chrono::steady_clock::now() < end) {
           for (PtyPair* p : ptys) {
-            if (write(p->MasterFd(), chunk.data(), chunk.size()) <= 0) {
+            const ssize_t n = write(p->MasterFd(), chunk.data(), chunk.size());
+            if (n > 0) {
+              written_ += static_cast<size_t>(n);
+            } else {
               std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
           }

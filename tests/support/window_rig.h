@@ -82,14 +82,18 @@ class Flood {
  public:
   Flood(std::vector<PtyPair*> ptys, uint8_t fill,
         std::chrono::milliseconds limit = std::chrono::seconds(20));
-  ~Flood() {
-    stop_ = true;
-    thread_.join();
-  }
+  ~Flood() { Stop(); }
   bool Stopped() const { return stop_; }
+  // Ends the flood; the bytes it wrote, all of them.
+  size_t Stop() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    return written_;
+  }
 
  private:
   std::atomic<bool> stop_{false};
+  std::atomic<size_t> written_{0};
   std::thread thread_;
 };
 

@@ -179,42 +179,74 @@ TEST_F(OmronLoop, ALoopLeftRunningEndsAfterCycle10001AndSavesEveryHundredCycles)
 }
 
 TEST_F(OmronLoop, TheResultsHoldEverythingThePaneShowedSinceTheStartThoughThePaneDroppedIt) {
-  // Long lines: the pane passes its bound within 20 cycles, long before the save after cycle
-  // 100 would come.
-  auto line = [](int n) { return std::to_string(n) + std::string(40000, 'x'); };
+  // In the start step, long before the first save, the pane fills up all but a little, and a
+  // flood on port 1 takes it past its bound.
+  const std::string filler(4000, 'x');
+  std::string expected = Cp("İşlem ğüşöç");
+  struct Watch : LogLines::Listener {
+    void Added(std::string_view text, bool) override {
+      if (text[0] == '<') chars += text.size();
+    }
+    void Dropping(const std::string&) override { ++dropped; }
+    size_t chars = 0, dropped = 0;
+  } pane;
+  form->Memo[1]->AddListener(&pane);
+  std::string entry;
+  size_t flooded = 0;
   MarkEveryHalfSecond([&](int mark) {
-    form->Memo[1]->AddLine(line(mark));
-    if (mark == 350) form->SpeedButtonLoop->click();
+    if (mark != 1) return;
+    for (int n = 0; n < LogPane::kMaxChars / 4001 - 2; ++n) {
+      form->Memo[1]->AddLine(filler);
+      expected += filler;
+    }
+    entry = "<" + std::to_string(Now() - form->View().StartTick) + ">A(65 )";
+    Flood flood({pty[1].get()}, 'A');
+    ASSERT_TRUE(WaitUntil([&] { return pane.dropped > 0; })) << PortState(1);
+    flooded = flood.Stop();
+    ASSERT_TRUE(WaitUntil([&] { return pane.chars == flooded * entry.size(); })) << PortState(1);
+    form->SpeedButtonLoop->click();
   });
   form->SpeedButtonLoop->click();
   marks.SetEnabled(false);
-  ASSERT_NE(form->Memo[1]->Lines().front(), Cp("İşlem ğüşöç"));  // the pane did drop lines
-  std::string expected = Cp("İşlem ğüşöç\r\n");
-  for (int mark = 1; mark <= markCount; ++mark) expected += line(mark) + "\r\n";
-  EXPECT_TRUE(Results() == expected) << Results().size() << " bytes, not " << expected.size();
+  form->Memo[1]->RemoveListener(&pane);
+  for (size_t i = 0; i < flooded; ++i) expected += entry;
+  std::string file = Results();
+  EXPECT_EQ(file.substr(file.size() - 2), "\r\n");
+  std::erase(file, '\r');
+  std::erase(file, '\n');
+  EXPECT_TRUE(file == expected) << file.size() << " bytes, not " << expected.size();
 }
 
-TEST(ResultsFile, KeepsWhatThePaneDroppedAndFollowsItsGrowingLastLine) {
-  using Lines = std::vector<std::string>;
+TEST(ResultsFile, HoldsTheLinesDroppedSinceItsStartAheadOfThePanesLinesAtTheSave) {
+  // Each step drops a line ("-a") or saves the pane's lines ("a,b").
   const struct {
     const char* name;
-    Lines first, second;
+    std::vector<std::string> steps;
     std::string file;
   } rows[] = {
-      {"grown", {"a", "b"}, {"a", "b+", "c"}, "a\r\nb+\r\nc\r\n"},
-      {"front dropped", {"a", "b", "c"}, {"c", "d"}, "a\r\nb\r\nc\r\nd\r\n"},
-      {"dropped and grown", {"a", "b", "c"}, {"b", "c+", "d"}, "a\r\nb\r\nc+\r\nd\r\n"},
-      {"repeated lines", {"a", "a", "b"}, {"a", "b", "c"}, "a\r\na\r\nb\r\nc\r\n"},
-      {"cleared", {"a", "b"}, {}, "a\r\nb\r\n"},
-      {"edited", {"a", "b"}, {"x", "b"}, "a\r\nb\r\nx\r\nb\r\n"},
+      {"saves", {"a,b", "a,b+,c"}, "a\r\nb+\r\nc\r\n"},
+      {"dropped before the first save", {"-a", "-b", "c"}, "a\r\nb\r\nc\r\n"},
+      {"dropped between saves", {"a,b", "-a", "b+,c"}, "a\r\nb+\r\nc\r\n"},
+      {"pane cleared", {"-a", "a,b", ""}, "a\r\n"},
   };
   TempAppDir dir;
   ResultsFile file;
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    file.Begin(dir.Path() + "r.txt", {});
-    file.Save(row.first);
-    file.Save(row.second);
+    file.Begin(dir.Path() + "r.txt");
+    for (const std::string& step : row.steps) {
+      if (step.starts_with("-")) {
+        file.Dropped(step.substr(1));
+        continue;
+      }
+      Lines lines;
+      for (size_t at = 0; at < step.size();) {
+        const size_t comma = std::min(step.find(',', at), step.size());
+        lines.push_back(step.substr(at, comma - at));
+        at = comma + 1;
+      }
+      file.Save(lines);
+    }
     EXPECT_EQ(dir.ReadFile("r.txt"), row.file);
   }
 }
