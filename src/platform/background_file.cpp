@@ -21,7 +21,7 @@ struct BackgroundFile::Shared {
   std::condition_variable changed;
   std::deque<Piece> pieces;
   uint64_t waiting = 0;
-  bool busy = false;    // the thread writes or syncs outside the lock
+  bool busy = false;      // the thread writes or syncs outside the lock
   bool unsynced = false;  // written since the last sync
   bool settleWanted = false;
   bool ending = false;
