@@ -1,8 +1,8 @@
 #include "program/program_options.h"
 
 const char* const kProgramUsage =
-    "usage: wirelab [--com1 PATH] [--com2 PATH] [--com3 PATH] [--com4 PATH] [--list-ports] "
-    "[--version]";
+    "usage: wirelab [--com1 PATH] [--com2 PATH] [--com3 PATH] [--com4 PATH] [--capture DIR] "
+    "[--list-ports] [--version]";
 
 ProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
   ProgramOptions options;
@@ -16,6 +16,9 @@ ProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
     } else if (arg == "--screenshot" || arg == "--menu-screenshot") {
       if (!hasValue) return options.error = arg + " needs a file name", options;
       (arg == "--screenshot" ? options.screenshot : options.menuScreenshot) = args[++i];
+    } else if (arg == "--capture") {
+      if (!hasValue) return options.error = arg + " needs a folder", options;
+      options.captureDir = args[++i];
     } else if (arg.rfind("--com", 0) == 0) {
       const std::string number = arg.substr(5);
       if (number.size() != 1 || number[0] < '1' || number[0] > '4') {

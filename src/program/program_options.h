@@ -1,7 +1,9 @@
 #pragma once
 // The window program's command line:
-//   wirelab [--com1 PATH] .. [--com4 PATH] [--list-ports] [--screenshot FILE.png] [--version]
-// --comN maps port N to a device for this run, ahead of WireLab.ini.
+//   wirelab [--com1 PATH] .. [--com4 PATH] [--capture DIR] [--list-ports]
+//           [--screenshot FILE.png] [--version]
+// --comN maps port N to a device for this run, ahead of WireLab.ini; --capture records each
+// port's pane into DIR from every tick of "Open".
 
 #include <array>
 #include <string>
@@ -13,6 +15,7 @@ struct ProgramOptions {
   std::string screenshot;
   std::string menuScreenshot;      // draws the context menu of port 1 (for the README)
   std::array<std::string, 5> com;  // [1..4], empty: no mapping given
+  std::string captureDir;          // empty: no recording on "Open"
   std::string error;               // why the command line was refused; empty when it was not
 };
 

@@ -3,8 +3,8 @@
 // "wirelab --list-ports" prints the machine's serial devices and ends (no display needed).
 // "wirelab --screenshot FILE.png" draws the window as it is after start-up into FILE.png and
 // ends; "--menu-screenshot FILE.png" draws com1's device menu (both work offscreen, for the
-// README's pictures). "--comN PATH" maps port N to a device for this run. "--version" prints
-// the version.
+// README's pictures). "--comN PATH" maps port N to a device for this run; "--capture DIR"
+// records every port's pane into DIR from each tick of "Open". "--version" prints the version.
 #include <QApplication>
 #include <QMenu>
 #include <QPixmap>
@@ -57,6 +57,7 @@ int main(int argc, char** argv) {
   for (int n = 1; n <= 4; ++n) {
     if (!options.com[n].empty()) Form5->ChoosePortDevice(n, options.com[n]);
   }
+  if (!options.captureDir.empty()) Form5->CaptureOnOpen(options.captureDir);
   if (!options.screenshot.empty() || !options.menuScreenshot.empty()) {
     Form5->show();
     QApplication::processEvents();

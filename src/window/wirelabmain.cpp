@@ -109,6 +109,7 @@ void TForm5::BuildControls() {
   Timer1.SetInterval(5000);
   Timer1.OnTimer = [this] { boxes_.Guarded([this] { Timer1Timer(); }); };
   TimerQueue.OnTimer = [this] { boxes_.Guarded([this] { TimerQueueTimer(); }); };
+  QObject::connect(&captureTimer_, &QTimer::timeout, this, [this] { HandOverCaptures(); });
   // Labels size themselves to their text, as their design sizes were made by the text.
   for (QLabel* label : findChildren<QLabel*>()) label->adjustSize();
   LayoutBands();
@@ -278,6 +279,8 @@ void TForm5::BuildPortGroup(int n) {
   }
   Edit[n] = new QLineEdit(T("9600,n,8,1"), GroupBox[n]);
   Memo[n] = new LogPane(GroupBox[n]);
+  CaptureMark[n] = new QLabel(GroupBox[n]);
+  CaptureMark[n]->hide();
   QFont mono(QStringLiteral("Courier New"));
   mono.setStyleHint(QFont::Monospace);
   mono.setFixedPitch(true);
@@ -296,6 +299,8 @@ void TForm5::LayoutGroup(int n) {
   const int rightInset = n == 1 ? 7 : 8;
   Edit[n]->setGeometry(w - Px(rightInset) - Px(73), Px(16), Px(73), Px(21));
   Memo[n]->setGeometry(2, Px(40), std::max(0, w - 4), std::max(0, h - Px(40) - 2));
+  // Between "Open" and the settings field.
+  CaptureMark[n]->setGeometry(Px(92), Px(18), std::max(0, w - Px(rightInset + 73 + 96)), Px(17));
 }
 
 void TForm5::LayoutSheet(TPanel* sheet) {
@@ -334,6 +339,7 @@ void TForm5::closeEvent(QCloseEvent* event) {
   platform::RequestQuit();
   LoopRunning = false;
   TimerSensor.SetEnabled(false);
+  EndAllCaptures();
   event->accept();
 }
 
@@ -374,6 +380,7 @@ void TForm5::FormDestroy() {
   destroyed_ = true;
   TimerSensor.SetEnabled(false);
   TimerQueue.SetEnabled(false);
+  EndAllCaptures();
   for (int n = 1; n <= 4; ++n) Ports[n].reset();
 }
 
@@ -406,12 +413,14 @@ void TForm5::OnComCheck(TCheckBox* Sender) {
     const int selected = ComboBox1->currentIndex();
     ComboBox1->insertItem(at, item);
     if (selected < 0) ComboBox1->setCurrentIndex(-1);
+    CaptureOnTick(N, true);
     if (!Ports[N]) CreatePortObject(N);
     ComboBox1->setCurrentIndex(ComboBox1->findText(item));
   } else {
     const int found = ComboBox1->findText(item);
     if (found >= 0) ComboBox1->removeItem(found);
     DestroyPortObject(N);
+    CaptureOnTick(N, false);
     ComboBox1->setCurrentIndex(ComboBox1->count() > 0 ? 0 : -1);
   }
   ComboBox1->update();

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QWidget>
 #include <array>
@@ -33,6 +34,7 @@
 #include "senders/results_file.h"
 #include "serial/CommObjects.h"
 #include "window/log_pane.h"
+#include "window/pane_capture.h"
 #include "window/ui_services.h"
 
 // A plain panel or sheet that reports its resizes.
@@ -130,6 +132,7 @@ class TForm5 : public QWidget, private PosLink {
   std::array<TCheckBox*, 5> CheckBox{};  // [1..4], Tag N
   std::array<QLineEdit*, 5> Edit{};      // [1..4]
   std::array<LogPane*, 5> Memo{};        // [1..4]
+  std::array<QLabel*, 5> CaptureMark{};  // [1..4]: shown while the port records, or failed to
   // Timers
   platform::ToolkitTimer TimerSensor;
   platform::ToolkitTimer Timer1;
@@ -173,8 +176,24 @@ class TForm5 : public QWidget, private PosLink {
   // Asks for a device path for "Other device..."; empty when the user cancels. Tests replace it.
   std::function<std::optional<std::string>(int N, const std::string& current)> AskDevicePath;
   // Shows on the group of port N its device and, while it is ticked without a working
-  // device, the reason in red with a warning mark.
+  // device, the reason in red with a warning mark; and where it records, or why that stopped.
   void ShowPortState(int N);
+
+  // ---- Recording a port's pane to a file (see PaneCapture) ----
+  // Records port N's pane into path, or a numbered name beside it where path exists. A file
+  // that cannot be made shows its reason on the group; no box.
+  void StartCapture(int N, const std::string& path);
+  // Ends the recording of port N, its file complete.
+  void EndCapture(int N);
+  bool Capturing(int N) const;
+  // Records each port from every tick of "Open" until its un-tick, into folder, under the
+  // name that the device menu suggests.
+  void CaptureOnOpen(std::string folder);
+  // The device menu's recording item: ends a recording, or asks where to start one.
+  void CaptureMenuChosen(int N);
+  // Asks where to record port N, suggesting a path; empty when the user cancels. Tests
+  // replace it.
+  std::function<std::optional<std::string>(int N, const std::string& suggested)> AskCapturePath;
 
   // ---- Byte codes, inter-byte delay, periodic sending ----
   void SendAsciiCodes(int N);
@@ -224,6 +243,12 @@ class TForm5 : public QWidget, private PosLink {
   void CreatePortObject(int N);
   void DestroyPortObject(int N);
   std::string PortDevicePath(int N) const;
+  std::string SuggestedCapturePath(int N) const;
+  void CaptureOnTick(int N, bool ticked);
+  void HandOverCaptures();
+  void EndAllCaptures();
+  // The tooltip's line for port N's recording; empty when it neither records nor failed to.
+  std::string CaptureState(int N, bool& recording, bool& failed) const;
   // Sends the bytes on port N, each followed by InterByteDelay, holding the window's other
   // work during the pauses (see SendHold). Ends early when the window closes or port N is
   // closed from inside a pause.
@@ -278,6 +303,12 @@ class TForm5 : public QWidget, private PosLink {
     TRealCom* object = nullptr;  // Ports[port] when the send began
   } sending_;
   bool destroyed_ = false;
+  std::array<std::unique_ptr<PaneCapture>, 5> captures_;  // [1..4]; empty: not recording
+  std::array<std::string, 5> capturePath_;                // [1..4]: the file of the last recording
+  std::array<std::string, 5> captureFailure_;             // [1..4]: why the last recording stopped
+  std::array<bool, 5> captureByTick_{};  // [1..4]: the recording ends with the un-tick
+  std::string captureFolder_;            // where every tick records; empty: none does
+  QTimer captureTimer_;                  // hands the recordings' text to their files
   struct Anchored {
     QWidget* widget;
     int left, top, width, height;  // design place

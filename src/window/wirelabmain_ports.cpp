@@ -68,6 +68,12 @@ QMenu* TForm5::BuildPortMenu(int N) {
   QObject::connect(menu->addAction(QStringLiteral("Save as default for com%1").arg(N)),
                    &QAction::triggered, this,
                    [this, N] { boxes_.Guarded([&] { SavePortDefault(N); }); });
+  menu->addSeparator();
+  QAction* record = menu->addAction(QString::fromUtf8("Dosyaya kaydet..."));
+  record->setCheckable(true);
+  record->setChecked(Capturing(N));
+  QObject::connect(record, &QAction::triggered, this,
+                   [this, N] { boxes_.Guarded([&] { CaptureMenuChosen(N); }); });
   return menu;
 }
 
@@ -107,6 +113,10 @@ void TForm5::ShowPortState(int N) {
     tip += "\n" + Ports[N]->IdentityPath();
   }
   if (!problem.empty()) tip += "\n" + problem;
+  bool recording = false;
+  bool recordingFailed = false;
+  const std::string capture = CaptureState(N, recording, recordingFailed);
+  if (!capture.empty()) tip += "\n" + capture;
   GroupBox[N]->setToolTip(Utf8(tip));
   CheckBox[N]->setToolTip(Utf8(tip));
 
@@ -116,4 +126,12 @@ void TForm5::ShowPortState(int N) {
   CheckBox[N]->setPalette(palette);
   CheckBox[N]->setIcon(problem.empty() ? QIcon()
                                        : style()->standardIcon(QStyle::SP_MessageBoxWarning));
+
+  QLabel* mark = CaptureMark[N];
+  mark->setVisible(recording || recordingFailed);
+  mark->setText(recording ? Utf8("● Kayıt") : Utf8("⚠ Kayıt durdu"));
+  QPalette markPalette = mark->palette();
+  markPalette.setColor(QPalette::WindowText, recording ? QColor(192, 0, 0) : QColor(160, 96, 0));
+  mark->setPalette(markPalette);
+  mark->setToolTip(Utf8(tip));
 }

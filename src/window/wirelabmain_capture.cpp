@@ -1,0 +1,137 @@
+// Recording a port's pane to a file: the device menu's item, the recording that follows each
+// tick of "Open" when the program was told a folder for it, and the mark and tooltip that say
+// where a port records or why it stopped.
+#include <QDateTime>
+#include <QFileDialog>
+
+#include "platform/app_files.h"
+#include "window/wirelabmain.h"
+
+namespace {
+
+// Collected text goes to the files' threads this often, and failures show as soon.
+constexpr int kHandOverMs = 200;
+// Closing the window waits this long at most for the files, all of them together.
+constexpr auto kEndDeadline = std::chrono::milliseconds(400);
+
+std::optional<std::string> AskWithDialog(QWidget* parent, int N, const std::string& suggested) {
+  const QString path = QFileDialog::getSaveFileName(
+      parent, QString::fromUtf8("com%1 kaydı").arg(N), QString::fromUtf8(suggested.c_str()),
+      QString::fromUtf8("Metin dosyaları (*.txt);;Tüm dosyalar (*)"), nullptr,
+      QFileDialog::DontConfirmOverwrite);
+  if (path.isEmpty()) return std::nullopt;
+  return path.toUtf8().toStdString();
+}
+
+}  // namespace
+
+void TForm5::CaptureOnOpen(std::string folder) {
+  if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') folder += '/';
+  captureFolder_ = std::move(folder);
+}
+
+std::string TForm5::SuggestedCapturePath(int N) const {
+  const QDateTime now = QDateTime::currentDateTime();
+  const QDate d = now.date();
+  const QTime t = now.time();
+  const std::string name =
+      CaptureFileName(N, d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second());
+  if (!captureFolder_.empty()) return captureFolder_ + name;
+  try {
+    return platform::OutputFilePath(files_, name);
+  } catch (const std::exception&) {
+    // The recording that follows fails on the folder and says why.
+    return files_.outputDir + name;
+  }
+}
+
+void TForm5::CaptureMenuChosen(int N) {
+  if (captures_[N]) {
+    EndCapture(N);
+    return;
+  }
+  const std::string suggested = SuggestedCapturePath(N);
+  const std::optional<std::string> path =
+      AskCapturePath ? AskCapturePath(N, suggested) : AskWithDialog(this, N, suggested);
+  if (path) StartCapture(N, *path);
+}
+
+void TForm5::StartCapture(int N, const std::string& path) {
+  EndCapture(N);
+  std::string reason;
+  captures_[N] = PaneCapture::Start(path, reason);
+  if (captures_[N]) {
+    capturePath_[N] = captures_[N]->Path();
+    captureFailure_[N].clear();
+    Memo[N]->AddListener(captures_[N].get());
+    if (!captureTimer_.isActive()) captureTimer_.start(kHandOverMs);
+  } else {
+    capturePath_[N] = path;
+    captureFailure_[N] = reason;
+  }
+  ShowPortState(N);
+}
+
+void TForm5::EndCapture(int N) {
+  captureByTick_[N] = false;
+  if (!captures_[N]) return;
+  Memo[N]->RemoveListener(captures_[N].get());
+  captures_[N]->End(kEndDeadline);
+  captureFailure_[N] = captures_[N]->Failure();
+  captures_[N].reset();
+  ShowPortState(N);
+}
+
+void TForm5::EndAllCaptures() {
+  const auto deadline = std::chrono::steady_clock::now() + kEndDeadline;
+  for (int n = 1; n <= 4; ++n) {
+    if (!captures_[n]) continue;
+    Memo[n]->RemoveListener(captures_[n].get());
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    captures_[n]->End(std::max(left, std::chrono::milliseconds(0)));
+    captures_[n].reset();
+  }
+  captureTimer_.stop();
+}
+
+bool TForm5::Capturing(int N) const {
+  return captures_[N] != nullptr;
+}
+
+void TForm5::CaptureOnTick(int N, bool ticked) {
+  if (captureFolder_.empty()) return;
+  if (ticked && !captures_[N]) {
+    StartCapture(N, SuggestedCapturePath(N));
+    captureByTick_[N] = captures_[N] != nullptr;
+  } else if (!ticked && captureByTick_[N]) {
+    EndCapture(N);
+  }
+}
+
+void TForm5::HandOverCaptures() {
+  bool any = false;
+  for (int n = 1; n <= 4; ++n) {
+    if (!captures_[n]) continue;
+    captures_[n]->HandOver();
+    if (captures_[n]->Failure().empty()) {
+      any = true;
+      continue;
+    }
+    // The recording stops; the pane and the port go on.
+    captureFailure_[n] = captures_[n]->Failure();
+    Memo[n]->RemoveListener(captures_[n].get());
+    captures_[n].reset();
+    captureByTick_[n] = false;
+    ShowPortState(n);
+  }
+  if (!any) captureTimer_.stop();
+}
+
+std::string TForm5::CaptureState(int N, bool& recording, bool& failed) const {
+  recording = captures_[N] != nullptr;
+  failed = !recording && !captureFailure_[N].empty();
+  if (recording) return "Kayıt: " + capturePath_[N];
+  if (failed) return "Kayıt durdu: " + captureFailure_[N] + "\n" + capturePath_[N];
+  return {};
+}

@@ -1,0 +1,51 @@
+// Recording a port's pane to a file: everything from the start on, past the pane's bound; no
+// file overwritten; a file that cannot be made leaves the pane and the port going.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "window_rig.h"
+
+namespace {
+
+class CaptureTest : public WindowTest {
+ protected:
+  CaptureTest() { Create(); }
+  std::string Tip(int n) { return form->GroupBox[n]->toolTip().toStdString(); }
+};
+
+TEST_F(CaptureTest, TheFileHoldsEveryLineFromItsStartThoughThePaneDroppedIt) {
+  form->Memo[1]->AddLine("before");
+  dir.WriteFile("run.txt", "kept");
+  form->AskCapturePath = [&](int, const std::string&) { return dir.Path() + "run.txt"; };
+  form->CaptureMenuChosen(1);
+  ASSERT_TRUE(form->Capturing(1));
+  EXPECT_NE(Tip(1).find(dir.Path() + "run-2.txt"), std::string::npos) << Tip(1);
+  EXPECT_TRUE(form->CaptureMark[1]->isVisibleTo(form.get()));
+  std::string expected = "+";
+  form->Memo[1]->ExtendLastLine("+");
+  for (int n = 0; n < LogPane::kMaxChars / 4000 + 10; ++n) {
+    const std::string line = std::to_string(n) + std::string(3990, 'y');
+    form->Memo[1]->AddLine(line);
+    expected += "\r\n" + line;
+  }
+  ASSERT_NE(form->Memo[1]->Lines().front(), "before+");  // the pane did drop lines
+  form->CaptureMenuChosen(1);
+  EXPECT_FALSE(form->Capturing(1));
+  EXPECT_TRUE(dir.ReadFile("run-2.txt") == expected + "\r\n");
+  EXPECT_EQ(dir.ReadFile("run.txt"), "kept");
+}
+
+TEST_F(CaptureTest, AFolderThatCannotBeWrittenLeavesThePaneAndThePortGoing) {
+  dir.WriteFile("file", "");
+  form->CaptureOnOpen(dir.Path() + "file");
+  Open(1);
+  EXPECT_FALSE(form->Capturing(1));
+  EXPECT_NE(Tip(1).find("Kayıt durdu"), std::string::npos) << Tip(1);
+  EXPECT_TRUE(form->CaptureMark[1]->isVisibleTo(form.get()));
+  ASSERT_EQ(write(pty[1]->MasterFd(), "A", 1), 1);
+  EXPECT_TRUE(WaitForInLastLine(1, "A(65 )"));
+  EXPECT_TRUE(boxes.Messages.empty());
+}
+
+}  // namespace
