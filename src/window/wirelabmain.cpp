@@ -339,7 +339,6 @@ void TForm5::closeEvent(QCloseEvent* event) {
   platform::RequestQuit();
   LoopRunning = false;
   TimerSensor.SetEnabled(false);
-  EndAllCaptures();
   event->accept();
 }
 
@@ -380,8 +379,9 @@ void TForm5::FormDestroy() {
   destroyed_ = true;
   TimerSensor.SetEnabled(false);
   TimerQueue.SetEnabled(false);
-  EndAllCaptures();
   for (int n = 1; n <= 4; ++n) Ports[n].reset();
+  // After the ports: the recordings end with everything the panes got.
+  EndAllCaptures();
 }
 
 void TForm5::FormResize() {

@@ -24,6 +24,7 @@
 
 #include "cash_register_sim.h"
 #include "platform/qt_clock.h"
+#include "platform/quit_request.h"
 #include "pty_pair.h"
 #include "test_support.h"
 #include "window/wirelabmain.h"
@@ -160,6 +161,18 @@ class WindowRig {
 };
 
 class WindowTest : public testing::Test, public WindowRig {};
+
+// SIGINT and SIGTERM go to the window as the program routes them. The program's bound on its
+// ending runs from the signal until this is destroyed.
+struct QuitSignals {
+  QuitSignals(TForm5* f, platform::MessageBoxes& boxes) {
+    platform::InstallQuitSignals([f, &boxes] {
+      boxes.CloseAll();
+      f->close();
+    });
+  }
+  ~QuitSignals() { platform::RemoveQuitSignals(); }
+};
 
 // The window with ports 1 and 2 drained, on the manual clock from before it is made: for tests
 // of what the send modes put on the line.

@@ -1,6 +1,7 @@
 // Recording a port's pane to a file: everything from the start on, past the pane's bound; no
 // file overwritten; a file that cannot be made leaves the pane and the port going.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <filesystem>
 
@@ -46,6 +47,44 @@ TEST_F(CaptureTest, AFolderThatCannotBeWrittenLeavesThePaneAndThePortGoing) {
   ASSERT_EQ(write(pty[1]->MasterFd(), "A", 1), 1);
   EXPECT_TRUE(WaitForInLastLine(1, "A(65 )"));
   EXPECT_TRUE(boxes.Messages.empty());
+}
+
+TEST(CaptureEnding, ASignalEndsTheRecordingWithEveryEntryThePaneGotInTheFile) {
+  WindowRig rig;
+  rig.clock.emplace();  // held still: every entry reads the same
+  rig.Create();
+  rig.form->CaptureOnOpen(rig.dir.Path());
+  rig.Open(1);
+  ASSERT_TRUE(rig.form->Capturing(1));
+  struct Watch : LogLines::Listener {
+    void Added(std::string_view text, bool) override { chars += text.size(); }
+    void Dropping(const std::string&) override {}
+    size_t chars = 0;
+  } pane;
+  rig.form->Memo[1]->AddListener(&pane);
+  const std::string entry =
+      "<" + std::to_string(rig.Now() - rig.form->View().StartTick) + ">A(65 )";
+  Flood flood({rig.pty[1].get()}, 'A');
+  {
+    rig.form->show();
+    QuitSignals quitSignals(rig.form.get(), rig.boxes);
+    ASSERT_TRUE(WaitUntil([&] { return pane.chars > 100 * entry.size(); })) << rig.PortState(1);
+    raise(SIGTERM);
+    ASSERT_TRUE(WaitUntil([&] { return !rig.form->isVisible(); }));
+    rig.form.reset();  // the port closes with the window while the far end still sends
+  }
+  flood.Stop();
+  std::string file;
+  for (const auto& f : std::filesystem::directory_iterator(rig.dir.Path())) {
+    const std::string name = f.path().filename().string();
+    if (name.starts_with("com1-")) file = rig.dir.ReadFile(name);
+  }
+  ASSERT_TRUE(file.ends_with("\r\n"));
+  std::erase(file, '\r');
+  std::erase(file, '\n');
+  std::string expected;
+  while (expected.size() < pane.chars) expected += entry;
+  EXPECT_TRUE(file == expected) << file.size() << " bytes, not " << pane.chars;
 }
 
 }  // namespace

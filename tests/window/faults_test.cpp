@@ -30,17 +30,6 @@
 
 namespace {
 
-// SIGINT and SIGTERM go to the window as the program routes them.
-struct QuitSignals {
-  QuitSignals(TForm5* f, platform::MessageBoxes& boxes) {
-    platform::InstallQuitSignals([f, &boxes] {
-      boxes.CloseAll();
-      f->close();
-    });
-  }
-  ~QuitSignals() { platform::RemoveQuitSignals(); }
-};
-
 class Faults : public WindowTest {};
 
 TEST_F(Faults, DeviceVanishingWhileReceivingNeitherCrashesNorSpinsAndOtherPortsGoOn) {
