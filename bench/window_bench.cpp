@@ -11,12 +11,17 @@
 //   - answer: how long an event posted to the main thread every 50 ms waits (input from the
 //     X server reaches the window the same way);
 //   - CPU: user+system time of the process less that of the bench's own writer and probe
-//     threads, overall and per 10 s.
+//     threads, overall and per 10 s;
+//   - with recordings (--capture as the program takes it): whether each file holds every
+//     byte delivered, in order, and how far a file on the disk fell behind its pane, in
+//     bytes of the pane's text, at the ends of 10 s.
 // Prints figures; asserts nothing.
 //
 //   window_bench four-fast [seconds=60]   4 ports x 92,160 bytes/s in chunks every 10 ms
 //   window_bench four-slow [seconds=60]   4 ports x 11,520 bytes/s
 //   window_bench flat-out  [seconds=30]   1 port, written as fast as the pty takes it
+//   window_bench capture   [seconds=60]   four-fast without, then with, four recordings;
+//                                         then flat-out (half as long) with a recording
 
 #include <time.h>
 
@@ -31,6 +36,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -234,16 +242,42 @@ std::vector<int> CodesIn(const std::string& line) {
   return codes;
 }
 
+// Whether a recording holds exactly the bytes 0..delivered-1 of the pattern, in order.
+bool FileHoldsAll(const std::string& path, uint64_t delivered) {
+  std::ifstream in(path, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::vector<int> codes = CodesIn(text);
+  if (codes.size() != delivered) return false;
+  for (size_t i = 0; i < codes.size(); ++i) {
+    if (codes[i] != Pattern(i)) return false;
+  }
+  return true;
+}
+
+// Counts the characters a pane is given, as its recording gets them.
+struct PaneGiven : LogLines::Listener {
+  void Added(std::string_view text, bool newLine) override {
+    chars += text.size() + (newLine && any ? 2 : 0);  // CR LF between lines, as in the file
+    any = true;
+  }
+  void Dropping(const std::string&) override {}
+  uint64_t chars = 0;
+  bool any = false;
+};
+
 struct Result {
   uint64_t sent = 0, delivered = 0, wrong = 0, maxBacklog = 0, lateWrites = 0;
   bool lastLineInOrder = true;
+  int files = 0, filesComplete = 0;
+  std::vector<double> fileBehindKiB;  // at the end of each 10 s, the port furthest behind
   std::vector<double> lagMs, probeMs, windowCpu;
   double worstProbeAtS = 0;  // when the longest wait began, seconds into the run
   double seconds = 0, cpu = 0, writeSeconds = 0;
   long paneChars = 0;
 };
 
-Result Run(const std::vector<int>& ports, int bytesPerSecond, std::chrono::seconds duration) {
+Result Run(const std::vector<int>& ports, int bytesPerSecond, std::chrono::seconds duration,
+           bool record = false) {
   TempAppDir dir;
   std::vector<std::unique_ptr<PtyPair>> pty(5);
   std::string ini = "[Ports]\n";
@@ -257,9 +291,12 @@ Result Run(const std::vector<int>& ports, int bytesPerSecond, std::chrono::secon
   platform::MessageBoxes boxes;
   auto form = std::make_unique<TForm5>(clock, boxes, platform::FilesBeside(dir.Path()));
   form->show();
+  if (record) form->CaptureOnOpen(dir.Path());
   std::vector<std::unique_ptr<Feed>> feeds(5);
   std::vector<std::unique_ptr<PaintWatch>> watches;
+  std::vector<PaneGiven> given(5);
   for (int n : ports) {
+    form->Memo[n]->AddListener(&given[n]);
     form->CheckBox[n]->click();
     feeds[n] = std::make_unique<Feed>();
     Feed* feed = feeds[n].get();
@@ -323,6 +360,14 @@ Result Run(const std::vector<int>& ports, int bytesPerSecond, std::chrono::secon
     const double now = programCpu();
     result.windowCpu.push_back(100.0 * (now - windowStartCpu) / kWindowSeconds);
     windowStartCpu = now;
+    if (!record) return;
+    double behind = 0;
+    for (int n : ports) {
+      std::error_code error;
+      const auto onDisk = std::filesystem::file_size(form->CapturePath(n), error);
+      behind = std::max(behind, (given[n].chars - (error ? 0 : onDisk)) / 1024.0);
+    }
+    result.fileBehindKiB.push_back(behind);
   });
   window.start(kWindowSeconds * 1000);
   QObject::connect(&check, &QTimer::timeout, [&] {
@@ -350,6 +395,14 @@ Result Run(const std::vector<int>& ports, int bytesPerSecond, std::chrono::secon
   stop = true;
   probe.join();
   QCoreApplication::processEvents();  // the last probe
+  std::vector<std::string> files(5);
+  for (int n : ports) {
+    form->Memo[n]->RemoveListener(&given[n]);
+    if (!record) continue;
+    files[n] = form->CapturePath(n);
+    if (!form->Capturing(n)) std::printf("  com%d's recording stopped early\n", n);
+    form->EndCapture(n);
+  }
   for (int n : ports) {
     Feed& feed = *feeds[n];
     result.sent += feed.sent;
@@ -365,6 +418,9 @@ Result Run(const std::vector<int>& ports, int bytesPerSecond, std::chrono::secon
       if (codes[i] != Pattern(offset)) result.lastLineInOrder = false;
     }
     if (codes.empty()) result.lastLineInOrder = false;
+    if (!record) continue;
+    ++result.files;
+    if (FileHoldsAll(files[n], feed.delivered)) ++result.filesComplete;
   }
   return result;
 }
@@ -391,6 +447,13 @@ void Print(const std::string& title, const Result& r) {
   for (double w : r.windowCpu) std::printf(" %.1f%%", w);
   std::printf("\n  characters in the panes at the end %ld; peak memory %.1f MB\n", r.paneChars,
               PeakMemoryBytes() / 1048576.0);
+  if (r.files == 0) return;
+  std::printf(
+      "  recordings holding every byte delivered, in order: %d of %d; file behind its "
+      "pane per %d s (KiB):",
+      r.filesComplete, r.files, kWindowSeconds);
+  for (double kib : r.fileBehindKiB) std::printf(" %.0f", kib);
+  std::printf("\n");
 }
 
 }  // namespace
@@ -408,8 +471,17 @@ int main(int argc, char** argv) {
     Print("4 ports x 11,520 bytes/s", Run({1, 2, 3, 4}, 11520, secondsOr(60)));
   } else if (scenario == "flat-out") {
     Print("1 port as fast as the pty takes it", Run({1}, 0, secondsOr(30)));
+  } else if (scenario == "capture") {
+    const Result plain = Run({1, 2, 3, 4}, 92160, secondsOr(60));
+    Print("4 ports x 92,160 bytes/s", plain);
+    const Result recorded = Run({1, 2, 3, 4}, 92160, secondsOr(60), true);
+    Print("4 ports x 92,160 bytes/s, each recorded", recorded);
+    std::printf("  CPU with recordings less without: %+.1f points of one core\n",
+                100.0 * (recorded.cpu / recorded.seconds - plain.cpu / plain.seconds));
+    Print("1 port as fast as the pty takes it, recorded",
+          Run({1}, 0, std::chrono::seconds(seconds ? std::max(1, seconds / 2) : 30), true));
   } else {
-    std::fprintf(stderr, "usage: window_bench four-fast|four-slow|flat-out [seconds]\n");
+    std::fprintf(stderr, "usage: window_bench four-fast|four-slow|flat-out|capture [seconds]\n");
     return 2;
   }
   return 0;

@@ -186,6 +186,8 @@ class TForm5 : public QWidget, private PosLink {
   // Ends the recording of port N, its file complete.
   void EndCapture(int N);
   bool Capturing(int N) const;
+  // The file of port N's recording, or of its last one; empty before any.
+  const std::string& CapturePath(int N) const { return capturePath_[N]; }
   // Records each port from every tick of "Open" until its un-tick, into folder, under the
   // name that the device menu suggests.
   void CaptureOnOpen(std::string folder);
