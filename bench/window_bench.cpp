@@ -242,16 +242,31 @@ std::vector<int> CodesIn(const std::string& line) {
   return codes;
 }
 
-// Whether a recording holds exactly the bytes 0..delivered-1 of the pattern, in order.
+// Whether a recording holds exactly the bytes 0..delivered-1 of the pattern, in order. Read
+// a piece at a time: a file can be far larger than the pane.
 bool FileHoldsAll(const std::string& path, uint64_t delivered) {
   std::ifstream in(path, std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const std::vector<int> codes = CodesIn(text);
-  if (codes.size() != delivered) return false;
-  for (size_t i = 0; i < codes.size(); ++i) {
-    if (codes[i] != Pattern(i)) return false;
+  std::vector<char> piece(1 << 20);
+  std::string text;
+  size_t from = 2;  // the first place in text not yet looked at
+  uint64_t codes = 0;
+  bool inOrder = true;
+  for (bool more = true; more;) {
+    in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
+    const size_t got = static_cast<size_t>(in.gcount());
+    more = got > 0;
+    text.append(piece.data(), got);
+    // An entry "<tick>c(ddd)": a '(' with '>' two before it and ')' four after it.
+    for (; from + 4 < text.size(); ++from) {
+      if (text[from] == '(' && text[from + 4] == ')' && text[from - 2] == '>') {
+        inOrder = inOrder && std::atoi(text.substr(from + 1, 3).c_str()) == Pattern(codes);
+        ++codes;
+      }
+    }
+    text.erase(0, from - 2);  // keep what the next places look back at
+    from = 2;
   }
-  return true;
+  return inOrder && codes == delivered;
 }
 
 // Counts the characters a pane is given, as its recording gets them.
@@ -274,6 +289,7 @@ struct Result {
   double worstProbeAtS = 0;  // when the longest wait began, seconds into the run
   double seconds = 0, cpu = 0, writeSeconds = 0;
   long paneChars = 0;
+  uint64_t peakMemory = 0;
 };
 
 Result Run(const std::vector<int>& ports, int bytesPerSecond, std::chrono::seconds duration,
@@ -396,6 +412,7 @@ Result Run(const std::vector<int>& ports, int bytesPerSecond, std::chrono::secon
   probe.join();
   QCoreApplication::processEvents();  // the last probe
   std::vector<std::string> files(5);
+  result.peakMemory = PeakMemoryBytes();  // before the files are read back
   for (int n : ports) {
     form->Memo[n]->RemoveListener(&given[n]);
     if (!record) continue;
@@ -446,7 +463,7 @@ void Print(const std::string& title, const Result& r) {
               r.seconds, 100.0 * r.cpu / r.seconds, kWindowSeconds);
   for (double w : r.windowCpu) std::printf(" %.1f%%", w);
   std::printf("\n  characters in the panes at the end %ld; peak memory %.1f MB\n", r.paneChars,
-              PeakMemoryBytes() / 1048576.0);
+              r.peakMemory / 1048576.0);
   if (r.files == 0) return;
   std::printf(
       "  recordings holding every byte delivered, in order: %d of %d; file behind its "
