@@ -15,6 +15,12 @@ inline std::string NotAnInteger(const std::string& text) {
   return "'" + text + "' is not a valid integer value";
 }
 
+// ---- Texts the window adds to the ones above: menus, tooltips and boxes ----
+inline constexpr const char* kOtherDevice = "Başka cihaz...";
+inline std::string SaveAsDefault(int n) {
+  return "com" + std::to_string(n) + " için varsayılan olarak kaydet";
+}
+
 // ---- Captions ----
 inline constexpr const char* kWindowTitle = "RS232 Emülatör";
 inline constexpr const char* kTabCaptions[] = {"ASCII", "Omron Strings", "POS", "Yazar Kasa"};
