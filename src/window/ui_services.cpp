@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <algorithm>
 #include <cstdio>
 #include <exception>
@@ -35,6 +36,7 @@ void MessageBoxes::Present(const std::string& text) {
   }
   QMessageBox box(QMessageBox::Information, ToQString(Cp1254("RS232 Emülatör")), ToQString(text),
                   QMessageBox::Ok);
+  box.button(QMessageBox::Ok)->setText(QStringLiteral("Tamam"));
   open_.push_back(&box);
   box.exec();
   open_.erase(std::find(open_.begin(), open_.end(), &box));
@@ -61,7 +63,7 @@ void MessageBoxes::Guarded(const std::function<void()>& handler) {
   } catch (const std::exception& e) {
     Report(e.what());
   } catch (...) {
-    Report("Unknown error");
+    Report("Bilinmeyen hata");
   }
 }
 

@@ -20,6 +20,17 @@ inline constexpr const char* kOtherDevice = "Başka cihaz...";
 inline std::string SaveAsDefault(int n) {
   return "com" + std::to_string(n) + " için varsayılan olarak kaydet";
 }
+inline constexpr const char* kUnknownError = "Bilinmeyen hata";
+inline std::string NotSaved(const std::string& path, const std::string& why) {
+  return "\"" + path + "\" kaydedilemedi, " + why + ". Hiçbir şey değiştirilmedi.";
+}
+inline std::string CannotCreateFile(const std::string& path, const std::string& reason) {
+  return "\"" + path + "\" dosyası oluşturulamadı. " + reason + ".";
+}
+inline std::string CannotCreateFolder(const std::string& path, const std::string& reason) {
+  return "\"" + path + "\" klasörü oluşturulamadı. " + reason + ".";
+}
+inline constexpr const char* kRecordingStopped = "Kayıt durdu: ";
 
 // ---- Captions ----
 inline constexpr const char* kWindowTitle = "RS232 Emülatör";

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "expected_texts.h"
 #include "window_rig.h"
 
 namespace {
@@ -41,7 +42,9 @@ TEST_F(CaptureTest, AFolderThatCannotBeWrittenLeavesThePaneAndThePortGoing) {
   form->CaptureOnOpen(dir.Path() + "file");
   Open(1);
   EXPECT_FALSE(form->Capturing(1));
-  EXPECT_NE(Tip(1).find("Kayıt durdu"), std::string::npos) << Tip(1);
+  EXPECT_NE(Tip(1).find(std::string(expected::kRecordingStopped) + "Yoldaki bir ad klasör değil"),
+            std::string::npos)
+      << Tip(1);
   EXPECT_TRUE(form->CaptureMark[1]->isVisibleTo(form.get()));
   ASSERT_EQ(write(pty[1]->MasterFd(), "A", 1), 1);
   EXPECT_TRUE(WaitForInLastLine(1, "A(65 )"));

@@ -125,7 +125,8 @@ TEST_F(PortDevicesTest, SaveAsDefaultChangesOnlyItsLineAndAFolderThatCannotBeWri
   MakeWindow();
   form->SavePortDefault(2);
   ASSERT_EQ(boxes.Messages.size(), 1u);
-  EXPECT_NE(boxes.Messages[0].find("Nothing was changed"), std::string::npos) << boxes.Messages[0];
+  EXPECT_NE(boxes.Messages[0].find(Cp("Hiçbir şey değiştirilmedi.")), std::string::npos)
+      << boxes.Messages[0];
   EXPECT_EQ(dir.ReadFile("WireLab.ini"), expected);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 
