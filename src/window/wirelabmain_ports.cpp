@@ -101,12 +101,13 @@ void TForm5::ShowPortState(int N) {
   const bool ticked = CheckBox[N]->isChecked();
   PortDiagnosis diagnosis;
   diagnosis.devicePath = PortDevicePath(N);
-  diagnosis.settings = platform::FromQString(Edit[N]->text());
+  // The tooltip is UTF-8, like the device path; the settings text and its error are CP1254.
+  diagnosis.settings = Edit[N]->text().toUtf8().toStdString();
   if (ticked && Ports[N]) {
     diagnosis.error = Ports[N]->Problem();
   } else if (ticked) {
     diagnosis.error = platform::PortError::SettingsRefused;
-    diagnosis.settingsNote = openFailure_[N];
+    diagnosis.settingsNote = platform::Cp1254ToUtf8(openFailure_[N]);
   }
   const std::string problem = DescribePortProblem(diagnosis);
 

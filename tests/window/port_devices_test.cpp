@@ -55,6 +55,7 @@ TEST_F(PortDevicesTest, ATickedPortWithoutAWorkingDeviceShowsTheReason) {
       {"", "", {"ayarlar kabul edilmedi", "baud hızı geçersiz"}},
       {"", "0,n,8,1", {"ayarlar kabul edilmedi", "baud hızı geçersiz"}},
       {"", "9600,x,9,3", {"ayarlar kabul edilmedi", "parite geçersiz"}},
+      {"", "9600,ş", {"ayarlar kabul edilmedi: \"9600,ş\": parite geçersiz"}},
       {"", "9600", {"ayarlar kabul edilmedi", "virgül yok", "is not a valid integer value"}},
   };
   for (const auto& row : rows) {
