@@ -35,11 +35,12 @@ const char* TurkishReason(DWORD code) {
 
 }  // namespace
 
+// In Turkish, a reason without words of its own here is the system's, in the language of
+// the user's Windows: Turkish on a Turkish Windows.
 std::string SystemReason(unsigned long code, Language language) {
-  if (language == Language::Turkish) {
-    if (const char* text = TurkishReason(static_cast<DWORD>(code))) return text;
-  }
-  return SystemErrorText(code);
+  if (language == Language::English) return SystemErrorText(code);
+  if (const char* text = TurkishReason(static_cast<DWORD>(code))) return text;
+  return UserLanguageErrorText(code);
 }
 
 }  // namespace platform
