@@ -20,6 +20,8 @@ inline constexpr const char* kOtherDevice = "Başka cihaz...";
 inline std::string SaveAsDefault(int n) {
   return "com" + std::to_string(n) + " için varsayılan olarak kaydet";
 }
+inline constexpr const char* kFieldMenu[] = {"&Geri Al",  "&Yinele", "&Kes",       "K&opyala",
+                                             "Y&apıştır", "&Sil",    "&Tümünü Seç"};
 inline constexpr const char* kUnknownError = "Bilinmeyen hata";
 inline std::string NotSaved(const std::string& path, const std::string& why) {
   return "\"" + path + "\" kaydedilemedi, " + why + ". Hiçbir şey değiştirilmedi.";
