@@ -122,7 +122,7 @@ bool ReplaceFileContent(const std::string& path, std::string_view content, std::
   }
   if (close(fd) != 0) return fail(cannotWrite, errno);
   if (rename(temp.c_str(), path.c_str()) != 0)
-    return fail(tr ? "yerine konamıyor" : "cannot replace it", errno);
+    return fail(tr ? "üzerine yazılamıyor" : "cannot replace it", errno);
   return true;
 }
 

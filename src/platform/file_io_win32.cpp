@@ -91,7 +91,7 @@ bool ReplaceFileContent(const std::string& path, std::string_view content, std::
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     reason = LastError(language);
     DeleteFileW(temp.c_str());
-    step = tr ? "yerine konamıyor" : "cannot replace it";
+    step = tr ? "üzerine yazılamıyor" : "cannot replace it";
     return false;
   }
   return true;
