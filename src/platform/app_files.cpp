@@ -13,7 +13,8 @@ constexpr const char* kSettingsName = "WireLab.ini";
 
 // Anything by that name counts, even what cannot be read as settings: the reader says why.
 bool IsThere(const std::string& path) {
-  return ReadSmallFile(path, kMaxProfileBytes).status != SmallFile::Status::Missing;
+  return ReadSmallFile(path, kMaxProfileBytes, Language::English).status !=
+         SmallFile::Status::Missing;
 }
 
 }  // namespace
@@ -40,8 +41,8 @@ AppFiles LocateAppFiles() {
 
 std::string OutputFilePath(const AppFiles& files, std::string_view name) {
   std::string reason;
-  if (!MakeFolders(files.outputDir, reason)) {
-    throw std::runtime_error("Cannot create folder \"" + files.outputDir + "\". " + reason);
+  if (!MakeFolders(files.outputDir, reason, Language::Turkish)) {
+    throw std::runtime_error("\"" + files.outputDir + "\" klasörü oluşturulamadı. " + reason + ".");
   }
   return files.outputDir + std::string(name);
 }

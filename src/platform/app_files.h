@@ -16,7 +16,7 @@ namespace platform {
 
 struct AppFiles {
   std::string settings;      // the WireLab.ini read at start-up; it may be missing
-  std::string userSettings;  // the WireLab.ini that "Save as default" writes
+  std::string userSettings;  // the WireLab.ini that the port menu's save writes
   // What a first save starts from when userSettings is missing; empty: an empty file.
   std::string settingsSeed;
   std::string outputDir;  // where output files go; made when first needed
@@ -40,7 +40,7 @@ AppFiles LocateAppFiles();
 
 // The path of the output file name: in files.outputDir, which is made (with any missing
 // folder above it) when it is not there yet. Throws std::runtime_error with a message for
-// the user when the folder cannot be made.
+// the window's user (Turkish, UTF-8) when the folder cannot be made.
 std::string OutputFilePath(const AppFiles& files, std::string_view name);
 
 namespace detail {

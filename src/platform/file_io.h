@@ -1,12 +1,14 @@
 #pragma once
 // The few file operations the programs make beyond reading and writing a stream: a bounded
 // read of a small settings file, a replacement in one step, a folder made with its parents,
-// and a file rewritten from an offset. Failures carry the system's own words for the reason.
-// Paths are UTF-8.
+// and a file rewritten from an offset. Failures say why in the language asked for (see
+// SystemReason). Paths and reasons are UTF-8.
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "platform/language.h"
 
 namespace platform {
 
@@ -17,7 +19,7 @@ struct SmallFile {
 };
 // Reads a regular file of at most maxBytes. A device, a FIFO, a directory or a larger file is
 // Failed with its reason and is never read from.
-SmallFile ReadSmallFile(const std::string& path, size_t maxBytes);
+SmallFile ReadSmallFile(const std::string& path, size_t maxBytes, Language language);
 
 // The path with its links followed; the path itself where that cannot be done.
 std::string ResolveLinks(const std::string& path);
@@ -28,16 +30,16 @@ std::string ResolveLinks(const std::string& path);
 // was, step says what could not be done ("cannot write in its folder", "cannot write it",
 // "cannot replace it") and reason why.
 bool ReplaceFileContent(const std::string& path, std::string_view content, std::string& step,
-                        std::string& reason);
+                        std::string& reason, Language language);
 
 // Makes the folder path and any missing folder above it; true when it is there afterwards.
 // reason says why not.
-bool MakeFolders(const std::string& path, std::string& reason);
+bool MakeFolders(const std::string& path, std::string& reason, Language language);
 
 // A file opened for writing at chosen offsets. One thread at a time.
 class WritableFile {
  public:
-  WritableFile() = default;
+  explicit WritableFile(Language language) : language_(language) {}
   ~WritableFile();
   WritableFile(const WritableFile&) = delete;
   WritableFile& operator=(const WritableFile&) = delete;
@@ -52,10 +54,11 @@ class WritableFile {
   // Waits until what was written is on the disk itself.
   bool Sync();
   bool Close();
-  // The system's words for the last failure.
+  // Why the last call failed.
   const std::string& Reason() const { return reason_; }
 
  private:
+  Language language_;
   intptr_t native_ = -1;
   bool open_ = false;
   std::string reason_;

@@ -3,14 +3,16 @@
 
 #include <string>
 
+#include "platform/language.h"
+
 namespace platform {
 
 // What the path is when it is not a serial port: "a regular file", "a directory"...
-std::string DeviceKindText(const std::string& path);
+std::string DeviceKindText(const std::string& path, Language language);
 // Who holds the device, as far as the system lets us see: "minicom (pid 4711)", several
 // joined by ", "; empty when nothing can be told.
-std::string DeviceHoldersText(const std::string& path);
+std::string DeviceHoldersText(const std::string& path, Language language);
 // How to get access to serial devices that are not open to this user.
-std::string PermissionAdvice();
+std::string PermissionAdvice(Language language);
 
 }  // namespace platform

@@ -5,20 +5,22 @@
 
 namespace platform {
 
-std::string DeviceKindText(const std::string& path) {
+std::string DeviceKindText(const std::string& path, Language language) {
+  const bool tr = language == Language::Turkish;
   const DWORD attributes = GetFileAttributesW(ToWide(path).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return "not a serial device";
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return "a directory";
-  return "a regular file";
+  if (attributes == INVALID_FILE_ATTRIBUTES) return tr ? "seri cihaz değil" : "not a serial device";
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return tr ? "bir klasör" : "a directory";
+  return tr ? "normal bir dosya" : "a regular file";
 }
 
 // Windows tells who holds a port only to an administrator's tools.
-std::string DeviceHoldersText(const std::string&) {
+std::string DeviceHoldersText(const std::string&, Language) {
   return {};
 }
 
-std::string PermissionAdvice() {
-  return "Ask the machine's administrator for access to it.";
+std::string PermissionAdvice(Language language) {
+  return language == Language::Turkish ? "Erişim için bilgisayarın yöneticisine başvurun."
+                                       : "Ask the machine's administrator for access to it.";
 }
 
 }  // namespace platform

@@ -39,7 +39,7 @@ std::string_view Unquote(std::string_view value) {
 }  // namespace
 
 Profile Profile::Load(const std::string& path, std::string* why) {
-  const SmallFile file = ReadSmallFile(path, kMaxProfileBytes);
+  const SmallFile file = ReadSmallFile(path, kMaxProfileBytes, Language::English);
   if (why != nullptr) *why = file.status == SmallFile::Status::Failed ? file.reason : "";
   return file.status == SmallFile::Status::Read ? Parse(file.content) : Profile();
 }

@@ -47,8 +47,8 @@ std::vector<Line> SplitLines(std::string_view content) {
 
 [[noreturn]] void Fail(const std::string& path, const std::string& what,
                        const std::string& reason) {
-  throw std::runtime_error("Could not save \"" + path + "\": " + what + ": " + reason +
-                           ". Nothing was changed.");
+  throw std::runtime_error("\"" + path + "\" kaydedilemedi, " + what + ": " + reason +
+                           ". Hiçbir şey değiştirilmedi.");
 }
 
 }  // namespace
@@ -93,28 +93,31 @@ std::string SetProfileValue(std::string_view content, std::string_view section,
 void WriteProfileValue(const std::string& path, std::string_view section, std::string_view key,
                        std::string_view value, const std::string& startFrom) {
   if (value.find_first_of("\r\n") != std::string_view::npos) {
-    throw std::runtime_error("Could not save \"" + path + "\": a value cannot hold a line break.");
+    throw std::runtime_error("\"" + path + "\" kaydedilemedi: değer satır sonu içeremez.");
   }
   // Write through a link to the file it names, so the link stays a link.
   const std::string target = ResolveLinks(path);
-  SmallFile existing = ReadSmallFile(target, kMaxProfileBytes);
-  if (existing.status == SmallFile::Status::Failed) Fail(path, "cannot read it", existing.reason);
+  SmallFile existing = ReadSmallFile(target, kMaxProfileBytes, Language::Turkish);
+  if (existing.status == SmallFile::Status::Failed) Fail(path, "okunamıyor", existing.reason);
   if (existing.status == SmallFile::Status::Missing) {
     if (!startFrom.empty()) {
-      existing = ReadSmallFile(startFrom, kMaxProfileBytes);
+      existing = ReadSmallFile(startFrom, kMaxProfileBytes, Language::Turkish);
       if (existing.status == SmallFile::Status::Failed) {
-        Fail(path, "cannot read " + startFrom, existing.reason);
+        Fail(path, "\"" + startFrom + "\" okunamıyor", existing.reason);
       }
     }
     const size_t slash = target.rfind('/');
     std::string reason;
-    if (slash != std::string::npos && !MakeFolders(target.substr(0, slash + 1), reason)) {
-      Fail(path, "cannot make its folder", reason);
+    if (slash != std::string::npos &&
+        !MakeFolders(target.substr(0, slash + 1), reason, Language::Turkish)) {
+      Fail(path, "klasörü oluşturulamıyor", reason);
     }
   }
   const std::string updated = SetProfileValue(existing.content, section, key, value);
   std::string step, reason;
-  if (!ReplaceFileContent(target, updated, step, reason)) Fail(path, step, reason);
+  if (!ReplaceFileContent(target, updated, step, reason, Language::Turkish)) {
+    Fail(path, step, reason);
+  }
 }
 
 }  // namespace platform

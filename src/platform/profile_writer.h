@@ -16,7 +16,7 @@ std::string SetProfileValue(std::string_view content, std::string_view section,
 // Sets the value in the file through a temporary file beside it that replaces it in one step,
 // so a crash never leaves half a file. A missing file is made, and its folder with it; it
 // starts as a copy of startFrom when that is given and there. Throws std::runtime_error with a
-// message for the user when it cannot; the file is then unchanged.
+// message for the window's user (Turkish, UTF-8) when it cannot; the file is then unchanged.
 void WriteProfileValue(const std::string& path, std::string_view section, std::string_view key,
                        std::string_view value, const std::string& startFrom = {});
 

@@ -8,7 +8,7 @@ std::string SerialPortInfo::Description() const {
   std::string text = manufacturer;
   if (!product.empty()) text += (text.empty() ? "" : " ") + product;
   if (text.empty() && !vendorId.empty()) text = "USB " + vendorId + ":" + productId;
-  if (text.empty()) text = "Serial port";
+  if (text.empty()) text = "Seri port";
   return text + " (" + kernelName + ")";
 }
 

@@ -17,7 +17,8 @@ struct SerialPortInfo {
   // The path to use for the device: its by-id link where it has one, it stays the same
   // whichever ttyUSB number the device gets.
   const std::string& PreferredPath() const { return byIdPath.empty() ? devicePath : byIdPath; }
-  // "FTDI FT232R USB UART (ttyUSB0)", "USB 2341:0043 (ttyACM0)", "Serial port (ttyS4)".
+  // For the window's device menu: "FTDI FT232R USB UART (ttyUSB0)", "USB 2341:0043 (ttyACM0)",
+  // "Seri port (ttyS4)".
   std::string Description() const;
 };
 

@@ -23,12 +23,13 @@ std::string FromWide(const std::wstring& wide) {
   return utf8;
 }
 
-std::string SystemErrorText(unsigned long code) {
+namespace {
+
+std::string FormatSystemMessage(unsigned long code, DWORD languageId) {
   wchar_t* text = nullptr;
   const DWORD n = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), reinterpret_cast<LPWSTR>(&text),
-      0, nullptr);
+      nullptr, code, languageId, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
   std::string message = n > 0 ? FromWide(std::wstring(text, n)) : std::string();
   if (text != nullptr) LocalFree(text);
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
@@ -36,6 +37,16 @@ std::string SystemErrorText(unsigned long code) {
     message.pop_back();
   }
   return message.empty() ? "error " + std::to_string(code) : message;
+}
+
+}  // namespace
+
+std::string SystemErrorText(unsigned long code) {
+  return FormatSystemMessage(code, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+}
+
+std::string UserLanguageErrorText(unsigned long code) {
+  return FormatSystemMessage(code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT));
 }
 
 }  // namespace platform

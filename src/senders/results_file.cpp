@@ -12,9 +12,13 @@ constexpr size_t kHandOverBytes = 1 << 20;
 constexpr auto kSyncEvery = std::chrono::seconds(1);
 constexpr auto kSaveDeadline = std::chrono::minutes(1);
 
+// The box's message: "\"path\" <what>. <reason>.", in CP1254.
 std::string Message(const char* what, const std::string& path, const std::string& reason) {
-  return platform::Utf8ToCp1254(std::string(what) + " file \"" + path + "\". " + reason);
+  return platform::Utf8ToCp1254("\"" + path + "\" " + what + ". " + reason + ".");
 }
+
+constexpr const char* kCannotCreate = "dosyası oluşturulamadı";
+constexpr const char* kCannotWrite = "dosyasına yazılamadı";
 
 }  // namespace
 
@@ -31,9 +35,9 @@ void ResultsFile::Begin(std::string path) {
 bool ResultsFile::OpenFile() {
   if (file_) return true;
   if (!failure_.empty()) return false;
-  auto file = std::make_unique<platform::WritableFile>();
+  auto file = std::make_unique<platform::WritableFile>(platform::Language::Turkish);
   if (!file->Open(path_, true)) {
-    failure_ = Message("Cannot create", path_, file->Reason());
+    failure_ = Message(kCannotCreate, path_, file->Reason());
     return false;
   }
   file_ = std::make_unique<platform::BackgroundFile>(std::move(file), kSyncEvery);
@@ -62,7 +66,7 @@ void ResultsFile::KeepDropped() {
 
 void ResultsFile::ThrowIfFailed() {
   if (failure_.empty() && file_ && !file_->Failure().empty()) {
-    failure_ = Message("Cannot write", path_, file_->Failure());
+    failure_ = Message(kCannotWrite, path_, file_->Failure());
   }
   if (!failure_.empty()) throw std::runtime_error(failure_);
 }
@@ -78,7 +82,7 @@ void ResultsFile::Save(const std::vector<std::string>& paneLines) {
   }
   file_->Write(kept_, std::move(text), true);
   if (!file_->Settle(kSaveDeadline)) {
-    failure_ = Message("Cannot write", path_, "The disk did not take it within a minute.");
+    failure_ = Message(kCannotWrite, path_, "Disk bir dakikada yazamadı");
   }
   ThrowIfFailed();
 }

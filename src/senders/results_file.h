@@ -25,9 +25,9 @@ class ResultsFile {
   void Begin(std::string path);
   // A line the pane is dropping: it stays in the file, ahead of the pane's lines.
   void Dropped(const std::string& line);
-  // Hands the dropped lines collected so far to the file. Throws std::runtime_error with the
-  // file's name when it could not be created or written since the run began; that error
-  // holds for the rest of the run.
+  // Hands the dropped lines collected so far to the file. Throws std::runtime_error with a
+  // message for the window's box (Turkish, CP1254) naming the file when it could not be
+  // created or written since the run began; that error holds for the rest of the run.
   void KeepDropped();
   // Writes the pane's lines after the dropped ones and waits until the file holds them.
   // Throws as KeepDropped does.

@@ -3,53 +3,96 @@
 #include "platform/port_advice.h"
 #include "serial/ComUtils.h"
 
+namespace {
+
+// The mode string's field that ModeStringFault names, in Turkish.
+std::string TurkishFieldName(const std::string& field) {
+  if (field == "baud rate") return "baud hızı";
+  if (field == "parity") return "parite";
+  if (field == "data bits") return "veri biti";
+  if (field == "stop bits") return "stop biti";
+  if (field == "flow control") return "akış kontrolü";
+  if (field == "length") return "uzunluk";
+  return field;
+}
+
+std::string SettingsFault(const PortDiagnosis& d, bool tr) {
+  const std::string field = ModeStringFault("com1:" + d.settings);
+  std::string fault;
+  if (d.settings.find(',') == std::string::npos && field.empty()) {
+    fault = tr ? "alanlar arasında virgül yok" : "no comma between the fields";
+  } else if (field.empty() || field == "port name") {
+    fault = tr ? "geçersiz" : "not valid";
+  } else {
+    fault = tr ? TurkishFieldName(field) + " geçersiz" : "the " + field + " is not valid";
+  }
+  if (!d.settingsNote.empty()) fault += " (" + d.settingsNote + ")";
+  return fault;
+}
+
+}  // namespace
+
 std::string DescribePortProblem(const PortDiagnosis& d) {
   using platform::PortError;
   const std::string& path = d.devicePath;
+  const bool tr = !d.forCommandLine;
+  const platform::Language language =
+      tr ? platform::Language::Turkish : platform::Language::English;
   switch (d.error) {
     case PortError::None:
       return {};
     case PortError::NoSuchDevice:
-      return "no such device: nothing answers at " + path + ". Plug the adapter in, or " +
-             (d.forCommandLine ? "give another device with --port N=DEVICE."
-                               : "choose its device from the group's menu (right-click).");
+      if (tr) {
+        return "cihaz yok: " + path +
+               " bulunamadı. Adaptörü takın ya da grubun menüsünden (sağ tık) cihazını seçin.";
+      }
+      return "no such device: nothing answers at " + path +
+             ". Plug the adapter in, or give another device with --port N=DEVICE.";
     case PortError::PermissionDenied:
-      return "permission denied: " + path + " is not open to you. " + platform::PermissionAdvice();
+      return (tr ? "izin yok: " + path + " bu kullanıcıya açık değil. "
+                 : "permission denied: " + path + " is not open to you. ") +
+             platform::PermissionAdvice(language);
     case PortError::Busy: {
-      const std::string holders = platform::DeviceHoldersText(path);
-      return "busy: " + path + " is held by another program" +
-             (holders.empty() ? std::string() : " (" + holders + ")") +
-             (d.forCommandLine ? ". Stop the other program, then run again."
-                               : ". Close it there, then untick and tick \"Open\".");
+      const std::string holders = platform::DeviceHoldersText(path, language);
+      const std::string who = holders.empty() ? std::string() : " (" + holders + ")";
+      if (tr) {
+        return "meşgul: " + path + " başka bir programda açık" + who +
+               ". Orada kapatın, sonra \"Open\" işaretini kaldırıp yeniden işaretleyin.";
+      }
+      return "busy: " + path + " is held by another program" + who +
+             ". Stop the other program, then run again.";
     }
     case PortError::NotSerial:
-      return "not a serial device: " + path + " is " + platform::DeviceKindText(path) + ".";
+      return tr ? "seri cihaz değil: " + path + " " + platform::DeviceKindText(path, language) + "."
+                : "not a serial device: " + path + " is " +
+                      platform::DeviceKindText(path, language) + ".";
     case PortError::OwnTerminal:
-      return "not a port: " + path +
-             " is the terminal this program runs on; taking it would leave the terminal in raw "
-             "mode. Choose the serial device.";
+      return tr ? "port değil: " + path +
+                      " bu programın çalıştığı terminal; alınırsa terminal ham kipte kalır. Seri "
+                      "cihazı seçin."
+                : "not a port: " + path +
+                      " is the terminal this program runs on; taking it would leave the terminal "
+                      "in raw mode. Choose the serial device.";
     case PortError::LinkLoop:
-      return "a link loop: " + path + " is a symbolic link that leads back to itself.";
+      return tr ? "bağlantı döngüsü: " + path + " kendine dönen bir sembolik bağlantı."
+                : "a link loop: " + path + " is a symbolic link that leads back to itself.";
     case PortError::Gone:
-      return "gone: " + path +
-             " went away (unplugged?). WireLab opens it again by itself when it is back.";
-    case PortError::SettingsRefused: {
-      const std::string field = ModeStringFault("com1:" + d.settings);
-      std::string fault;
-      if (d.settings.find(',') == std::string::npos && field.empty()) {
-        fault = "no comma between the fields";
-      } else if (field.empty() || field == "port name") {
-        fault = "not valid";
-      } else {
-        fault = "the " + field + " is not valid";
+      return tr ? "bağlantı koptu: " + path +
+                      " kayboldu (kablo mu çıktı?). Geri takılınca WireLab onu kendiliğinden "
+                      "yeniden açar."
+                : "gone: " + path +
+                      " went away (unplugged?). WireLab opens it again by itself when it is back.";
+    case PortError::SettingsRefused:
+      if (tr) {
+        return "ayarlar kabul edilmedi: \"" + d.settings + "\": " + SettingsFault(d, tr) +
+               ". Şöyle yazın: 9600,n,8,1: baud, parite n/e/o/m/s, veri biti 5-8, stop biti 1, "
+               "1.5 ya da 2.";
       }
-      if (!d.settingsNote.empty()) fault += " (" + d.settingsNote + ")";
-      return "settings not accepted: \"" + d.settings + "\": " + fault +
+      return "settings not accepted: \"" + d.settings + "\": " + SettingsFault(d, tr) +
              ". Write them as 9600,n,8,1: baud, parity n/e/o/m/s, data bits 5 to 8, stop bits 1, "
              "1.5 or 2.";
-    }
     case PortError::Other:
       break;
   }
-  return "cannot open " + path + ".";
+  return tr ? path + " açılamıyor." : "cannot open " + path + ".";
 }

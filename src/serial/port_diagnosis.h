@@ -1,6 +1,6 @@
 #pragma once
-// A port's problem in plain words, with the fix where there is one: for the window's tooltips
-// and the command line's errors.
+// A port's problem in plain words, with the fix where there is one: in Turkish for the window's
+// tooltips, in English for the command line's errors. UTF-8, like the device path it names.
 
 #include <string>
 
@@ -11,8 +11,8 @@ struct PortDiagnosis {
   std::string devicePath;
   std::string settings;         // the settings text, for refused settings
   std::string settingsNote;     // the error that reading them raised, if any
-  bool forCommandLine = false;  // advice for wirelab-cli's options rather than the window
+  bool forCommandLine = false;  // English, and advice for wirelab-cli's options
 };
 
-// One line naming the problem ("busy: ..."), or empty when there is none.
+// One line naming the problem ("meşgul: ...", "busy: ..."), or empty when there is none.
 std::string DescribePortProblem(const PortDiagnosis& diagnosis);

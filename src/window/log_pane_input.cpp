@@ -171,16 +171,16 @@ void LogPane::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void LogPane::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
-  QAction* cut = menu.addAction(QStringLiteral("Cu&t"), [this] {
+  QAction* cut = menu.addAction(QStringLiteral("&Kes"), [this] {
     Copy();
     EraseSelection();
   });
-  QAction* copy = menu.addAction(QStringLiteral("&Copy"), [this] { Copy(); });
-  menu.addAction(QStringLiteral("&Paste"),
+  QAction* copy = menu.addAction(QStringLiteral("K&opyala"), [this] { Copy(); });
+  menu.addAction(QString::fromUtf8("&Yapıştır"),
                  [this] { InsertTyped(QApplication::clipboard()->text()); });
-  QAction* erase = menu.addAction(QStringLiteral("Delete"), [this] { EraseSelection(); });
+  QAction* erase = menu.addAction(QStringLiteral("&Sil"), [this] { EraseSelection(); });
   menu.addSeparator();
-  menu.addAction(QStringLiteral("Select All"), [this] {
+  menu.addAction(QString::fromUtf8("&Tümünü Seç"), [this] {
     Select({text_.FirstNumber(), 0}, text_.End());
   });
   for (QAction* action : {cut, copy, erase}) action->setEnabled(HasSelection());

@@ -24,7 +24,7 @@ std::string Numbered(const std::string& path, int n) {
 std::unique_ptr<PaneCapture> PaneCapture::Start(const std::string& path, std::string& reason) {
   for (int n = 1; n <= kMaxNumbered; ++n) {
     const std::string candidate = n == 1 ? path : Numbered(path, n);
-    auto file = std::make_unique<platform::WritableFile>();
+    auto file = std::make_unique<platform::WritableFile>(platform::Language::Turkish);
     bool existed = false;
     if (file->CreateNew(candidate, existed)) {
       return std::unique_ptr<PaneCapture>(new PaneCapture(candidate, std::move(file)));
@@ -53,7 +53,7 @@ void PaneCapture::HandOver() {
   if (!failure_.empty()) return;
   failure_ = file_->Failure();
   if (failure_.empty() && file_->Waiting() > kMaxWaiting) {
-    failure_ = "the disk does not keep up";
+    failure_ = "Disk yetişemiyor";
   }
   if (!failure_.empty()) {
     collected_.clear();

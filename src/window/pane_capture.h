@@ -6,8 +6,8 @@
 //
 // Text collects here and goes to the file's own thread at each HandOver or once a good amount
 // has collected; the disk never holds up the pane. A file that cannot be written, or a disk so
-// slow that kMaxWaiting bytes wait for it, ends the recording: Failure() then says why and the
-// pane goes on without it. Main thread only.
+// slow that kMaxWaiting bytes wait for it, ends the recording: Failure() then says why, in the
+// window's Turkish, and the pane goes on without it. Main thread only.
 
 #include <chrono>
 #include <cstdint>

@@ -61,7 +61,7 @@ void MessageBoxes::Guarded(const std::function<void()>& handler) {
   } catch (const std::exception& e) {
     Report(e.what());
   } catch (...) {
-    Report("Unknown error");
+    Report("Bilinmeyen hata");
   }
 }
 

@@ -18,6 +18,7 @@
 #include "platform/ticks.h"
 #include "serial/receive_entry.h"
 #include "window/byte_code_field.h"
+#include "window/field_menu.h"
 #include "window/ui_services.h"
 
 using platform::Cp1254;
@@ -112,6 +113,7 @@ void TForm5::BuildControls() {
   QObject::connect(&captureTimer_, &QTimer::timeout, this, [this] { HandOverCaptures(); });
   // Labels size themselves to their text, as their design sizes were made by the text.
   for (QLabel* label : findChildren<QLabel*>()) label->adjustSize();
+  UseTurkishFieldMenus(this);
   LayoutBands();
 }
 

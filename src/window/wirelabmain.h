@@ -165,15 +165,16 @@ class TForm5 : public QWidget, private PosLink {
   QWidget* ActivePage() const;
 
   // ---- The device behind each port ----
-  // The port group's context menu: the detected devices (the current one checked), "Other
-  // device..." and "Save as default for comN". Made anew at each request.
+  // The port group's context menu: the detected devices (the current one checked), "Başka
+  // cihaz..." (another device) and "comN için varsayılan olarak kaydet" (save as default), and
+  // "Dosyaya kaydet..." (record to a file). Made anew at each request.
   QMenu* BuildPortMenu(int N);
   // Makes path the device of port N for this run. An open port closes and opens the new
   // device with its settings, as an un-tick and a tick would; a closed one uses it next time.
   void ChoosePortDevice(int N, const std::string& path);
   // Writes the current device of port N into the "Ports" section of the user's WireLab.ini.
   void SavePortDefault(int N);
-  // Asks for a device path for "Other device..."; empty when the user cancels. Tests replace it.
+  // Asks for a device path for "Başka cihaz..."; empty when the user cancels. Tests replace it.
   std::function<std::optional<std::string>(int N, const std::string& current)> AskDevicePath;
   // Shows on the group of port N its device and, while it is ticked without a working
   // device, the reason in red with a warning mark; and where it records, or why that stopped.

@@ -20,11 +20,14 @@ QString Utf8(const std::string& text) {
 }
 
 std::optional<std::string> AskWithDialog(QWidget* parent, int N, const std::string& current) {
-  bool ok = false;
-  const QString path = QInputDialog::getText(
-      parent, QStringLiteral("com%1").arg(N), QStringLiteral("Device path for com%1:").arg(N),
-      QLineEdit::Normal, QString::fromLocal8Bit(current.c_str()), &ok);
-  if (!ok || path.trimmed().isEmpty()) return std::nullopt;
+  QInputDialog dialog(parent);
+  dialog.setWindowTitle(QStringLiteral("com%1").arg(N));
+  dialog.setLabelText(Utf8("com%1 cihaz yolu:").arg(N));
+  dialog.setOkButtonText(Utf8("Tamam"));
+  dialog.setCancelButtonText(Utf8("İptal"));
+  dialog.setTextValue(QString::fromLocal8Bit(current.c_str()));
+  const QString path = dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
+  if (path.trimmed().isEmpty()) return std::nullopt;
   return path.trimmed().toLocal8Bit().toStdString();
 }
 
@@ -56,16 +59,15 @@ QMenu* TForm5::BuildPortMenu(int N) {
     action->setChecked(true);
   }
   menu->addSeparator();
-  QObject::connect(menu->addAction(QStringLiteral("Other device...")), &QAction::triggered, this,
-                   [this, N] {
-                     boxes_.Guarded([&] {
-                       const std::string now = PortDevicePath(N);
-                       const std::optional<std::string> path =
-                           AskDevicePath ? AskDevicePath(N, now) : AskWithDialog(this, N, now);
-                       if (path) ChoosePortDevice(N, *path);
-                     });
-                   });
-  QObject::connect(menu->addAction(QStringLiteral("Save as default for com%1").arg(N)),
+  QObject::connect(menu->addAction(Utf8("Başka cihaz...")), &QAction::triggered, this, [this, N] {
+    boxes_.Guarded([&] {
+      const std::string now = PortDevicePath(N);
+      const std::optional<std::string> path =
+          AskDevicePath ? AskDevicePath(N, now) : AskWithDialog(this, N, now);
+      if (path) ChoosePortDevice(N, *path);
+    });
+  });
+  QObject::connect(menu->addAction(Utf8("com%1 için varsayılan olarak kaydet").arg(N)),
                    &QAction::triggered, this,
                    [this, N] { boxes_.Guarded([&] { SavePortDefault(N); }); });
   menu->addSeparator();
@@ -99,12 +101,13 @@ void TForm5::ShowPortState(int N) {
   const bool ticked = CheckBox[N]->isChecked();
   PortDiagnosis diagnosis;
   diagnosis.devicePath = PortDevicePath(N);
-  diagnosis.settings = platform::FromQString(Edit[N]->text());
+  // The tooltip is UTF-8, like the device path; the settings text and its error are CP1254.
+  diagnosis.settings = Edit[N]->text().toUtf8().toStdString();
   if (ticked && Ports[N]) {
     diagnosis.error = Ports[N]->Problem();
   } else if (ticked) {
     diagnosis.error = platform::PortError::SettingsRefused;
-    diagnosis.settingsNote = openFailure_[N];
+    diagnosis.settingsNote = platform::Cp1254ToUtf8(openFailure_[N]);
   }
   const std::string problem = DescribePortProblem(diagnosis);
 

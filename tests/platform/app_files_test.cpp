@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "expected_texts.h"
 #include "platform/profile_writer.h"
 #include "test_support.h"
 
@@ -98,9 +99,9 @@ TEST(AppFiles, TheFirstSaveStartsTheUsersFileFromTheSystemsAndAFailedOneChangesN
     platform::WriteProfileValue(files.userSettings, "Ports", "Com2", "/dev/x", files.settingsSeed);
     ADD_FAILURE() << "saved";
   } catch (const std::runtime_error& e) {
-    EXPECT_EQ(std::string(e.what()),
-              "Could not save \"" + files.userSettings +
-                  "\": cannot make its folder: it is not a folder. Nothing was changed.");
+    EXPECT_EQ(
+        std::string(e.what()),
+        expected::NotSaved(files.userSettings, "klasörü oluşturulamıyor: Bu bir klasör değil"));
   }
   EXPECT_EQ(at.dir.ReadFile("config"), "");
   EXPECT_EQ(at.dir.ReadFile("etc/wirelab/WireLab.ini"), system);

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #endif
 
+#include "expected_texts.h"
 #include "platform/app_paths.h"
 #include "platform/com_devices.h"
 #include "platform/profile_writer.h"
@@ -114,25 +115,35 @@ TEST(Profile, LoadReadsTheFileAndAMissingFileIsEmpty) {
 
 #ifndef _WIN32
 // What is not a settings file (a link to an endless device, a FIFO nobody writes, a huge
-// file) is neither read at start-up nor replaced by a save: the reason is given instead.
+// file) is neither read at start-up nor replaced by a save: the reason is given instead, in
+// English on the programs' error output and in Turkish in the window's box.
 TEST(Profile, OnlyARegularFileOfSaneSizeIsReadOrReplaced) {
   TempAppDir dir;
   std::filesystem::create_symlink("/dev/zero", dir.Path() + "zero.ini");
   ASSERT_EQ(mkfifo((dir.Path() + "fifo.ini").c_str(), 0600), 0);
   dir.WriteFile("huge.ini",
                 "[Ports]\nCom1=/dev/x\n" + std::string(platform::kMaxProfileBytes, ';'));
-  for (const char* name : {"zero.ini", "fifo.ini", "huge.ini"}) {
-    SCOPED_TRACE(name);
-    const std::string path = dir.Path() + name;
+  const std::string tooLarge = std::to_string(platform::kMaxProfileBytes);
+  const struct {
+    const char* name;
+    std::string why, reason;
+  } rows[] = {
+      {"zero.ini", "it is a device", "Bu bir cihaz"},
+      {"fifo.ini", "it is a FIFO", "Bu bir FIFO"},
+      {"huge.ini", "it is larger than " + tooLarge + " bytes",
+       "Dosya " + tooLarge + " bayttan büyük"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string path = dir.Path() + row.name;
     std::string why;
     EXPECT_EQ(Profile::Load(path, &why).ReadString("Ports", "Com1", "none"), "none");
-    EXPECT_NE(why, "");
+    EXPECT_EQ(why, row.why);
     try {
       platform::WriteProfileValue(path, "Ports", "Com1", "/dev/y");
       ADD_FAILURE() << "saved";
     } catch (const std::runtime_error& e) {
-      EXPECT_NE(std::string(e.what()).find("cannot read it: " + why), std::string::npos)
-          << e.what();
+      EXPECT_EQ(std::string(e.what()), expected::NotSaved(path, "okunamıyor: " + row.reason));
     }
   }
   EXPECT_EQ(dir.ReadFile("huge.ini").size(), platform::kMaxProfileBytes + 20);

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "expected_texts.h"
 #include "platform/cp1254.h"
 #include "platform/int_conv.h"
 #include "platform/qt_clock.h"
@@ -224,7 +225,7 @@ TEST(UiServices, GuardedShowsErrorsInTheMessageBox) {
   boxes.Show(platform::Cp1254("Lütfen"));
   EXPECT_EQ(boxes.Messages,
             (std::vector<std::string>{"'x' is not a valid integer value",
-                                      platform::Cp1254("Dosya yazılamadı"), "Unknown error",
+                                      platform::Cp1254("Dosya yazılamadı"), expected::kUnknownError,
                                       platform::Cp1254("Lütfen")}));
 }
 

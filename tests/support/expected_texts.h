@@ -15,6 +15,25 @@ inline std::string NotAnInteger(const std::string& text) {
   return "'" + text + "' is not a valid integer value";
 }
 
+// ---- Texts the window adds to the ones above: menus, tooltips and boxes ----
+inline constexpr const char* kOtherDevice = "Başka cihaz...";
+inline std::string SaveAsDefault(int n) {
+  return "com" + std::to_string(n) + " için varsayılan olarak kaydet";
+}
+inline constexpr const char* kFieldMenu[] = {"&Geri Al",  "&Yinele", "&Kes",       "K&opyala",
+                                             "Y&apıştır", "&Sil",    "&Tümünü Seç"};
+inline constexpr const char* kUnknownError = "Bilinmeyen hata";
+inline std::string NotSaved(const std::string& path, const std::string& why) {
+  return "\"" + path + "\" kaydedilemedi, " + why + ". Hiçbir şey değiştirilmedi.";
+}
+inline std::string CannotCreateFile(const std::string& path, const std::string& reason) {
+  return "\"" + path + "\" dosyası oluşturulamadı. " + reason + ".";
+}
+inline std::string CannotCreateFolder(const std::string& path, const std::string& reason) {
+  return "\"" + path + "\" klasörü oluşturulamadı. " + reason + ".";
+}
+inline constexpr const char* kRecordingStopped = "Kayıt durdu: ";
+
 // ---- Captions ----
 inline constexpr const char* kWindowTitle = "RS232 Emülatör";
 inline constexpr const char* kTabCaptions[] = {"ASCII", "Omron Strings", "POS", "Yazar Kasa"};

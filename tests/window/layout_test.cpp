@@ -1,6 +1,9 @@
 // The window as built: its named controls, the 2 x 2 grid of port groups, and the tabs that
 // WireLab.ini shows.
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QRect>
 #include <QScreen>
 #include <string>
@@ -52,6 +55,21 @@ TEST_F(WindowLayoutTest, NamedControlsCarryTheirCaptionsAndStartingValues) {
     EXPECT_FALSE(timers[i]->Enabled()) << i;
     EXPECT_EQ(timers[i]->Interval(), intervals[i]) << i;
   }
+}
+
+TEST_F(WindowLayoutTest, AnEditFieldsRightClickMenuIsTurkish) {
+  Create();
+  QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(2, 2), QPoint(2, 2));
+  QApplication::sendEvent(form->Edit[1], &click);
+  auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  ASSERT_NE(menu, nullptr);
+  std::vector<std::string> items;
+  for (const QAction* action : menu->actions()) {
+    if (!action->isSeparator()) items.push_back(action->text().section('\t', 0, 0).toStdString());
+  }
+  menu->close();
+  EXPECT_EQ(items, std::vector<std::string>(std::begin(expected::kFieldMenu),
+                                            std::end(expected::kFieldMenu)));
 }
 
 TEST_F(WindowLayoutTest, StartTickIsTakenAtCreationFromTheTickCounter) {

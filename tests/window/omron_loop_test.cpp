@@ -260,7 +260,9 @@ TEST_F(OmronLoop, AResultsFileThatCannotBeWrittenEndsTheLoopWithItsErrorAndFrees
   });
   form->SpeedButtonLoop->click();
   marks.SetEnabled(false);
-  ASSERT_THAT(boxes.Messages, ElementsAre(HasSubstr("OmronResults.txt")));
+  const std::string cannotCreate =
+      Cp(expected::CannotCreateFile(dir.Path() + "OmronResults.txt", "Bu bir klasör"));
+  ASSERT_THAT(boxes.Messages, ElementsAre(cannotCreate));
   EXPECT_FALSE(form->View().LoopRunning);
   EXPECT_EQ(Joined(Words(Sent(1))), Schedule(0));
 
@@ -268,7 +270,7 @@ TEST_F(OmronLoop, AResultsFileThatCannotBeWrittenEndsTheLoopWithItsErrorAndFrees
   const uint32_t start = Now();
   form->SpeedButtonLoop->click();
   ASSERT_EQ(boxes.Messages.size(), 2u);
-  EXPECT_THAT(boxes.Messages[1], HasSubstr("OmronResults.txt"));
+  EXPECT_EQ(boxes.Messages[1], cannotCreate);
   EXPECT_FALSE(form->View().LoopRunning);
   EXPECT_EQ(Now() - start, kStartMs + 100 * kCycleMs);
   std::map<std::string, int> counts;
@@ -289,7 +291,8 @@ TEST_F(OmronLoop, AnInstalledWindowsResultsGoToAFolderMadeWhenALoopStarts) {
   ShowTab(form->TabSheetOmron);
   form->Memo[1]->AddLine(Cp("İşlem ğüşöç"));
   form->SpeedButtonLoop->click();
-  ASSERT_THAT(boxes.Messages, ElementsAre(HasSubstr("Documents/WireLab/")));
+  ASSERT_THAT(boxes.Messages, ElementsAre(Cp(expected::CannotCreateFolder(
+                                  dir.Path() + "Documents/WireLab/", "Bu bir klasör değil"))));
   EXPECT_FALSE(form->View().LoopRunning);
   EXPECT_EQ(Sent(1), Bytes());
 

@@ -43,17 +43,20 @@ TEST_F(PortDevicesTest, ATickedPortWithoutAWorkingDeviceShowsTheReason) {
     std::vector<std::string> tip;  // empty: a working port
   } rows[] = {
       {"", "9600,n,8,1", {}},
-      {"/dev/wirelab-none", "9600,n,8,1", {"no such device", "/dev/wirelab-none"}},
-      {dir.Path() + "file", "9600,n,8,1", {"not a serial device", "is a regular file"}},
-      {"/dev/null", "9600,n,8,1", {"not a serial device"}},
-      {"/dev/ptmx", "9600,n,8,1", {"not a serial device", "pseudo-terminal multiplexer"}},
-      {"/dev/tty", "9600,n,8,1", {"not a port", "the terminal this program runs on"}},
-      {held.SlavePath(), "9600,n,8,1", {"busy", self}},
-      {"", "9600,n,8,1 ", {"settings not accepted", "the stop bits"}},
-      {"", "", {"settings not accepted", "the baud rate"}},
-      {"", "0,n,8,1", {"settings not accepted", "the baud rate"}},
-      {"", "9600,x,9,3", {"settings not accepted", "the parity"}},
-      {"", "9600", {"settings not accepted", "no comma", "is not a valid integer value"}},
+      {"/dev/wirelab-none", "9600,n,8,1", {"cihaz yok: /dev/wirelab-none bulunamadı"}},
+      {dir.Path() + "file",
+       "9600,n,8,1",
+       {"seri cihaz değil: " + dir.Path() + "file normal bir dosya."}},
+      {"/dev/null", "9600,n,8,1", {"seri cihaz değil: /dev/null seri port olmayan bir cihaz."}},
+      {"/dev/ptmx", "9600,n,8,1", {"seri cihaz değil", "sözde terminal çoklayıcısı"}},
+      {"/dev/tty", "9600,n,8,1", {"port değil", "bu programın çalıştığı terminal"}},
+      {held.SlavePath(), "9600,n,8,1", {"meşgul", self + ", bu WireLab)"}},
+      {"", "9600,n,8,1 ", {"ayarlar kabul edilmedi", "stop biti geçersiz"}},
+      {"", "", {"ayarlar kabul edilmedi", "baud hızı geçersiz"}},
+      {"", "0,n,8,1", {"ayarlar kabul edilmedi", "baud hızı geçersiz"}},
+      {"", "9600,x,9,3", {"ayarlar kabul edilmedi", "parite geçersiz"}},
+      {"", "9600,ş", {"ayarlar kabul edilmedi: \"9600,ş\": parite geçersiz"}},
+      {"", "9600", {"ayarlar kabul edilmedi", "virgül yok", "is not a valid integer value"}},
   };
   for (const auto& row : rows) {
     const std::string device = row.device.empty() ? pty[1]->SlavePath() : row.device;
@@ -86,7 +89,7 @@ TEST_F(PortDevicesTest, AChosenDeviceTakesOverAnOpenPortAndAClosedOneAtItsNextTi
   QAction* current = MenuItem(1, QString::fromStdString(pty[1]->SlavePath()));
   ASSERT_NE(current, nullptr);
   EXPECT_TRUE(current->isChecked());
-  MenuItem(1, QStringLiteral("Other device..."))->trigger();
+  MenuItem(1, QString::fromUtf8(expected::kOtherDevice))->trigger();
 
   other.Write("A");
   ASSERT_TRUE(WaitForInLastLine(1, "A(65 )"));
@@ -113,7 +116,7 @@ TEST_F(PortDevicesTest, SaveAsDefaultChangesOnlyItsLineAndAFolderThatCannotBeWri
       pty[3]->SlavePath() + "\r\n\r\n[Other]\r\nCom2=keep\r\n";
   dir.WriteFile("WireLab.ini", before);
   form->ChoosePortDevice(2, "/dev/serial/by-id/usb-rig");
-  MenuItem(2, QStringLiteral("Save as default for com2"))->trigger();
+  MenuItem(2, QString::fromStdString(expected::SaveAsDefault(2)))->trigger();
   std::string expected = before;
   expected.replace(expected.find("/dev/old"), 8, "/dev/serial/by-id/usb-rig");
   EXPECT_EQ(dir.ReadFile("WireLab.ini"), expected);
@@ -123,7 +126,8 @@ TEST_F(PortDevicesTest, SaveAsDefaultChangesOnlyItsLineAndAFolderThatCannotBeWri
   MakeWindow();
   form->SavePortDefault(2);
   ASSERT_EQ(boxes.Messages.size(), 1u);
-  EXPECT_NE(boxes.Messages[0].find("Nothing was changed"), std::string::npos) << boxes.Messages[0];
+  EXPECT_NE(boxes.Messages[0].find(Cp("Hiçbir şey değiştirilmedi.")), std::string::npos)
+      << boxes.Messages[0];
   EXPECT_EQ(dir.ReadFile("WireLab.ini"), expected);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 
@@ -159,7 +163,8 @@ TEST_F(PortDevicesTest, AnUnpluggedPortIsMarkedGoneAndComesBackByItselfIntoTheSa
   elapsed.start();
   plug->CloseMaster();
   std::filesystem::remove(link);
-  ASSERT_TRUE(WaitUntil([&] { return Tip(1).find("gone") != std::string::npos; })) << Tip(1);
+  ASSERT_TRUE(WaitUntil([&] { return Tip(1).find("bağlantı koptu") != std::string::npos; }))
+      << Tip(1);
   const qint64 goneAfter = elapsed.elapsed();
   EXPECT_TRUE(Marked(1));
   // A gone port looks for its device about ten times a second, no more.
@@ -183,7 +188,7 @@ TEST_F(PortDevicesTest, AnUnpluggedPortIsMarkedGoneAndComesBackByItselfIntoTheSa
   EXPECT_EQ(replug->ReadExactly(1), BytesOf("B"));
 
   replug->CloseMaster();
-  ASSERT_TRUE(WaitUntil([&] { return Tip(1).find("gone") != std::string::npos; }));
+  ASSERT_TRUE(WaitUntil([&] { return Tip(1).find("bağlantı koptu") != std::string::npos; }));
   Click(1);
   EXPECT_EQ(Port(1), nullptr);
   EXPECT_FALSE(Marked(1));
@@ -226,7 +231,7 @@ TEST(SerialPortList, ATableOfWhatAPersonRecognisesADeviceBy) {
             "-                -\n");
   EXPECT_EQ(platform::FormatPortTable({}), "No serial devices found.\n");
   EXPECT_EQ(usb.Description(), "FTDI FT232R USB UART (ttyUSB0)");
-  EXPECT_EQ(uart.Description(), "Serial port (ttyS4)");
+  EXPECT_EQ(uart.Description(), "Seri port (ttyS4)");
 }
 
 TEST(SerialPortList, EveryDeviceOfThisMachineNamesADeviceNode) {
