@@ -1,4 +1,4 @@
-// Where the programs read WireLab.ini, where "Save as default" writes it and where output
+// Where the programs read WireLab.ini, where the port menu's save writes it and where output
 // files go: beside the program when its folder holds a WireLab.ini, else in the user's folders.
 #include "platform/app_files.h"
 

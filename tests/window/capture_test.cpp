@@ -43,12 +43,7 @@ TEST_F(CaptureTest, AFolderThatCannotBeWrittenLeavesThePaneAndThePortGoing) {
   form->CaptureOnOpen(dir.Path() + "file");
   Open(1);
   EXPECT_FALSE(form->Capturing(1));
-  // A file where a folder of the path should be: Windows calls the path missing.
-#ifdef _WIN32
-  const std::string reason = "Böyle bir dosya ya da klasör yok";
-#else
-  const std::string reason = "Yoldaki bir ad klasör değil";
-#endif
+  const std::string reason = "Yoldaki bir ad klasör değil";  // a file where a folder should be
   EXPECT_NE(Tip(1).find(expected::kRecordingStopped + reason), std::string::npos) << Tip(1);
   EXPECT_TRUE(form->CaptureMark[1]->isVisibleTo(form.get()));
   ASSERT_EQ(write(pty[1]->MasterFd(), "A", 1), 1);
