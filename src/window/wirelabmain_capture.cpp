@@ -36,12 +36,13 @@ std::string TForm5::SuggestedCapturePath(int N) const {
   const QTime t = now.time();
   const std::string name =
       CaptureFileName(N, d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second());
-  if (!captureFolder_.empty()) return captureFolder_ + name;
+  platform::AppFiles files = files_;
+  if (!captureFolder_.empty()) files.outputDir = captureFolder_;
   try {
-    return platform::OutputFilePath(files_, name);
+    return platform::OutputFilePath(files, name);  // the folder is made when missing
   } catch (const std::exception&) {
     // The recording that follows fails on the folder and says why.
-    return files_.outputDir + name;
+    return files.outputDir + name;
   }
 }
 

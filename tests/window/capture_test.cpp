@@ -55,7 +55,8 @@ TEST(CaptureEnding, ASignalEndsTheRecordingWithEveryEntryThePaneGotInTheFile) {
   WindowRig rig;
   rig.clock.emplace();  // held still: every entry reads the same
   rig.Create();
-  rig.form->CaptureOnOpen(rig.dir.Path());
+  const std::string folder = rig.dir.Path() + "tonight/logs";  // made at the tick
+  rig.form->CaptureOnOpen(folder);
   rig.Open(1);
   ASSERT_TRUE(rig.form->Capturing(1));
   struct Watch : LogLines::Listener {
@@ -77,9 +78,9 @@ TEST(CaptureEnding, ASignalEndsTheRecordingWithEveryEntryThePaneGotInTheFile) {
   }
   flood.Stop();
   std::string file;
-  for (const auto& f : std::filesystem::directory_iterator(rig.dir.Path())) {
+  for (const auto& f : std::filesystem::directory_iterator(folder)) {
     const std::string name = f.path().filename().string();
-    if (name.starts_with("com1-")) file = rig.dir.ReadFile(name);
+    if (name.starts_with("com1-")) file = rig.dir.ReadFile("tonight/logs/" + name);
   }
   ASSERT_TRUE(file.ends_with("\r\n"));
   std::erase(file, '\r');
