@@ -28,6 +28,8 @@ const char* TurkishReason(int code) {
       return "Giriş/çıkış hatası: cihaz yok ya da çıkarıldı";
     case EEXIST:
       return "Dosya zaten var";
+    case EFBIG:  // a FAT32 stick's 4 GiB, or the process's own limit
+      return "Dosya bu disk için fazla büyük";
     default:
       return nullptr;
   }

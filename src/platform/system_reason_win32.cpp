@@ -28,6 +28,8 @@ const char* TurkishReason(DWORD code) {
     case ERROR_FILE_EXISTS:
     case ERROR_ALREADY_EXISTS:
       return "Dosya zaten var";
+    case ERROR_FILE_TOO_LARGE:
+      return "Dosya bu disk için fazla büyük";
     default:
       return nullptr;
   }

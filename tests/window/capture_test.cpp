@@ -1,7 +1,9 @@
 // Recording a port's pane to a file: everything from the start on, past the pane's bound; no
-// file overwritten; a file that cannot be made leaves the pane and the port going.
+// file overwritten; a file that cannot be made or written leaves the pane and the port going;
+// a signal to end leaves the file complete.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 
@@ -38,7 +40,9 @@ TEST_F(CaptureTest, TheFileHoldsEveryLineFromItsStartThoughThePaneDroppedIt) {
   EXPECT_EQ(dir.ReadFile("run.txt"), "kept");
 }
 
-TEST_F(CaptureTest, AFolderThatCannotBeWrittenLeavesThePaneAndThePortGoing) {
+// A recording whose file cannot be made, or that the disk stops taking, ends with its reason;
+// the pane and the port go on, and no box shows.
+TEST_F(CaptureTest, AFileThatCannotBeMadeOrWrittenStopsOnlyTheRecording) {
   dir.WriteFile("file", "");
   form->CaptureOnOpen(dir.Path() + "file");
   Open(1);
@@ -48,6 +52,34 @@ TEST_F(CaptureTest, AFolderThatCannotBeWrittenLeavesThePaneAndThePortGoing) {
   EXPECT_TRUE(form->CaptureMark[1]->isVisibleTo(form.get()));
   ASSERT_EQ(write(pty[1]->MasterFd(), "A", 1), 1);
   EXPECT_TRUE(WaitForInLastLine(1, "A(65 )"));
+
+  // The file reaches the largest size the disk takes (a FAT32 stick's 4 GiB; here the
+  // process's own limit) while the recording goes on.
+  struct FileSizeLimit {
+    explicit FileSizeLimit(rlim_t bytes) {
+      getrlimit(RLIMIT_FSIZE, &old);
+      const rlimit limit{bytes, old.rlim_max};
+      signal(SIGXFSZ, SIG_IGN);
+      setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+      setrlimit(RLIMIT_FSIZE, &old);
+      signal(SIGXFSZ, SIG_DFL);
+    }
+    rlimit old{};
+  } limit(64 * 1024);
+  form->AskCapturePath = [&](int, const std::string&) { return dir.Path() + "big.txt"; };
+  form->CaptureMenuChosen(1);
+  ASSERT_TRUE(form->Capturing(1));
+  for (int n = 0; n < 100; ++n) form->Memo[1]->AddLine(std::string(4000, 'y'));
+  EXPECT_TRUE(WaitUntil([&] { return !form->Capturing(1); }));
+  EXPECT_NE(
+      Tip(1).find(expected::kRecordingStopped + std::string("Dosya bu disk için fazla büyük")),
+      std::string::npos)
+      << Tip(1);
+  EXPECT_EQ(form->CaptureMark[1]->text().toStdString(), "⚠ Kayıt durdu");
+  ASSERT_EQ(write(pty[1]->MasterFd(), "B", 1), 1);
+  EXPECT_TRUE(WaitForInLastLine(1, "B(66 )"));
   EXPECT_TRUE(boxes.Messages.empty());
 }
 
