@@ -19,6 +19,7 @@
 #include <QToolButton>
 #include <QWidget>
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -249,9 +250,14 @@ class TForm5 : public QWidget, private PosLink {
   std::string SuggestedCapturePath(int N) const;
   void CaptureOnTick(int N, bool ticked);
   void HandOverCaptures();
+  // Takes port N's recording off its pane and ends it within deadline; why it failed, if it
+  // did, stays for the tooltip.
+  void FinishCapture(int N, std::chrono::milliseconds deadline);
   void EndAllCaptures();
+  // Port N's last recording stopped on a failure.
+  bool CaptureFailed(int N) const;
   // The tooltip's line for port N's recording; empty when it neither records nor failed to.
-  std::string CaptureState(int N, bool& recording, bool& failed) const;
+  std::string CaptureState(int N) const;
   // Sends the bytes on port N, each followed by InterByteDelay, holding the window's other
   // work during the pauses (see SendHold). Ends early when the window closes or port N is
   // closed from inside a pause.

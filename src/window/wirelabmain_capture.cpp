@@ -73,25 +73,27 @@ void TForm5::StartCapture(int N, const std::string& path) {
   ShowPortState(N);
 }
 
-void TForm5::EndCapture(int N) {
+void TForm5::FinishCapture(int N, std::chrono::milliseconds deadline) {
   captureByTick_[N] = false;
   if (!captures_[N]) return;
   Memo[N]->RemoveListener(captures_[N].get());
-  captures_[N]->End(kEndDeadline);
+  captures_[N]->End(deadline);
   captureFailure_[N] = captures_[N]->Failure();
   captures_[N].reset();
-  ShowPortState(N);
+}
+
+void TForm5::EndCapture(int N) {
+  const bool recorded = Capturing(N);
+  FinishCapture(N, kEndDeadline);
+  if (recorded) ShowPortState(N);
 }
 
 void TForm5::EndAllCaptures() {
   const auto deadline = std::chrono::steady_clock::now() + kEndDeadline;
   for (int n = 1; n <= 4; ++n) {
-    if (!captures_[n]) continue;
-    Memo[n]->RemoveListener(captures_[n].get());
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
-    captures_[n]->End(std::max(left, std::chrono::milliseconds(0)));
-    captures_[n].reset();
+    FinishCapture(n, std::max(left, std::chrono::milliseconds(0)));
   }
   captureTimer_.stop();
 }
@@ -120,19 +122,18 @@ void TForm5::HandOverCaptures() {
       continue;
     }
     // The recording stops; the pane and the port go on.
-    captureFailure_[n] = captures_[n]->Failure();
-    Memo[n]->RemoveListener(captures_[n].get());
-    captures_[n].reset();
-    captureByTick_[n] = false;
+    FinishCapture(n, std::chrono::milliseconds(0));
     ShowPortState(n);
   }
   if (!any) captureTimer_.stop();
 }
 
-std::string TForm5::CaptureState(int N, bool& recording, bool& failed) const {
-  recording = captures_[N] != nullptr;
-  failed = !recording && !captureFailure_[N].empty();
-  if (recording) return "Kayıt: " + capturePath_[N];
-  if (failed) return "Kayıt durdu: " + captureFailure_[N] + "\n" + capturePath_[N];
+bool TForm5::CaptureFailed(int N) const {
+  return !Capturing(N) && !captureFailure_[N].empty();
+}
+
+std::string TForm5::CaptureState(int N) const {
+  if (Capturing(N)) return "Kayıt: " + capturePath_[N];
+  if (CaptureFailed(N)) return "Kayıt durdu: " + captureFailure_[N] + "\n" + capturePath_[N];
   return {};
 }

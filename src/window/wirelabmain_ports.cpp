@@ -116,9 +116,9 @@ void TForm5::ShowPortState(int N) {
     tip += "\n" + Ports[N]->IdentityPath();
   }
   if (!problem.empty()) tip += "\n" + problem;
-  bool recording = false;
-  bool recordingFailed = false;
-  const std::string capture = CaptureState(N, recording, recordingFailed);
+  const bool recording = Capturing(N);
+  const bool recordingFailed = CaptureFailed(N);
+  const std::string capture = CaptureState(N);
   if (!capture.empty()) tip += "\n" + capture;
   GroupBox[N]->setToolTip(Utf8(tip));
   CheckBox[N]->setToolTip(Utf8(tip));
