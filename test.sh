@@ -2,7 +2,7 @@
 # Installs what is missing, builds and runs every test; exits non-zero on any failure.
 #
 #   ./test.sh            the format check, the whole suite, then again under ASan+UBSan and
-#                        (serial, window and program tests) TSan, then each fuzz target for a
+#                        (platform, serial, window and cli tests) TSan, then each fuzz target for a
 #                        short bounded run, then the Windows build and its tests under Wine
 #   ./test.sh --quick    the plain suite only
 set -euo pipefail
@@ -35,11 +35,11 @@ cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 600
 
-echo "== Serial, window and program tests under ThreadSanitizer"
+echo "== Platform, serial, window and cli tests under ThreadSanitizer"
 configure build-tsan -DCMAKE_BUILD_TYPE=Debug -DWIRELAB_SANITIZE=thread -DWIRELAB_BENCH=OFF
-cmake --build build-tsan -j "$jobs" --target serial_tests window_tests program_tests
+cmake --build build-tsan -j "$jobs" --target platform_tests serial_tests window_tests cli_tests
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp" \
-  ctest --test-dir build-tsan -L 'serial|window|program' --output-on-failure -j "$jobs" --timeout 600
+  ctest --test-dir build-tsan -L 'platform|serial|window|cli' --output-on-failure -j "$jobs" --timeout 600
 
 echo "== Fuzzing (bounded runs)"
 CC=clang CXX=clang++ configure build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \

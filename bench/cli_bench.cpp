@@ -38,7 +38,7 @@
 #include "bench_stats.h"
 #include "cash_register_sim.h"
 #include "cli_process.h"
-#include "platform/qt_clock.h"
+#include "platform/time/qt_clock.h"
 #include "pty_pair.h"
 #include "pty_reply.h"
 #include "test_support.h"

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "bench_stats.h"
-#include "platform/qt_clock.h"
+#include "platform/time/qt_clock.h"
 #include "pty_pair.h"
 #include "test_support.h"
 #include "window/wirelabmain.h"

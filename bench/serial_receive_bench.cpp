@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/com_devices.h"
+#include "platform/devices/com_devices.h"
 #include "pty_pair.h"
 #include "serial/CommObjects.h"
 

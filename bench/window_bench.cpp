@@ -48,7 +48,7 @@
 
 #include "bench_stats.h"
 #include "peak_memory.h"
-#include "platform/qt_clock.h"
+#include "platform/time/qt_clock.h"
 #include "pty_pair.h"
 #include "test_support.h"
 #include "window/wirelabmain.h"

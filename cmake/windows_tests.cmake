@@ -12,7 +12,7 @@ add_library(wirelab_test_support STATIC tests/support/test_main.cpp
   tests/support/manual_clock.cpp tests/support/test_support.cpp tests/support/pty_pair_win32.cpp
   tests/support/serial_test_support.cpp)
 target_include_directories(wirelab_test_support PUBLIC tests/support)
-target_link_libraries(wirelab_test_support PUBLIC wirelab_widgets wirelab_program gtest gmock
+target_link_libraries(wirelab_test_support PUBLIC wirelab_widgets wirelab_cli gtest gmock
   Qt6::Test)
 
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tests/windows/wine_run.sh)

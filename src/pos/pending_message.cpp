@@ -1,6 +1,6 @@
 #include <string>
 
-#include "platform/cp1254.h"
+#include "platform/text/cp1254.h"
 #include "pos/packet_format.h"
 #include "pos/pos_terminal.h"
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "platform/int_conv.h"
+#include "platform/text/int_conv.h"
 #include "pos/pos_texts.h"
 
 namespace {

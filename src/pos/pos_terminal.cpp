@@ -4,8 +4,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/cp1254.h"
-#include "platform/int_conv.h"
+#include "platform/text/cp1254.h"
+#include "platform/text/int_conv.h"
 #include "pos/packet_format.h"
 #include "pos/pos_texts.h"
 

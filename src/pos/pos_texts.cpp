@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "platform/cp1254.h"
+#include "platform/text/cp1254.h"
 
 namespace {
 

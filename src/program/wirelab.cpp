@@ -13,11 +13,11 @@
 #include <cstdio>
 #include <memory>
 
-#include "platform/app_files.h"
-#include "platform/port_drains.h"
-#include "platform/qt_clock.h"
-#include "platform/quit_request.h"
-#include "platform/serial_ports.h"
+#include "platform/devices/port_drains.h"
+#include "platform/devices/serial_ports.h"
+#include "platform/settings/app_files.h"
+#include "platform/thread/quit_request.h"
+#include "platform/time/qt_clock.h"
 #include "program/program_options.h"
 #include "program/program_version.h"
 #include "window/ui_services.h"
@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
   if (options.listPorts) {
-    std::fputs(platform::FormatPortTable(platform::ListSerialPorts()).c_str(), stdout);
+    platform::PrintPortTable();
     return 0;
   }
 

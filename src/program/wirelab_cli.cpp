@@ -12,18 +12,18 @@
 #include <string>
 #include <vector>
 
-#include "platform/app_files.h"
-#include "platform/com_devices.h"
-#include "platform/output_stream.h"
-#include "platform/port_drains.h"
-#include "platform/profile.h"
-#include "platform/qt_clock.h"
-#include "platform/quit_request.h"
-#include "program/cli_event_writer.h"
-#include "program/cli_events.h"
-#include "program/cli_list_ports.h"
-#include "program/cli_options.h"
-#include "program/cli_ports.h"
+#include "cli/cli_event_writer.h"
+#include "cli/cli_events.h"
+#include "cli/cli_options.h"
+#include "cli/cli_ports.h"
+#include "platform/devices/com_devices.h"
+#include "platform/devices/port_drains.h"
+#include "platform/devices/serial_ports.h"
+#include "platform/files/output_stream.h"
+#include "platform/settings/app_files.h"
+#include "platform/settings/profile.h"
+#include "platform/thread/quit_request.h"
+#include "platform/time/qt_clock.h"
 #include "program/program_version.h"
 
 int main(int argc, char** argv) {
@@ -38,7 +38,10 @@ int main(int argc, char** argv) {
     std::printf("wirelab-cli %s\n", ProgramVersion());
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
-  if (options.listPorts) return ListSerialPortsToStdout();
+  if (options.listPorts) {
+    platform::PrintPortTable();
+    return 0;
+  }
 
   const std::string stdoutFault = platform::ReserveStandardStreams();
   if (!stdoutFault.empty()) {

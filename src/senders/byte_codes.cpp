@@ -1,6 +1,6 @@
 #include "senders/byte_codes.h"
 
-#include "platform/int_conv.h"
+#include "platform/text/int_conv.h"
 
 std::vector<uint8_t> ByteCodesToBytes(std::string_view text) {
   std::vector<uint8_t> bytes;

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <stdexcept>
 
-#include "platform/cp1254.h"
+#include "platform/text/cp1254.h"
 
 namespace {
 

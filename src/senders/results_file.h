@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/background_file.h"
+#include "platform/files/background_file.h"
 
 class ResultsFile {
  public:

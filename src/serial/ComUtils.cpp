@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
-#include "platform/com_devices.h"
-#include "platform/int_conv.h"
+#include "platform/devices/com_devices.h"
+#include "platform/text/int_conv.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/com_devices.h"
-#include "platform/serial_device.h"
+#include "platform/devices/com_devices.h"
+#include "platform/devices/serial_device.h"
 
 // Fields read from the fixed positions of a mode string, after the whole string was accepted.
 struct ModeFields {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <chrono>
 
-#include "platform/serial_ports.h"
-#include "platform/ticks.h"
+#include "platform/devices/serial_ports.h"
+#include "platform/time/ticks.h"
 #include "serial/ComUtils.h"
 
 namespace {

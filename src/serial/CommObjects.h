@@ -19,11 +19,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/com_devices.h"
-#include "platform/port_drains.h"
-#include "platform/serial_device.h"
-#include "platform/thread.h"
-#include "platform/ticks.h"
+#include "platform/devices/com_devices.h"
+#include "platform/devices/port_drains.h"
+#include "platform/devices/serial_device.h"
+#include "platform/thread/thread.h"
+#include "platform/time/ticks.h"
 
 class TPeripheral;
 using TReceiveEvent = std::function<void(TPeripheral* Sender, uint8_t Value)>;

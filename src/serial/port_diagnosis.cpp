@@ -1,6 +1,6 @@
 #include "serial/port_diagnosis.h"
 
-#include "platform/port_advice.h"
+#include "platform/devices/port_advice.h"
 #include "serial/ComUtils.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/serial_device.h"
+#include "platform/devices/serial_device.h"
 
 struct PortDiagnosis {
   platform::PortError error = platform::PortError::None;

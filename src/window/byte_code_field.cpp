@@ -3,7 +3,7 @@
 #include <QValidator>
 #include <limits>
 
-#include "platform/cp1254.h"
+#include "platform/text/cp1254.h"
 #include "window/ui_services.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/background_file.h"
+#include "platform/files/background_file.h"
 #include "window/log_lines.h"
 
 class PaneCapture : public LogLines::Listener {

@@ -1,7 +1,7 @@
 #include "window/pane_text.h"
 
-#include "platform/cp1254.h"
-#include "platform/qt_text.h"
+#include "platform/text/cp1254.h"
+#include "platform/text/qt_text.h"
 
 namespace {
 constexpr char16_t kLineFeedPicture = u'\u240A';

@@ -7,7 +7,7 @@
 #include <QWindow>
 #include <algorithm>
 
-#include "platform/qt_clock.h"
+#include "platform/time/qt_clock.h"
 
 namespace {
 

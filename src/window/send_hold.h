@@ -24,8 +24,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/clock.h"
-#include "platform/main_thread_calls.h"
+#include "platform/thread/main_thread_calls.h"
+#include "platform/time/clock.h"
 
 class QWidget;
 

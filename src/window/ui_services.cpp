@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <exception>
 
-#include "platform/cp1254.h"
-#include "platform/qt_text.h"
-#include "platform/quit_request.h"
+#include "platform/text/cp1254.h"
+#include "platform/text/qt_text.h"
+#include "platform/thread/quit_request.h"
 
 namespace platform {
 namespace {

@@ -9,13 +9,13 @@
 #include <cmath>
 #include <cstdio>
 
-#include "platform/com_devices.h"
-#include "platform/cp1254.h"
-#include "platform/int_conv.h"
-#include "platform/profile.h"
-#include "platform/qt_text.h"
-#include "platform/quit_request.h"
-#include "platform/ticks.h"
+#include "platform/devices/com_devices.h"
+#include "platform/settings/profile.h"
+#include "platform/text/cp1254.h"
+#include "platform/text/int_conv.h"
+#include "platform/text/qt_text.h"
+#include "platform/thread/quit_request.h"
+#include "platform/time/ticks.h"
 #include "serial/receive_entry.h"
 #include "window/byte_code_field.h"
 #include "window/field_menu.h"

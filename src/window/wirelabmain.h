@@ -26,10 +26,10 @@
 #include <optional>
 #include <string>
 
-#include "platform/app_files.h"
-#include "platform/clock.h"
-#include "platform/com_devices.h"
-#include "platform/toolkit_timer.h"
+#include "platform/devices/com_devices.h"
+#include "platform/settings/app_files.h"
+#include "platform/time/clock.h"
+#include "platform/time/toolkit_timer.h"
 #include "pos/pos_link.h"
 #include "pos/pos_terminal.h"
 #include "senders/results_file.h"

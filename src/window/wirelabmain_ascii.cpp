@@ -2,8 +2,8 @@
 // sending.
 #include <algorithm>
 
-#include "platform/int_conv.h"
-#include "platform/qt_text.h"
+#include "platform/text/int_conv.h"
+#include "platform/text/qt_text.h"
 #include "senders/byte_codes.h"
 #include "window/send_hold.h"
 #include "window/wirelabmain.h"

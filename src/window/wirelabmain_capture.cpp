@@ -4,7 +4,7 @@
 #include <QDateTime>
 #include <QFileDialog>
 
-#include "platform/app_files.h"
+#include "platform/settings/app_files.h"
 #include "window/wirelabmain.h"
 
 namespace {

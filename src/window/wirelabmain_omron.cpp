@@ -1,5 +1,5 @@
 // The "Omron Strings" tab: frames, the command buttons and "16,5".
-#include "platform/qt_text.h"
+#include "platform/text/qt_text.h"
 #include "senders/omron_frame.h"
 #include "window/wirelabmain.h"
 

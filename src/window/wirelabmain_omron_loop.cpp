@@ -3,8 +3,8 @@
 #include <stdexcept>
 #include <utility>
 
-#include "platform/app_files.h"
-#include "platform/cp1254.h"
+#include "platform/settings/app_files.h"
+#include "platform/text/cp1254.h"
 #include "window/wirelabmain.h"
 
 namespace {

@@ -4,11 +4,11 @@
 #include <QInputDialog>
 #include <QStyle>
 
-#include "platform/com_devices.h"
-#include "platform/cp1254.h"
-#include "platform/profile_writer.h"
-#include "platform/qt_text.h"
-#include "platform/serial_ports.h"
+#include "platform/devices/com_devices.h"
+#include "platform/devices/serial_ports.h"
+#include "platform/settings/profile_writer.h"
+#include "platform/text/cp1254.h"
+#include "platform/text/qt_text.h"
 #include "serial/port_diagnosis.h"
 #include "window/ui_services.h"
 #include "window/wirelabmain.h"

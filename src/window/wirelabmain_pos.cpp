@@ -1,5 +1,5 @@
 // The "POS" and "Yazar Kasa" tabs: the window's side of the POS terminal.
-#include "platform/qt_text.h"
+#include "platform/text/qt_text.h"
 #include "window/wirelabmain.h"
 
 void TForm5::SendPosCommand(int N) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/int_conv.h"
+#include "platform/text/int_conv.h"
 
 namespace {
 

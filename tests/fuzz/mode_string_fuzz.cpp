@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/int_conv.h"
+#include "platform/text/int_conv.h"
 #include "serial/ComUtils.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -1,6 +1,6 @@
 // Where the programs read WireLab.ini, where the port menu's save writes it and where output
 // files go: beside the program when its folder holds a WireLab.ini, else in the user's folders.
-#include "platform/app_files.h"
+#include "platform/settings/app_files.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <string>
 
 #include "expected_texts.h"
-#include "platform/profile_writer.h"
+#include "platform/settings/profile_writer.h"
 #include "test_support.h"
 
 namespace {

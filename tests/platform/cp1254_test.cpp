@@ -1,11 +1,11 @@
-#include "platform/cp1254.h"
+#include "platform/text/cp1254.h"
 
 #include <gtest/gtest.h>
 
 #include <QString>
 #include <string>
 
-#include "platform/qt_text.h"
+#include "platform/text/qt_text.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/int_conv.h"
+#include "platform/text/int_conv.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/profile.h"
+#include "platform/settings/profile.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,9 @@
 #endif
 
 #include "expected_texts.h"
-#include "platform/app_paths.h"
-#include "platform/com_devices.h"
-#include "platform/profile_writer.h"
+#include "platform/devices/com_devices.h"
+#include "platform/settings/app_paths.h"
+#include "platform/settings/profile_writer.h"
 #include "test_support.h"
 
 namespace {

@@ -9,12 +9,12 @@
 #include <thread>
 
 #include "expected_texts.h"
-#include "platform/cp1254.h"
-#include "platform/int_conv.h"
-#include "platform/qt_clock.h"
-#include "platform/quit_request.h"
-#include "platform/ticks.h"
-#include "platform/toolkit_timer.h"
+#include "platform/text/cp1254.h"
+#include "platform/text/int_conv.h"
+#include "platform/thread/quit_request.h"
+#include "platform/time/qt_clock.h"
+#include "platform/time/ticks.h"
+#include "platform/time/toolkit_timer.h"
 #include "test_support.h"
 #include "window/ui_services.h"
 

@@ -2,8 +2,8 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 
-#include "platform/int_conv.h"
-#include "platform/serial_posix_detail.h"
+#include "platform/devices/serial_posix_detail.h"
+#include "platform/text/int_conv.h"
 #include "pty_pair.h"
 #include "serial/ComUtils.h"
 #include "serial_test_support.h"

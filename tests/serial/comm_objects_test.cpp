@@ -4,8 +4,8 @@
 #include <memory>
 #include <stdexcept>
 
-#include "platform/int_conv.h"
-#include "platform/serial_device.h"
+#include "platform/devices/serial_device.h"
+#include "platform/text/int_conv.h"
 #include "pty_pair.h"
 #include "serial/CommObjects.h"
 #include "serial_test_support.h"

@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/clock.h"
+#include "platform/time/clock.h"
 
 class ManualClock final : public platform::Clock {
  public:

@@ -1,6 +1,6 @@
 #include "serial_test_support.h"
 
-#include "platform/ticks.h"
+#include "platform/time/ticks.h"
 
 bool WaitWithoutEvents(const std::function<bool()>& pred, std::chrono::milliseconds deadline) {
   const auto until = std::chrono::steady_clock::now() + deadline;

@@ -10,10 +10,10 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "platform/app_paths.h"
-#include "platform/cp1254.h"
-#include "platform/thread.h"
-#include "platform/ticks.h"
+#include "platform/settings/app_paths.h"
+#include "platform/text/cp1254.h"
+#include "platform/thread/thread.h"
+#include "platform/time/ticks.h"
 #include "window/ui_services.h"
 
 void MessageBoxCapture::Present(const std::string& text) {

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "platform/serial_device.h"
+#include "platform/devices/serial_device.h"
 
 PtyLine::PtyLine(PtyPair& pty)
     : pty_(pty), markFd_(open(pty.SlavePath().c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC)) {

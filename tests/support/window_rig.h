@@ -23,8 +23,8 @@
 #include <vector>
 
 #include "cash_register_sim.h"
-#include "platform/qt_clock.h"
-#include "platform/quit_request.h"
+#include "platform/thread/quit_request.h"
+#include "platform/time/qt_clock.h"
 #include "pty_pair.h"
 #include "test_support.h"
 #include "window/wirelabmain.h"

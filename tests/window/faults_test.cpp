@@ -22,9 +22,9 @@
 #include <vector>
 
 #include "expected_texts.h"
-#include "platform/quit_request.h"
-#include "platform/serial_device.h"
-#include "platform/serial_posix_detail.h"
+#include "platform/devices/serial_device.h"
+#include "platform/devices/serial_posix_detail.h"
+#include "platform/thread/quit_request.h"
 #include "window/ui_services.h"
 #include "window_rig.h"
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "expected_texts.h"
-#include "platform/qt_text.h"
-#include "platform/toolkit_timer.h"
+#include "platform/text/qt_text.h"
+#include "platform/time/toolkit_timer.h"
 #include "window_rig.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "expected_texts.h"
-#include "platform/thread.h"
+#include "platform/thread/thread.h"
 #include "window_rig.h"
 
 namespace {

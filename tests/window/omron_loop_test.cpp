@@ -9,7 +9,7 @@
 #include <string>
 
 #include "expected_texts.h"
-#include "platform/toolkit_timer.h"
+#include "platform/time/toolkit_timer.h"
 #include "senders/results_file.h"
 #include "window_rig.h"
 

@@ -1,7 +1,7 @@
 // Port channels: ticking "Open" lists the port in the selector and opens it, un-ticking closes
 // it; the failed channel; closing the window with ports that are still receiving.
 #include "expected_texts.h"
-#include "platform/serial_device.h"
+#include "platform/devices/serial_device.h"
 #include "window_rig.h"
 
 namespace {

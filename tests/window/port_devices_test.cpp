@@ -11,8 +11,8 @@
 #include <filesystem>
 
 #include "expected_texts.h"
-#include "platform/app_paths.h"
-#include "platform/serial_ports.h"
+#include "platform/devices/serial_ports.h"
+#include "platform/settings/app_paths.h"
 #include "program/program_options.h"
 #include "window_rig.h"
 

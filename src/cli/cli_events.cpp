@@ -1,0 +1,113 @@
+#include "cli/cli_events.h"
+
+#include <QDateTime>
+#include <cstdio>
+
+#include "platform/text/cp1254.h"
+
+namespace {
+
+const char* KindName(CliEvent::Kind kind) {
+  switch (kind) {
+    case CliEvent::Kind::Opened:
+      return "open";
+    case CliEvent::Kind::Closed:
+      return "close";
+    case CliEvent::Kind::Received:
+      return "rx";
+    case CliEvent::Kind::Sent:
+      return "sent";
+    case CliEvent::Kind::Device:
+      return "device";
+    case CliEvent::Kind::Log:
+      break;
+  }
+  return "log";
+}
+
+std::string ThreeDigitCodes(const std::vector<uint8_t>& bytes) {
+  std::string codes;
+  for (const uint8_t byte : bytes) {
+    char group[4];
+    std::snprintf(group, sizeof group, "%03u", byte);
+    codes += group;
+  }
+  return codes;
+}
+
+std::string JsonString(const std::string& utf8) {
+  std::string out = "\"";
+  for (const char ch : utf8) {
+    const auto byte = static_cast<unsigned char>(ch);
+    if (ch == '"' || ch == '\\') {
+      out += '\\';
+      out += ch;
+    } else if (byte < 0x20 || byte == 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+      out += escaped;
+    } else {
+      out += ch;
+    }
+  }
+  return out + "\"";
+}
+
+}  // namespace
+
+std::string EscapeControls(const std::string& utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  const auto escape = [&out](unsigned code) {
+    char hex[5];
+    std::snprintf(hex, sizeof hex, "\\x%02x", code);
+    out += hex;
+  };
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(utf8[i]);
+    const auto next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[i + 1]) : 0;
+    if (byte == '\\') {
+      out += "\\\\";
+    } else if (byte == '\n') {
+      out += "\\n";
+    } else if (byte == '\r') {
+      out += "\\r";
+    } else if (byte == '\t') {
+      out += "\\t";
+    } else if (byte < 0x20 || byte == 0x7F) {
+      escape(byte);
+    } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {  // U+0080 to U+009F
+      escape(next);
+      ++i;
+    } else {
+      out += static_cast<char>(byte);
+    }
+  }
+  return out;
+}
+
+std::string WallClockNow() {
+  return QDateTime::currentDateTime()
+      .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"))
+      .toStdString();
+}
+
+std::string FormatEvent(const CliEvent& event, const std::string& time, bool json) {
+  const std::string text = event.kind == CliEvent::Kind::Sent ? ThreeDigitCodes(event.bytes)
+                                                              : platform::Cp1254ToUtf8(event.text);
+  if (!json) {
+    return time + " com" + std::to_string(event.port) + " " + KindName(event.kind) + " " +
+           EscapeControls(text);
+  }
+  std::string line = "{\"time\":\"" + time + "\",\"port\":" + std::to_string(event.port) +
+                     ",\"kind\":\"" + KindName(event.kind) + "\"";
+  if (event.kind == CliEvent::Kind::Received || event.kind == CliEvent::Kind::Sent) {
+    line += ",\"bytes\":[";
+    for (size_t i = 0; i < event.bytes.size(); ++i) {
+      if (i > 0) line += ',';
+      line += std::to_string(event.bytes[i]);
+    }
+    line += ']';
+  }
+  return line + ",\"text\":" + JsonString(text) + "}";
+}

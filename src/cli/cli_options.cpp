@@ -1,0 +1,179 @@
+#include "cli/cli_options.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+
+#include "platform/text/cp1254.h"
+#include "platform/text/int_conv.h"
+#include "serial/ComUtils.h"
+
+namespace {
+
+// A usage error: the message names the option.
+struct UsageError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+[[noreturn]] void Fail(const std::string& option, const std::string& what) {
+  throw UsageError(option + ": " + what);
+}
+
+int Number(const std::string& option, const std::string& text, int least, int most = 2147483647) {
+  const std::optional<int32_t> value = platform::TryStrToInt(text);
+  if (!value || text.find_first_not_of("0123456789") != std::string::npos) {
+    Fail(option, "'" + text + "' is not a number");
+  }
+  if (*value < least || *value > most) {
+    Fail(option, "'" + text + "' is not " + std::to_string(least) + " to " + std::to_string(most));
+  }
+  return *value;
+}
+
+int PortNumber(const std::string& option, const std::string& text) {
+  if (text.size() != 1 || text[0] < '1' || text[0] > '4') {
+    Fail(option, "port '" + text + "' is not 1 to 4");
+  }
+  return text[0] - '0';
+}
+
+bool LooksLikeSettings(const std::string& text) {
+  return !text.empty() && text.find_first_not_of(
+                              "0123456789abcdefghijklmnopqrstuvwxyz"
+                              "ABCDEFGHIJKLMNOPQRSTUVWXYZ,.") == std::string::npos;
+}
+
+// The settings text must open a port the way the window's field would, without an error:
+// the platform's mode-string check, then the fields read at their fixed places.
+void CheckSettings(int port, const std::string& settings) {
+  const std::string option = "--port " + std::to_string(port);
+  if (settings.find(',') == std::string::npos) {
+    Fail(option, "settings '" + settings + "' have no comma (9600,n,8,1)");
+  }
+  const std::string mode = "com" + std::to_string(port) + ":" + settings;
+  bool accepted = ModeStringAccepted(mode);
+  if (accepted) {
+    try {
+      ReadModeFields(mode);
+    } catch (const platform::ConvertError&) {
+      accepted = false;
+    }
+  }
+  if (!accepted) Fail(option, "settings '" + settings + "' are not baud,parity,data,stop");
+}
+
+// N[=DEVICE][:SETTINGS]. The settings follow the last colon; a device path that has colons
+// of its own (the by-path names) keeps them, since what follows its last colon is no
+// settings text.
+void ReadPort(CliOptions& options, const std::string& value) {
+  std::string portAndDevice = value;
+  std::string settings = "9600,n,8,1";
+  const size_t colon = portAndDevice.rfind(':');
+  if (colon != std::string::npos && LooksLikeSettings(portAndDevice.substr(colon + 1))) {
+    settings = portAndDevice.substr(colon + 1);
+    portAndDevice.resize(colon);
+  }
+  const size_t equals = portAndDevice.find('=');
+  const int n = PortNumber("--port", portAndDevice.substr(0, equals));
+  CliPortOption& port = options.ports[n];
+  if (port.given) Fail("--port", "port " + std::to_string(n) + " is given twice");
+  port.given = true;
+  if (equals != std::string::npos) {
+    port.device = portAndDevice.substr(equals + 1);
+    if (port.device.empty()) Fail("--port", "no device after '='");
+  }
+  CheckSettings(n, settings);
+  port.settings = settings;
+}
+
+void CheckByteCodes(const std::string& codes) {
+  if (codes.empty() || codes.size() % 3 != 0 ||
+      codes.find_first_not_of("0123456789") != std::string::npos) {
+    Fail("--send", "'" + codes + "' is not groups of three digits (033006005032)");
+  }
+  for (size_t at = 0; at < codes.size(); at += 3) {
+    if (std::stoi(codes.substr(at, 3)) > 255) {
+      Fail("--send", "code " + codes.substr(at, 3) + " in '" + codes + "' is above 255");
+    }
+  }
+}
+
+}  // namespace
+
+const char* CliUsage() {
+  return "usage: wirelab-cli --port N[=DEVICE][:SETTINGS]... [--pos N] [--pos-number TEXT] "
+         "[--send N CODES] [--packet N TEXT] [--sleep MS] [--every MS] [--duration S] "
+         "[--json] [--log FILE] | --list-ports | --help | --version";
+}
+
+CliParse ParseCliOptions(const std::vector<std::string>& args) {
+  CliOptions options;
+  try {
+    size_t i = 0;
+    auto value = [&](const std::string& option) -> std::string {
+      if (i + 1 >= args.size()) Fail(option, "missing value");
+      return args[++i];
+    };
+    for (; i < args.size(); ++i) {
+      const std::string& arg = args[i];
+      if (arg == "--help" || arg == "-h") {
+        options.help = true;
+        return {options, {}};
+      } else if (arg == "--version") {
+        options.version = true;
+        return {options, {}};
+      } else if (arg == "--port") {
+        ReadPort(options, value(arg));
+      } else if (arg == "--pos") {
+        options.pos[PortNumber(arg, value(arg))] = true;
+      } else if (arg == "--pos-number") {
+        options.posNumber = platform::Utf8ToCp1254(value(arg));
+      } else if (arg == "--send" || arg == "--packet") {
+        CliSendAction send;
+        send.kind = arg == "--send" ? CliSendAction::Kind::ByteCodes : CliSendAction::Kind::Packet;
+        send.port = PortNumber(arg, value(arg));
+        send.text = value(arg);
+        if (send.kind == CliSendAction::Kind::ByteCodes) CheckByteCodes(send.text);
+        send.text = platform::Utf8ToCp1254(send.text);
+        options.sends.push_back(send);
+      } else if (arg == "--sleep") {
+        options.sleepMs = Number(arg, value(arg), 0);
+      } else if (arg == "--every") {
+        options.everyMs = Number(arg, value(arg), 1);
+      } else if (arg == "--duration") {
+        // In milliseconds it must fit the toolkit's timer.
+        options.durationS = Number(arg, value(arg), 1, 2147483);
+      } else if (arg == "--json") {
+        options.json = true;
+      } else if (arg == "--log") {
+        options.logPath = value(arg);
+        if (options.logPath.empty()) Fail(arg, "empty file name");
+      } else if (arg == "--list-ports") {
+        options.listPorts = true;
+      } else {
+        Fail(arg, "unknown option");
+      }
+    }
+
+    if (options.listPorts) {
+      if (args.size() != 1) Fail("--list-ports", "takes no other option");
+      return {options, {}};
+    }
+    const auto given = [&](int n) { return options.ports[n].given; };
+    bool anyPort = false;
+    for (int n = 1; n <= 4; ++n) {
+      anyPort = anyPort || given(n);
+      if (options.pos[n] && !given(n))
+        Fail("--pos", "port " + std::to_string(n) + " has no --port");
+    }
+    if (!anyPort) Fail("--port", "no port given");
+    for (const CliSendAction& send : options.sends) {
+      const char* option = send.kind == CliSendAction::Kind::ByteCodes ? "--send" : "--packet";
+      if (!given(send.port)) Fail(option, "port " + std::to_string(send.port) + " has no --port");
+    }
+    if (options.everyMs > 0 && options.sends.empty()) Fail("--every", "nothing to send");
+    return {options, {}};
+  } catch (const UsageError& e) {
+    return {std::nullopt, e.what()};
+  }
+}

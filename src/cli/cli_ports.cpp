@@ -1,0 +1,193 @@
+#include "cli/cli_ports.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "platform/devices/com_devices.h"
+#include "platform/thread/quit_request.h"
+#include "senders/byte_codes.h"
+#include "serial/port_diagnosis.h"
+#include "serial/receive_entry.h"
+
+CliPorts::CliPorts(const CliOptions& options, CliEventWriter& events, platform::Clock& clock,
+                   platform::ComDevices devices, platform::PortDrains& drains)
+    : options_(options),
+      events_(events),
+      clock_(clock),
+      devices_(std::move(devices)),
+      drains_(drains),
+      packets_(*this),
+      timerEvery_(clock) {
+  startTick_ = clock_.Now();
+  for (int n = 1; n <= 4; ++n) {
+    if (options_.pos[n])
+      pos_[n] = std::make_unique<CliPosPort>(static_cast<PosLink&>(*this), n, clock_);
+  }
+  timerEvery_.OnTimer = [this] { RunReportingErrors([this] { SendAll(); }); };
+  burstTimer_.setSingleShot(true);
+  QObject::connect(&burstTimer_, &QTimer::timeout, [this] { FlushQuietBursts(); });
+}
+
+CliPorts::~CliPorts() {
+  Close();
+}
+
+int CliPorts::Open() {
+  for (int n = 1; n <= 4; ++n) {
+    const CliPortOption& option = options_.ports[n];
+    if (!option.given) continue;
+    if (!option.device.empty()) devices_.Set(n, option.device);
+    auto port =
+        std::make_unique<TRealCom>(calls_, true, nullptr, n, option.settings, devices_, &drains_);
+    if (!port->PortHandle().IsOpen()) {
+      openFailure_ = DescribePortProblem(
+          {port->Problem(), port->DevicePath(), option.settings, {}, /*forCommandLine=*/true});
+      port.reset();  // created suspended: its thread never ran
+      for (auto& opened : ports_) opened.reset();
+      return n;
+    }
+    port->OnReceive = [this](TPeripheral* sender, uint8_t value) {
+      PortByteReceived(sender, value);
+    };
+    // An unplugged port stays open and comes back by itself; the rig hears of both.
+    port->OnDeviceChange = [this, n, port = port.get()] {
+      const std::string problem = DescribePortProblem({port->Problem(),
+                                                       port->DevicePath(),
+                                                       options_.ports[n].settings,
+                                                       {},
+                                                       /*forCommandLine=*/true});
+      Emit({CliEvent::Kind::Device,
+            n,
+            {},
+            problem.empty() ? "back: " + port->DevicePath() : problem});
+    };
+    ports_[n] = std::move(port);
+  }
+  for (int n = 1; n <= 4; ++n) {
+    if (ports_[n] == nullptr) continue;
+    ports_[n]->Resume();
+    Emit({CliEvent::Kind::Opened, n, {}, devices_.Path(n) + " " + options_.ports[n].settings});
+  }
+  return 0;
+}
+
+void CliPorts::StartSending() {
+  if (options_.sends.empty()) return;
+  QTimer::singleShot(0, [this] { RunReportingErrors([this] { SendAll(); }); });
+  if (options_.everyMs > 0) {
+    timerEvery_.SetInterval(options_.everyMs);
+    timerEvery_.SetEnabled(true);
+  }
+}
+
+void CliPorts::Close() {
+  timerEvery_.SetEnabled(false);
+  for (const auto& port : ports_) {
+    if (port) port->Suspend();
+  }
+  calls_.RunPending();
+  for (auto& pos : pos_) pos.reset();  // and with them their retransmission timers
+  burstTimer_.stop();
+  for (int n = 1; n <= 4; ++n) FlushBurst(n);
+  for (int n = 1; n <= 4; ++n) {
+    if (!ports_[n]) continue;
+    ports_[n].reset();
+    Emit({CliEvent::Kind::Closed, n, {}, devices_.Path(n)});
+  }
+}
+
+void CliPorts::PortByteReceived(TPeripheral* sender, uint8_t value) {
+  int n = 0;
+  for (int i = 1; i <= 4; ++i) {
+    if (ports_[i].get() == sender) n = i;
+  }
+  if (n == 0) return;
+  if (options_.pos[n]) {
+    if (pos_[n]) pos_[n]->ByteReceived(value);
+  } else {
+    const uint32_t now = clock_.Now();
+    const std::string entry = ReceiveEntry(now - startTick_, value);
+    Burst& burst = bursts_[n];
+    if (burst.entries.size() + entry.size() > kBurstMaxChars) FlushBurst(n);
+    burst.entries += entry;
+    burst.bytes.push_back(value);
+    burst.lastTick = now;
+    if (!burstTimer_.isActive()) burstTimer_.start(static_cast<int>(kBurstQuietMs));
+  }
+}
+
+void CliPorts::SendAll() {
+  for (const CliSendAction& send : options_.sends) {
+    if (platform::QuitRequested()) return;
+    if (send.kind == CliSendAction::Kind::ByteCodes) {
+      SendByteCodes(send.port, send.text);
+    } else {
+      packets_.SendPacket(send.port, send.text);
+    }
+  }
+}
+
+void CliPorts::SendByteCodes(int port, const std::string& codes) {
+  if (!PortPresent(port)) return;
+  FlushBurst(port);
+  CliEvent event{CliEvent::Kind::Sent, port, {}, {}};
+  for (const uint8_t byte : ByteCodesToBytes(codes)) {
+    if (platform::QuitRequested()) break;
+    ports_[port]->SendByte(nullptr, byte);
+    event.bytes.push_back(byte);
+    // The pause after every byte, in slices so that a request to end is seen.
+    for (int left = options_.sleepMs; left > 0 && !platform::QuitRequested(); left -= 50) {
+      clock_.Sleep(static_cast<uint32_t>(std::min(left, 50)));
+    }
+  }
+  if (!event.bytes.empty()) Emit(std::move(event));
+}
+
+void CliPorts::FlushBurst(int port) {
+  Burst& burst = bursts_[port];
+  if (burst.bytes.empty()) return;
+  CliEvent event{CliEvent::Kind::Received, port, std::move(burst.bytes), std::move(burst.entries)};
+  burst = Burst{};
+  Emit(std::move(event));
+}
+
+void CliPorts::FlushQuietBursts() {
+  const uint32_t now = clock_.Now();
+  uint32_t wait = UINT32_MAX;  // until the next burst falls quiet
+  for (int n = 1; n <= 4; ++n) {
+    const Burst& burst = bursts_[n];
+    if (burst.bytes.empty()) continue;
+    const uint32_t quiet = now - burst.lastTick;
+    if (quiet >= kBurstQuietMs) {
+      FlushBurst(n);
+    } else {
+      wait = std::min(wait, kBurstQuietMs - quiet);
+    }
+  }
+  if (wait != UINT32_MAX) burstTimer_.start(static_cast<int>(wait));
+}
+
+void CliPorts::Emit(CliEvent event) {
+  events_.Write(event);
+}
+
+bool CliPorts::PortPresent(int port) {
+  return port >= 1 && port <= 4 && ports_[port] != nullptr;
+}
+
+void CliPorts::SendBytes(int port, const std::vector<uint8_t>& bytes) {
+  if (!PortPresent(port)) return;
+  FlushBurst(port);
+  ports_[port]->SendBuffer(nullptr, bytes.data(), static_cast<int32_t>(bytes.size()));
+  Emit({CliEvent::Kind::Sent, port, bytes, {}});
+}
+
+void CliPorts::AddLogLine(int port, const std::string& line) {
+  if (port < 1 || port > 4) return;
+  FlushBurst(port);
+  Emit({CliEvent::Kind::Log, port, {}, line});
+}
+
+std::string CliPorts::PosNumberText() {
+  return options_.posNumber;
+}

@@ -1,9 +1,0 @@
-#include "platform/com_devices.h"
-
-namespace platform {
-
-std::string DefaultComDevice(int number) {
-  return "/dev/ttyS" + std::to_string(number - 1);
-}
-
-}  // namespace platform

@@ -1,0 +1,9 @@
+#include "platform/devices/com_devices.h"
+
+namespace platform {
+
+std::string DefaultComDevice(int number) {
+  return "/dev/ttyS" + std::to_string(number - 1);
+}
+
+}  // namespace platform

@@ -1,0 +1,51 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/devices/port_advice.h"
+#include "platform/devices/port_holders.h"
+
+namespace platform {
+
+std::string DeviceKindText(const std::string& path, Language language) {
+  const bool tr = language == Language::Turkish;
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return tr ? "seri cihaz değil" : "not a serial device";
+  if (S_ISREG(st.st_mode)) return tr ? "normal bir dosya" : "a regular file";
+  if (S_ISDIR(st.st_mode)) return tr ? "bir klasör" : "a directory";
+  if (S_ISFIFO(st.st_mode)) return tr ? "bir FIFO" : "a FIFO";
+  if (S_ISSOCK(st.st_mode)) return tr ? "bir soket" : "a socket";
+  struct stat ptmx {};
+  if (S_ISCHR(st.st_mode) && stat("/dev/ptmx", &ptmx) == 0 && st.st_rdev == ptmx.st_rdev) {
+    return tr ? "sözde terminal çoklayıcısı, her açılışta yeni bir terminal açar (terminalin "
+                "/dev/pts/N yolunu girin)"
+              : "the pseudo-terminal multiplexer, which makes a new terminal at each open (take "
+                "the terminal's /dev/pts/N)";
+  }
+  return tr ? "seri port olmayan bir cihaz" : "a device that is not a serial port";
+}
+
+std::string DeviceHoldersText(const std::string& path, Language language) {
+  const bool tr = language == Language::Turkish;
+  std::string text;
+  if (const int64_t locker = LockFileHolder(path)) {
+    text = (tr ? "kilit dosyasında pid " : "its lock file names pid ") + std::to_string(locker) +
+           (tr ? " yazıyor" : "");
+  }
+  for (const PortHolder& h : PortHolders(path)) {
+    if (!text.empty()) text += ", ";
+    text += (h.name.empty() ? std::string(tr ? "bir program" : "a program") : h.name) + " (pid " +
+            std::to_string(h.pid) +
+            (h.pid == getpid() ? (tr ? ", bu WireLab" : ", this WireLab") : "") + ")";
+  }
+  return text;
+}
+
+std::string PermissionAdvice(Language language) {
+  return language == Language::Turkish
+             ? "Seri cihazlar dialout grubundadır: \"sudo usermod -aG dialout $USER\" komutunu "
+               "bir kez çalıştırıp oturumu yeniden açın."
+             : "Serial devices belong to the dialout group: run \"sudo usermod -aG dialout $USER\" "
+               "once and log in again.";
+}
+
+}  // namespace platform

@@ -1,0 +1,37 @@
+#include <asm/termbits.h>
+#include <sys/ioctl.h>
+
+#include <cstring>
+
+#include "platform/devices/serial_posix_detail.h"
+
+namespace platform::detail {
+
+static_assert(sizeof(KernelLineRecord::cc) == NCCS);
+
+uint32_t CustomSpeedFlag() {
+  return BOTHER;
+}
+
+bool ReadCustomSpeed(int fd, uint32_t& baud) {
+  termios2 record{};
+  if (RetryOnEintr([&] { return ioctl(fd, TCGETS2, &record); }) < 0) return false;
+  if ((record.c_cflag & CBAUD) != BOTHER) return false;
+  baud = record.c_ospeed;
+  return true;
+}
+
+bool ApplyWithCustomSpeed(int fd, const KernelLineRecord& record, uint32_t baud) {
+  termios2 out{};
+  out.c_iflag = record.iflag;
+  out.c_oflag = record.oflag;
+  out.c_cflag = (record.cflag & ~(CBAUD | (CBAUD << IBSHIFT))) | BOTHER | (BOTHER << IBSHIFT);
+  out.c_lflag = record.lflag;
+  out.c_line = record.line;
+  std::memcpy(out.c_cc, record.cc, sizeof out.c_cc);
+  out.c_ispeed = baud;
+  out.c_ospeed = baud;
+  return RetryOnEintr([&] { return ioctl(fd, TCSETS2, &out); }) == 0;
+}
+
+}  // namespace platform::detail
