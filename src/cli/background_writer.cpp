@@ -44,7 +44,7 @@ BackgroundWriter::~BackgroundWriter() {
 
 bool BackgroundWriter::Push(std::string text, size_t maxWaiting, std::string_view tag) {
   std::lock_guard lock(shared_->mutex);
-  if (shared_->failed) return true;
+  if (shared_->failed) return false;
   if (shared_->waiting.size() + text.size() > maxWaiting) {
     if (shared_->dropNote) {
       ++shared_->refused;

@@ -34,8 +34,9 @@ class BackgroundWriter {
   BackgroundWriter(const BackgroundWriter&) = delete;
   BackgroundWriter& operator=(const BackgroundWriter&) = delete;
 
-  // Queues text unless that would make more than maxWaiting bytes wait; false when it was
-  // not queued (tag then goes to the drop note). Text pushed after a failure is dropped.
+  // Queues text unless that would make more than maxWaiting bytes wait or the stream has
+  // failed; false when it was not queued (a refused tag goes to the drop note; after a
+  // failure nothing is counted).
   bool Push(std::string text, size_t maxWaiting, std::string_view tag = {});
   // Waits until all text pushed is written (or the stream failed); false at the deadline.
   bool Flush(std::chrono::milliseconds deadline);

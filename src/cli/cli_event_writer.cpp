@@ -56,10 +56,17 @@ void CliEventWriter::Write(const CliEvent& event) {
   const std::string time = WallClockNow();
   const std::string line = FormatEvent(event, time, json_) + "\n";
   stdout_->Push(line, kStdoutMaxWaiting, time);
-  if (log_ && (!log_->Push(line, kLogMaxWaiting) || log_->Stalled() > kLogMaxStall)) {
-    Fail(1, "wirelab-cli: --log: " + logPath_ + " does not keep up: nothing could be written for " +
-                std::to_string(kLogMaxStall.count() / 1000) + " s");
-  }
+  if (log_ && !log_->Push(line, kLogMaxWaiting)) FailStalledLog();
+  CheckLog();
+}
+
+void CliEventWriter::CheckLog() {
+  if (log_ && log_->Stalled() > kLogMaxStall) FailStalledLog();
+}
+
+void CliEventWriter::FailStalledLog() {
+  Fail(1, "wirelab-cli: --log: " + logPath_ + " does not keep up: nothing could be written for " +
+              std::to_string(kLogMaxStall.count() / 1000) + " s");
 }
 
 void CliEventWriter::Finish() {

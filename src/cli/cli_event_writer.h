@@ -45,6 +45,9 @@ class CliEventWriter {
   // False, with the reason, when the file cannot be opened for appending.
   bool OpenLog(const std::string& path, std::string& reason);
   void Write(const CliEvent& event);
+  // A failure when the log has taken nothing for kLogMaxStall; called each second as well
+  // as with each line, so a stalled log is found on a quiet line too.
+  void CheckLog();
   // Waits for the log to take every line and for stdout while it still takes them.
   void Finish();
   // The first failure; failed is false while there is none.
@@ -52,6 +55,7 @@ class CliEventWriter {
 
  private:
   void Fail(int exitCode, std::string message);
+  void FailStalledLog();
 
   bool json_;
   std::function<void()> onFailure_;

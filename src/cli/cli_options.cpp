@@ -30,6 +30,24 @@ int Number(const std::string& option, const std::string& text, int least, int mo
   return *value;
 }
 
+// Seconds with up to three decimals ("2", "0.5", "1.25"), as milliseconds; at most what the
+// toolkit's timer takes.
+int Milliseconds(const std::string& option, const std::string& text) {
+  const size_t dot = text.find('.');
+  const std::string whole = text.substr(0, dot);
+  std::string fraction = dot == std::string::npos ? "" : text.substr(dot + 1);
+  const bool digits = whole.find_first_not_of("0123456789") == std::string::npos &&
+                      fraction.find_first_not_of("0123456789") == std::string::npos;
+  if (!digits || whole.empty() || fraction.size() > 3 ||
+      (dot != std::string::npos && fraction.empty())) {
+    Fail(option, "'" + text + "' is not a number of seconds (60, 0.5)");
+  }
+  fraction.resize(3, '0');
+  const int ms = Number(option, whole, 0, 2147483) * 1000 + std::stoi(fraction);
+  if (ms == 0) Fail(option, "'" + text + "' is not more than 0");
+  return ms;
+}
+
 int PortNumber(const std::string& option, const std::string& text) {
   if (text.size() != 1 || text[0] < '1' || text[0] > '4') {
     Fail(option, "port '" + text + "' is not 1 to 4");
@@ -141,8 +159,7 @@ CliParse ParseCliOptions(const std::vector<std::string>& args) {
       } else if (arg == "--every") {
         options.everyMs = Number(arg, value(arg), 1);
       } else if (arg == "--duration") {
-        // In milliseconds it must fit the toolkit's timer.
-        options.durationS = Number(arg, value(arg), 1, 2147483);
+        options.durationMs = Milliseconds(arg, value(arg));
       } else if (arg == "--json") {
         options.json = true;
       } else if (arg == "--log") {

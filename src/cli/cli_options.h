@@ -32,7 +32,7 @@ struct CliOptions {
   std::vector<CliSendAction> sends;      // in command-line order
   int sleepMs = 0;                       // pause after every byte of byte codes
   int everyMs = 0;                       // 0: the sends go once
-  int durationS = 0;                     // 0: until SIGINT or SIGTERM
+  int durationMs = 0;                    // 0: until SIGINT or SIGTERM
   bool json = false;
   std::string logPath;  // empty: no log file
   bool listPorts = false;

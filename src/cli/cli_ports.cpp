@@ -97,11 +97,9 @@ void CliPorts::Close() {
 }
 
 void CliPorts::PortByteReceived(TPeripheral* sender, uint8_t value) {
-  int n = 0;
-  for (int i = 1; i <= 4; ++i) {
-    if (ports_[i].get() == sender) n = i;
-  }
-  if (n == 0) return;
+  // A byte from a port object that is no longer the port's (closed meanwhile) is dropped.
+  const int n = sender->PortNumber();
+  if (n < 1 || n > 4 || ports_[n].get() != sender) return;
   if (options_.pos[n]) {
     if (pos_[n]) pos_[n]->ByteReceived(value);
   } else {
@@ -135,9 +133,8 @@ void CliPorts::SendByteCodes(int port, const std::string& codes) {
     if (platform::QuitRequested()) break;
     ports_[port]->SendByte(nullptr, byte);
     event.bytes.push_back(byte);
-    // The pause after every byte, in slices so that a request to end is seen.
-    for (int left = options_.sleepMs; left > 0 && !platform::QuitRequested(); left -= 50) {
-      clock_.Sleep(static_cast<uint32_t>(std::min(left, 50)));
+    if (options_.sleepMs > 0) {
+      clock_.SleepUnless(static_cast<uint32_t>(options_.sleepMs), platform::QuitRequested);
     }
   }
   if (!event.bytes.empty()) Emit(std::move(event));

@@ -86,9 +86,13 @@ int main(int argc, char** argv) {
     return 1;
   }
   ports.StartSending();
-  if (options.durationS > 0) {
-    QTimer::singleShot(options.durationS * 1000, [] { QCoreApplication::quit(); });
+  if (options.durationMs > 0) {
+    QTimer::singleShot(options.durationMs, [] { QCoreApplication::quit(); });
   }
+  // A log that stalls is found on a quiet line too, not only when the next line comes.
+  QTimer logWatch;
+  QObject::connect(&logWatch, &QTimer::timeout, [&events] { events.CheckLog(); });
+  logWatch.start(1000);
   const int code = platform::QuitRequested() ? 0 : app.exec();
   ports.Close();
   // What was still queued for a port leaves before the end, a signal or not: the bound of a

@@ -46,3 +46,13 @@ TEST(BackgroundWriterTest, RefusedTextIsCountedAndNotedOnceTheReaderCatchesUp) {
   }
   close(pipeFds[0]);
 }
+
+// Text handed over after the stream failed is not queued, and Push says so.
+TEST(BackgroundWriterTest, PushAfterAFailureSaysTheTextWasNotQueued) {
+  auto stream = std::make_unique<platform::OutputStream>();
+  ASSERT_TRUE(stream->OpenAppending("/dev/full"));
+  BackgroundWriter writer(std::move(stream), {});
+  ASSERT_TRUE(writer.Push("first\n", 1000));
+  ASSERT_TRUE(WaitUntil([&] { return !writer.Push("later\n", 1000); }));
+  EXPECT_TRUE(writer.Flush(std::chrono::milliseconds(1000)));
+}

@@ -1,8 +1,10 @@
 // wirelab-cli end to end: the real program as a child process, its ports real
 // pseudo-terminals. The rules behind it are tested elsewhere; these tests check the wiring
 // and the output: replies on the line, the event lines, the exit codes.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QJsonArray>
@@ -58,6 +60,8 @@ TEST(CliTest, BadInputNamesTheOptionAndExitsWithItsCode) {
   TempAppDir dir;
   const std::string loop = dir.Path() + "loop";
   ASSERT_EQ(symlink(loop.c_str(), loop.c_str()), 0);
+  const std::string fifo = dir.Path() + "fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   const struct {
     Strings args;
     int code;  // a usage line goes with 2, but for a log that cannot be opened
@@ -79,7 +83,10 @@ TEST(CliTest, BadInputNamesTheOptionAndExitsWithItsCode) {
       {{"--port", port1, "--packet", "1"}, 2, "--packet: missing value"},
       {{"--port", port1, "--sleep", "-5"}, 2, "--sleep: '-5' is not a number"},
       {{"--port", port1, "--send", "1", "065", "--every", "0"}, 2, "--every: '0' is not 1 to"},
-      {{"--port", port1, "--duration", "1s"}, 2, "--duration: '1s' is not a number"},
+      {{"--port", port1, "--duration", "1s"}, 2, "--duration: '1s' is not a number of seconds"},
+      {{"--port", port1, "--duration", "0.0"}, 2, "--duration: '0.0' is not more than 0"},
+      {{"--port", port1, "--duration", "1.2345"}, 2, "--duration: '1.2345' is not a number of"},
+      {{"--port", port1, "--log", fifo}, 2, "--log: cannot write " + fifo + ": a FIFO that nobody"},
       {{"--port", port1, "--log", "/nonexistent/run.log"},
        2,
        "--log: cannot write /nonexistent/run.log: No such file or directory"},
@@ -366,9 +373,27 @@ TEST(CliTest, HangUpAndAGoneReaderEndTheRunAsSigtermDoes) {
   }
 }
 
+// A log that stops taking lines ends the run even when the line then falls quiet: the stall
+// is watched, not only met by the next line.
+TEST(CliTest, ALogThatStallsEndsTheRunOnAQuietLine) {
+  PtyPair pty;
+  TempAppDir dir;
+  const std::string fifo = dir.Path() + "log";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);  // open, never read
+  ASSERT_GE(reader, 0);
+  fcntl(reader, F_SETPIPE_SZ, 4096);
+  CliProcess cli(kCli, {"--port", "1=" + pty.SlavePath(), "--log", fifo});
+  ASSERT_TRUE(cli.WaitForLine([](const std::string& l) { return Contains(l, " com1 open "); }));
+  pty.Write(std::string(2000, 'A'));  // more lines than the pipe holds, then silence
+  EXPECT_EQ(cli.Wait(std::chrono::seconds(40)), 1);
+  EXPECT_TRUE(Contains(cli.Stderr(), "--log: " + fifo + " does not keep up")) << cli.Stderr();
+  close(reader);
+}
+
 TEST(CliTest, DurationEndsTheRunWithItsPortsClosed) {
   PtyPair pty;
-  CliProcess cli(kCli, {"--port", "1=" + pty.SlavePath(), "--duration", "1"});
+  CliProcess cli(kCli, {"--port", "1=" + pty.SlavePath(), "--duration", "0.5"});
   ASSERT_EQ(cli.Wait(), 0) << cli.Stderr();
   Strings events;
   for (const std::string& line : cli.Lines()) events.push_back(WithoutTime(line));

@@ -13,11 +13,13 @@ OutputStream::~OutputStream() {
 }
 
 bool OutputStream::OpenAppending(const std::string& path) {
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  // Not blocking: a FIFO that nobody reads would hold the open for good. Writes block again.
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0666);
   if (fd < 0) {
-    reason_ = std::strerror(errno);
+    reason_ = errno == ENXIO ? "a FIFO that nobody reads" : std::strerror(errno);
     return false;
   }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   native_ = fd;
   owned_ = true;
   return true;

@@ -27,6 +27,9 @@ class Clock : public TickSource {
  public:
   // Blocks the main thread for ms milliseconds; nothing is handled meanwhile.
   virtual void Sleep(uint32_t ms) = 0;
+  // Sleep in slices of 50 ms, ending early once stop() holds: the main thread stays blocked
+  // but still sees a request to end.
+  void SleepUnless(uint32_t ms, const std::function<bool()>& stop);
   // Handles the pending window messages once (timer ticks that are due included).
   virtual void ProcessMessages() = 0;
   // Handles messages for ms milliseconds, sleeping in the event loop meanwhile; ends early
