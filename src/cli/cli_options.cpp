@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/devices/com_devices.h"
 #include "platform/text/cp1254.h"
 #include "platform/text/int_conv.h"
 #include "serial/ComUtils.h"
@@ -86,12 +87,23 @@ void CheckSettings(int port, const std::string& settings) {
 void ReadPort(CliOptions& options, const std::string& value) {
   std::string portAndDevice = value;
   std::string settings = "9600,n,8,1";
-  const size_t colon = portAndDevice.rfind(':');
-  if (colon != std::string::npos && LooksLikeSettings(portAndDevice.substr(colon + 1))) {
+  // After a port name of the system's own ("COM1" on Windows) comes ":SETTINGS" or nothing;
+  // after a path, settings are what follows the last colon when it looks like settings or
+  // holds a comma (a stray blank must not make them part of the device's name).
+  const size_t equals = portAndDevice.find('=');
+  const size_t nameStart = equals == std::string::npos ? portAndDevice.size() : equals + 1;
+  const size_t name = platform::PortNameLength(portAndDevice.substr(nameStart));
+  const size_t colon = name > 0 ? nameStart + name : portAndDevice.rfind(':');
+  if (name > 0 && colon < portAndDevice.size() && portAndDevice[colon] != ':') {
+    Fail("--port", "'" + portAndDevice.substr(nameStart) +
+                       "' is not a port name (COM1, or COM1:" + settings + ")");
+  }
+  if (colon < portAndDevice.size() &&
+      (name > 0 || LooksLikeSettings(portAndDevice.substr(colon + 1)) ||
+       portAndDevice.find(',', colon) != std::string::npos)) {
     settings = portAndDevice.substr(colon + 1);
     portAndDevice.resize(colon);
   }
-  const size_t equals = portAndDevice.find('=');
   const int n = PortNumber("--port", portAndDevice.substr(0, equals));
   CliPortOption& port = options.ports[n];
   if (port.given) Fail("--port", "port " + std::to_string(n) + " is given twice");

@@ -16,6 +16,7 @@
 #include "platform/devices/port_drains.h"
 #include "platform/devices/serial_ports.h"
 #include "platform/settings/app_files.h"
+#include "platform/text/program_arguments.h"
 #include "platform/thread/quit_request.h"
 #include "platform/time/qt_clock.h"
 #include "program/program_options.h"
@@ -34,8 +35,7 @@ bool SavePicture(const QPixmap& picture, const std::string& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const ProgramOptions options =
-      ParseProgramOptions(std::vector<std::string>(argv + 1, argv + argc));
+  const ProgramOptions options = ParseProgramOptions(platform::ProgramArguments(argc, argv));
   if (!options.error.empty()) {
     std::fprintf(stderr, "wirelab: %s\n%s\n", options.error.c_str(), kProgramUsage);
     return 2;

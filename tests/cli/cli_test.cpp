@@ -75,6 +75,7 @@ TEST(CliTest, BadInputNamesTheOptionAndExitsWithItsCode) {
       {{"--port", port1, "--port", "1=/dev/null"}, 2, "--port: port 1 is given twice"},
       {{"--port", port1 + ":9600"}, 2, "--port 1: settings '9600' have no comma"},
       {{"--port", port1 + ":9600,q,8,1"}, 2, "--port 1: settings '9600,q,8,1' are not"},
+      {{"--port", port1 + ":19200,e,7,1 "}, 2, "--port 1: settings '19200,e,7,1 ' are not"},
       {{"--port", port1, "--pos", "2"}, 2, "--pos: port 2 has no --port"},
       {{"--port", port1, "--send", "3", "065"}, 2, "--send: port 3 has no --port"},
       {{"--port", port1, "--send", "1", "06a"}, 2, "--send: '06a' is not groups of three"},

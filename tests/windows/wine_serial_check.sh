@@ -74,6 +74,15 @@ fi
 grep -q "no such device" "$work/none" || fail "COM200: $(cat "$work/none")"
 echo "ok: a COM port that does not exist is named as such"
 
+# A stray character in the settings is refused with the usage code, never opened at 9600.
+for port in '1=COM1:19200,e,7,1 ' '1=COM1 :19200,e,7,1' '1=COM1;19200,e,7,1' '1=\\.\COM1: 9600,n,8,1'; do
+  status=0
+  "${run[@]}" "$cli" --port "$port" --duration 1 >"$work/stray" 2>&1 || status=$?
+  [ "$status" = 2 ] || fail "--port '$port' exited $status: $(cat "$work/stray")"
+  grep -q -e "--port" "$work/stray" || fail "--port '$port': $(cat "$work/stray")"
+done
+echo "ok: settings with a stray character are refused"
+
 kill -INT "$cli_pid" 2>/dev/null || true
 wait "$cli_pid" 2>/dev/null || true
 echo "wine serial check: all passed"

@@ -14,6 +14,11 @@ class Profile;
 // The system's own device of comN.
 std::string DefaultComDevice(int number);
 
+// The length of the system's own port name that text starts with ("COM12" or "\\.\COM12" on
+// Windows, where such a name is the whole device); 0 when it starts with none, and always on
+// Linux, where a device is a path.
+size_t PortNameLength(const std::string& text);
+
 class ComDevices {
  public:
   // Replaces every earlier mapping with the profile's.
