@@ -12,6 +12,7 @@
 #include "expected_texts.h"
 #include "platform/devices/com_devices.h"
 #include "platform/settings/app_paths.h"
+#include "platform/settings/profile_encoding.h"
 #include "platform/settings/profile_writer.h"
 #include "test_support.h"
 
@@ -111,6 +112,32 @@ TEST(Profile, LoadReadsTheFileAndAMissingFileIsEmpty) {
   EXPECT_EQ(Profile::Load(dir.Path() + "Bom.ini").ReadString("Ports", "Com1", ""), "/dev/pts/7");
   EXPECT_EQ(Profile::Load(dir.Path() + "Missing.ini").ReadInteger("Tabs", "Omron", 1), 1);
   EXPECT_EQ(Profile::Load(dir.Path()).ReadInteger("Tabs", "Omron", 1), 1);  // a directory
+}
+
+// Notepad's "Unicode" is UTF-16 with its byte-order mark: read in either byte order, and a
+// save writes the file back in UTF-16, never 8-bit lines beside it.
+TEST(Profile, AUtf16FileIsReadAndSavedInItsOwnEncoding) {
+  using platform::ProfileEncoding;
+  EXPECT_EQ(platform::EncodeProfile("\xC4\x9F\xF0\x9F\x98\x80", ProfileEncoding::Utf16Be),
+            std::string("\xFE\xFF\x01\x1F\xD8\x3D\xDE\x00", 8));  // ğ and a surrogate pair
+  TempAppDir dir;
+  const std::string path = dir.Path() + "Wide.ini";
+  const std::string before = "[Tabs]\r\nOmron=0\r\n[Ports]\r\nCom1=/dev/ğ\r\n";
+  for (const ProfileEncoding encoding : {ProfileEncoding::Utf16Le, ProfileEncoding::Utf16Be}) {
+    dir.WriteFile("Wide.ini", platform::EncodeProfile(before, encoding));
+    EXPECT_EQ(Profile::Load(path).ReadInteger("Tabs", "Omron", 1), 0);
+    EXPECT_EQ(Profile::Load(path).ReadString("Ports", "Com1", ""), "/dev/ğ");
+    platform::WriteProfileValue(path, "Ports", "Com2", "/dev/pts/9");
+    EXPECT_EQ(dir.ReadFile("Wide.ini"),
+              platform::EncodeProfile(before + "Com2=/dev/pts/9\r\n", encoding));
+  }
+  // Without its mark UTF-16 cannot be told apart: neither read nor saved over, and said why.
+  dir.WriteFile("Wide.ini", std::string("[\0P\0o\0r\0t\0s\0]\0", 14));
+  std::string why;
+  EXPECT_FALSE(Profile::Load(path, &why).Find("Ports", "Com1"));
+  EXPECT_EQ(why, platform::kUnknownEncoding);
+  EXPECT_THROW(platform::WriteProfileValue(path, "Ports", "Com1", "/dev/x"), std::runtime_error);
+  EXPECT_EQ(dir.ReadFile("Wide.ini"), std::string("[\0P\0o\0r\0t\0s\0]\0", 14));
 }
 
 #ifndef _WIN32

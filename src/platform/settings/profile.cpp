@@ -1,6 +1,7 @@
 #include "platform/settings/profile.h"
 
 #include "platform/files/file_io.h"
+#include "platform/settings/profile_encoding.h"
 #include "platform/text/int_conv.h"
 
 namespace platform {
@@ -41,7 +42,13 @@ std::string_view Unquote(std::string_view value) {
 Profile Profile::Load(const std::string& path, std::string* why) {
   const SmallFile file = ReadSmallFile(path, kMaxProfileBytes, Language::English);
   if (why != nullptr) *why = file.status == SmallFile::Status::Failed ? file.reason : "";
-  return file.status == SmallFile::Status::Read ? Parse(file.content) : Profile();
+  if (file.status != SmallFile::Status::Read) return Profile();
+  const std::optional<ProfileText> decoded = DecodeProfile(file.content);
+  if (!decoded) {
+    if (why != nullptr) *why = kUnknownEncoding;
+    return Profile();
+  }
+  return Parse(decoded->text);
 }
 
 Profile Profile::Parse(std::string_view content) {

@@ -3,7 +3,7 @@
 // match without regard to case, keys and values are trimmed, a value wholly in quotes is
 // unquoted, the first match wins, lines starting with ";" are comments, and a UTF-8
 // byte-order mark at the start of the file is skipped. A missing file, section or key gives
-// the default. Values are returned as the file's bytes (CP1254).
+// the default. Values are returned as the file's bytes, or in UTF-8 from a UTF-16 file.
 
 #include <cstdint>
 #include <optional>
@@ -15,6 +15,11 @@ namespace platform {
 
 // A settings file is a few lines; anything larger is not one.
 constexpr size_t kMaxProfileBytes = 1024 * 1024;
+// Why a file with NUL bytes is not read, in English and in Turkish.
+inline constexpr const char* kUnknownEncoding =
+    "it is neither 8-bit text nor UTF-16 with its byte-order mark";
+inline constexpr const char* kUnknownEncodingTurkish =
+    "8 bitlik metin de değil, bayt sırası işaretli UTF-16 da değil";
 
 class Profile {
  public:

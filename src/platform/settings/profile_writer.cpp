@@ -5,6 +5,7 @@
 
 #include "platform/files/file_io.h"
 #include "platform/settings/profile.h"
+#include "platform/settings/profile_encoding.h"
 
 namespace platform {
 namespace {
@@ -113,7 +114,11 @@ void WriteProfileValue(const std::string& path, std::string_view section, std::s
       Fail(path, "klasörü oluşturulamıyor", reason);
     }
   }
-  const std::string updated = SetProfileValue(existing.content, section, key, value);
+  // A UTF-16 file stays UTF-16: the value goes into its text, not beside it as 8-bit bytes.
+  const std::optional<ProfileText> decoded = DecodeProfile(existing.content);
+  if (!decoded) Fail(path, "okunamıyor", kUnknownEncodingTurkish);
+  const std::string updated =
+      EncodeProfile(SetProfileValue(decoded->text, section, key, value), decoded->encoding);
   std::string step, reason;
   if (!ReplaceFileContent(target, updated, step, reason, Language::Turkish)) {
     Fail(path, step, reason);
