@@ -74,6 +74,11 @@ fi
 grep -q "no such device" "$work/none" || fail "COM200: $(cat "$work/none")"
 echo "ok: a COM port that does not exist is named as such"
 
+# The system's list of COM names is read beside SetupAPI, which under Wine shows none.
+"${run[@]}" "$cli" --list-ports >"$work/list" 2>&1 || fail "--list-ports: $(cat "$work/list")"
+grep -q "^COM1 " "$work/list" && grep -q "^COM2 " "$work/list" || fail "--list-ports: $(cat "$work/list")"
+echo "ok: --list-ports names COM1 and COM2"
+
 # A stray character in the settings is refused with the usage code, never opened at 9600.
 for port in '1=COM1:19200,e,7,1 ' '1=COM1 :19200,e,7,1' '1=COM1;19200,e,7,1' '1=\\.\COM1: 9600,n,8,1'; do
   status=0

@@ -1,6 +1,8 @@
 // The machine's COM ports through SetupAPI: every present device of the COM port interface,
 // its "PortName" value, the friendly name Device Manager shows, and for USB adapters the
 // vendor and product ids from the hardware id and the serial number from the instance id.
+// Beside them the system's own list of COM names (HARDWARE\DEVICEMAP\SERIALCOMM), which
+// also holds ports that SetupAPI does not show: virtual ones, and all of Wine's.
 #include <windows.h>
 // After windows.h:
 #include <initguid.h>
@@ -60,16 +62,43 @@ int ComNumber(const std::string& name) {
   return name.size() > 3 ? std::atoi(name.c_str() + 3) : 0;
 }
 
+// Adds each port of SERIALCOMM that the list lacks: its value names the driver's device
+// (\Device\Serial0), its data the COM name.
+void AddSystemComNames(std::vector<SerialPortInfo>& ports) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  for (DWORD i = 0;; ++i) {
+    wchar_t name[256] = {}, data[256] = {};
+    DWORD nameLength = 255, dataSize = sizeof data - 2, type = 0;
+    const LONG rc = RegEnumValueW(key, i, name, &nameLength, nullptr, &type,
+                                  reinterpret_cast<BYTE*>(data), &dataSize);
+    if (rc == ERROR_NO_MORE_ITEMS) break;
+    if (rc != ERROR_SUCCESS || type != REG_SZ || data[0] == L'\0') continue;
+    const std::string comName = FromWide(data);
+    const bool listed = std::any_of(ports.begin(), ports.end(), [&](const SerialPortInfo& p) {
+      return SameDevicePath(p.kernelName, comName);
+    });
+    if (listed) continue;
+    SerialPortInfo info;
+    info.kernelName = info.devicePath = comName;
+    info.driver = FromWide(name);
+    ports.push_back(std::move(info));
+  }
+  RegCloseKey(key);
+}
+
 }  // namespace
 
 std::vector<SerialPortInfo> ListSerialPorts() {
   std::vector<SerialPortInfo> ports;
   HDEVINFO set = SetupDiGetClassDevsW(&kComPortInterface, nullptr, nullptr,
                                       DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-  if (set == INVALID_HANDLE_VALUE) return ports;
   SP_DEVINFO_DATA device{};
   device.cbSize = sizeof device;
-  for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &device); ++i) {
+  for (DWORD i = 0; set != INVALID_HANDLE_VALUE && SetupDiEnumDeviceInfo(set, i, &device); ++i) {
     SerialPortInfo info;
     info.kernelName = PortName(set, device);
     if (info.kernelName.empty()) continue;
@@ -90,7 +119,8 @@ std::vector<SerialPortInfo> ListSerialPorts() {
     }
     ports.push_back(std::move(info));
   }
-  SetupDiDestroyDeviceInfoList(set);
+  if (set != INVALID_HANDLE_VALUE) SetupDiDestroyDeviceInfoList(set);
+  AddSystemComNames(ports);
   std::sort(ports.begin(), ports.end(), [](const SerialPortInfo& a, const SerialPortInfo& b) {
     return ComNumber(a.kernelName) < ComNumber(b.kernelName);
   });
