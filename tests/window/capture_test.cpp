@@ -53,6 +53,18 @@ TEST_F(CaptureTest, AFileThatCannotBeMadeOrWrittenStopsOnlyTheRecording) {
   ASSERT_EQ(write(pty[1]->MasterFd(), "A", 1), 1);
   EXPECT_TRUE(WaitForInLastLine(1, "A(65 )"));
 
+  // Its folder deleted meanwhile (rm -rf): writes would still succeed, into nothing.
+  std::filesystem::create_directory(dir.Path() + "gone");
+  form->AskCapturePath = [&](int, const std::string&) { return dir.Path() + "gone/run.txt"; };
+  form->CaptureMenuChosen(1);
+  ASSERT_TRUE(form->Capturing(1));
+  std::filesystem::remove_all(dir.Path() + "gone");
+  form->Memo[1]->AddLine("after");
+  EXPECT_TRUE(WaitUntil([&] { return !form->Capturing(1); }));
+  EXPECT_NE(Tip(1).find(expected::kRecordingStopped + std::string("Dosya ya da klasörü silindi")),
+            std::string::npos)
+      << Tip(1);
+
   // The file reaches the largest size the disk takes (a FAT32 stick's 4 GiB; here the
   // process's own limit) while the recording goes on.
   struct FileSizeLimit {

@@ -51,7 +51,8 @@ class WritableFile {
   uint64_t Size() const;  // 0 when it cannot be told
   bool Truncate(uint64_t size);
   bool WriteAt(uint64_t offset, std::string_view data);
-  // Waits until what was written is on the disk itself.
+  // Waits until what was written is on the disk itself; false too when the file has been
+  // deleted meanwhile, since what is written then is lost.
   bool Sync();
   bool Close();
   // Why the last call failed.

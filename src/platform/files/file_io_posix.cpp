@@ -202,9 +202,19 @@ bool WritableFile::WriteAt(uint64_t offset, std::string_view data) {
 }
 
 bool WritableFile::Sync() {
-  if (fdatasync(Fd(native_)) == 0) return true;
-  reason_ = SystemReason(errno, language_);
-  return false;
+  if (fdatasync(Fd(native_)) != 0) {
+    reason_ = SystemReason(errno, language_);
+    return false;
+  }
+  // Writing to a file that was deleted (its folder removed with rm -rf) still succeeds here,
+  // into a file nobody will find: a failure all the same.
+  struct stat st {};
+  if (fstat(Fd(native_), &st) == 0 && st.st_nlink == 0) {
+    reason_ = language_ == Language::Turkish ? "Dosya ya da klasörü silindi"
+                                             : "the file or its folder was deleted";
+    return false;
+  }
+  return true;
 }
 
 bool WritableFile::Close() {
