@@ -20,7 +20,7 @@
 #include "platform/time/qt_clock.h"
 #include "program/program_options.h"
 #include "program/program_version.h"
-#include "window/ui_services.h"
+#include "window/message_boxes.h"
 #include "window/wirelabmain.h"
 
 namespace {

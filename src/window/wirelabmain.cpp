@@ -19,7 +19,7 @@
 #include "serial/receive_entry.h"
 #include "window/byte_code_field.h"
 #include "window/field_menu.h"
-#include "window/ui_services.h"
+#include "window/message_boxes.h"
 
 using platform::Cp1254;
 using platform::ToQString;

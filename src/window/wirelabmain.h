@@ -32,11 +32,11 @@
 #include "platform/time/toolkit_timer.h"
 #include "pos/pos_link.h"
 #include "pos/pos_terminal.h"
-#include "senders/results_file.h"
 #include "serial/CommObjects.h"
 #include "window/log_pane.h"
+#include "window/message_boxes.h"
 #include "window/pane_capture.h"
-#include "window/ui_services.h"
+#include "window/results_file.h"
 
 // A plain panel or sheet that reports its resizes.
 class TPanel : public QFrame {

@@ -10,7 +10,7 @@
 #include "platform/text/cp1254.h"
 #include "platform/text/qt_text.h"
 #include "serial/port_diagnosis.h"
-#include "window/ui_services.h"
+#include "window/message_boxes.h"
 #include "window/wirelabmain.h"
 
 namespace {
