@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
   for (int n = 1; n <= 4; ++n) {
     if (!options.com[n].empty()) Form5->ChoosePortDevice(n, options.com[n]);
   }
-  if (!options.captureDir.empty()) Form5->CaptureOnOpen(options.captureDir);
+  if (!options.captureDir.empty()) Form5->Recordings.CaptureOnOpen(options.captureDir);
   if (!options.screenshot.empty() || !options.menuScreenshot.empty()) {
     Form5->show();
     QApplication::processEvents();

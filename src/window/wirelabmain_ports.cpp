@@ -11,15 +11,13 @@
 #include "platform/text/qt_text.h"
 #include "serial/port_diagnosis.h"
 #include "window/message_boxes.h"
+#include "window/window_text.h"
 #include "window/wirelabmain.h"
 
 namespace {
 
-QString Utf8(const std::string& text) {
-  return QString::fromUtf8(text.c_str());
-}
-
-std::optional<std::string> AskWithDialog(QWidget* parent, int N, const std::string& current) {
+std::optional<std::string> AskDevicePathInDialog(QWidget* parent, int N,
+                                                 const std::string& current) {
   QInputDialog dialog(parent);
   dialog.setWindowTitle(QStringLiteral("com%1").arg(N));
   dialog.setLabelText(Utf8("com%1 cihaz yolu:").arg(N));
@@ -63,7 +61,7 @@ QMenu* TForm5::BuildPortMenu(int N) {
     boxes_.Guarded([&] {
       const std::string now = PortDevicePath(N);
       const std::optional<std::string> path =
-          AskDevicePath ? AskDevicePath(N, now) : AskWithDialog(this, N, now);
+          AskDevicePath ? AskDevicePath(N, now) : AskDevicePathInDialog(this, N, now);
       if (path) ChoosePortDevice(N, *path);
     });
   });
@@ -71,11 +69,11 @@ QMenu* TForm5::BuildPortMenu(int N) {
                    &QAction::triggered, this,
                    [this, N] { boxes_.Guarded([&] { SavePortDefault(N); }); });
   menu->addSeparator();
-  QAction* record = menu->addAction(QString::fromUtf8("Dosyaya kaydet..."));
+  QAction* record = menu->addAction(Utf8("Dosyaya kaydet..."));
   record->setCheckable(true);
-  record->setChecked(Capturing(N));
+  record->setChecked(Recordings.Capturing(N));
   QObject::connect(record, &QAction::triggered, this,
-                   [this, N] { boxes_.Guarded([&] { CaptureMenuChosen(N); }); });
+                   [this, N] { boxes_.Guarded([&] { Recordings.CaptureMenuChosen(N); }); });
   return menu;
 }
 
@@ -116,9 +114,9 @@ void TForm5::ShowPortState(int N) {
     tip += "\n" + Ports[N]->IdentityPath();
   }
   if (!problem.empty()) tip += "\n" + problem;
-  const bool recording = Capturing(N);
-  const bool recordingFailed = CaptureFailed(N);
-  const std::string capture = CaptureState(N);
+  const bool recording = Recordings.Capturing(N);
+  const bool recordingFailed = Recordings.CaptureFailed(N);
+  const std::string capture = Recordings.CaptureState(N);
   if (!capture.empty()) tip += "\n" + capture;
   GroupBox[N]->setToolTip(Utf8(tip));
   CheckBox[N]->setToolTip(Utf8(tip));
