@@ -89,6 +89,7 @@ void PortRecordings::FinishCapture(int N, std::chrono::milliseconds deadline) {
   captureByTick_[N] = false;
   if (!captures_[N]) return;
   panes_[N]->RemoveListener(captures_[N].get());
+  // The last writes happen in End: its failure, not one taken before them, is the reason.
   captures_[N]->End(deadline);
   captureFailure_[N] = captures_[N]->Failure();
   captures_[N].reset();

@@ -80,6 +80,22 @@ TEST_F(CaptureTest, AFileThatCannotBeMadeOrWrittenStopsOnlyTheRecording) {
   EXPECT_EQ(form->CaptureMark[1]->text().toStdString(), "⚠ Kayıt durdu");
   ASSERT_EQ(write(pty[1]->MasterFd(), "B", 1), 1);
   EXPECT_TRUE(WaitForInLastLine(1, "B(66 )"));
+
+  // A short recording whose one write comes as it ends, and fails, shows that it stopped.
+  form->Recordings.AskCapturePath = [&](int, const std::string&) {
+    return dir.Path() + "short.txt";
+  };
+  form->Recordings.CaptureMenuChosen(1);
+  ASSERT_TRUE(form->Recordings.Capturing(1));
+  form->Memo[1]->AddLine(std::string(100 * 1024, 'z'));  // collected, not yet handed over
+  form->Recordings.CaptureMenuChosen(1);
+  EXPECT_FALSE(form->Recordings.Capturing(1));
+  EXPECT_TRUE(form->CaptureMark[1]->isVisibleTo(form.get()));
+  EXPECT_NE(
+      Tip(1).find(expected::kRecordingStopped + std::string("Dosya bu disk için fazla büyük") +
+                  "\n" + dir.Path() + "short.txt"),
+      std::string::npos)
+      << Tip(1);
   EXPECT_TRUE(boxes.Messages.empty());
 }
 
