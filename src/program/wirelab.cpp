@@ -18,6 +18,7 @@
 #include "platform/settings/app_files.h"
 #include "platform/thread/quit_request.h"
 #include "platform/time/qt_clock.h"
+#include "program/program_arguments.h"
 #include "program/program_options.h"
 #include "program/program_version.h"
 #include "window/message_boxes.h"
@@ -26,7 +27,8 @@
 namespace {
 
 bool SavePicture(const QPixmap& picture, const std::string& file) {
-  const bool saved = picture.save(QString::fromLocal8Bit(file.c_str()), "PNG");
+  // File names from the command line are taken as UTF-8, as everywhere in the program.
+  const bool saved = picture.save(QString::fromUtf8(file.c_str()), "PNG");
   if (!saved) std::fprintf(stderr, "could not write %s\n", file.c_str());
   return saved;
 }
@@ -34,8 +36,7 @@ bool SavePicture(const QPixmap& picture, const std::string& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const ProgramOptions options =
-      ParseProgramOptions(std::vector<std::string>(argv + 1, argv + argc));
+  const ProgramOptions options = ParseProgramOptions(ProgramArguments(argc, argv));
   if (!options.error.empty()) {
     std::fprintf(stderr, "wirelab: %s\n%s\n", options.error.c_str(), kProgramUsage);
     return 2;

@@ -24,10 +24,11 @@
 #include "platform/settings/profile.h"
 #include "platform/thread/quit_request.h"
 #include "platform/time/qt_clock.h"
+#include "program/program_arguments.h"
 #include "program/program_version.h"
 
 int main(int argc, char** argv) {
-  const CliParse parse = ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc));
+  const CliParse parse = ParseCliOptions(ProgramArguments(argc, argv));
   if (!parse.options) {
     std::fprintf(stderr, "wirelab-cli: %s\n%s\n", EscapeControls(parse.error).c_str(), CliUsage());
     return 2;

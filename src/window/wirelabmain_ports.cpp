@@ -16,6 +16,7 @@
 
 namespace {
 
+// Device paths are UTF-8 in the program, whatever the system's own code page.
 std::optional<std::string> AskDevicePathInDialog(QWidget* parent, int N,
                                                  const std::string& current) {
   QInputDialog dialog(parent);
@@ -23,10 +24,10 @@ std::optional<std::string> AskDevicePathInDialog(QWidget* parent, int N,
   dialog.setLabelText(Utf8("com%1 cihaz yolu:").arg(N));
   dialog.setOkButtonText(Utf8("Tamam"));
   dialog.setCancelButtonText(Utf8("İptal"));
-  dialog.setTextValue(QString::fromLocal8Bit(current.c_str()));
+  dialog.setTextValue(Utf8(current));
   const QString path = dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
   if (path.trimmed().isEmpty()) return std::nullopt;
-  return path.trimmed().toLocal8Bit().toStdString();
+  return path.trimmed().toUtf8().toStdString();
 }
 
 }  // namespace
