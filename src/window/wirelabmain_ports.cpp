@@ -100,7 +100,8 @@ void TForm5::ShowPortState(int N) {
   const bool ticked = CheckBox[N]->isChecked();
   PortDiagnosis diagnosis;
   diagnosis.devicePath = PortDevicePath(N);
-  // The tooltip is UTF-8, like the device path; the settings text and its error are CP1254.
+  // The tooltip is UTF-8, like the device path: the settings field's text is taken as UTF-8,
+  // and the error that refused it, CP1254 as the boxes have it, is converted.
   diagnosis.settings = Edit[N]->text().toUtf8().toStdString();
   if (ticked && Ports[N]) {
     diagnosis.error = Ports[N]->Problem();

@@ -228,7 +228,13 @@ TEST(ProgramOptions, ComNMapsAPortAndBadOptionsAreRefused) {
       {"--com1"},     {"--com1", ""},        {"--com5", "/dev/x"}, {"--com0", "/dev/x"},
       {"--com", "x"}, {"--com12", "/dev/x"}, {"--bogus"},          {"--screenshot"}};
   for (const auto& args : refused) EXPECT_NE(ParseProgramOptions(args).error, "") << args[0];
-}
+  const ProgramOptions pictures =
+      ParseProgramOptions({"--screenshot", "w.png", "--menu-screenshot", "m.png"});
+  EXPECT_EQ(pictures.screenshot, "w.png");
+  EXPECT_EQ(pictures.menuScreenshot, "m.png");
+  for (const char* option : {"--screenshot FILE.png", "--menu-screenshot FILE.png"}) {
+    EXPECT_NE(std::string(kProgramUsage).find(option), std::string::npos) << option;
+  }
 }
 
 TEST(SerialPortList, ATableOfWhatAPersonRecognisesADeviceBy) {
