@@ -307,7 +307,7 @@ Result Run(const std::vector<int>& ports, int bytesPerSecond, std::chrono::secon
   platform::MessageBoxes boxes;
   auto form = std::make_unique<TForm5>(clock, boxes, platform::FilesBeside(dir.Path()));
   form->show();
-  if (record) form->CaptureOnOpen(dir.Path());
+  if (record) form->Recordings.CaptureOnOpen(dir.Path());
   std::vector<std::unique_ptr<Feed>> feeds(5);
   std::vector<std::unique_ptr<PaintWatch>> watches;
   std::vector<PaneGiven> given(5);
@@ -380,7 +380,7 @@ Result Run(const std::vector<int>& ports, int bytesPerSecond, std::chrono::secon
     double behind = 0;
     for (int n : ports) {
       std::error_code error;
-      const auto onDisk = std::filesystem::file_size(form->CapturePath(n), error);
+      const auto onDisk = std::filesystem::file_size(form->Recordings.CapturePath(n), error);
       behind = std::max(behind, (given[n].chars - (error ? 0 : onDisk)) / 1024.0);
     }
     result.fileBehindKiB.push_back(behind);
@@ -416,9 +416,9 @@ Result Run(const std::vector<int>& ports, int bytesPerSecond, std::chrono::secon
   for (int n : ports) {
     form->Memo[n]->RemoveListener(&given[n]);
     if (!record) continue;
-    files[n] = form->CapturePath(n);
-    if (!form->Capturing(n)) std::printf("  com%d's recording stopped early\n", n);
-    form->EndCapture(n);
+    files[n] = form->Recordings.CapturePath(n);
+    if (!form->Recordings.Capturing(n)) std::printf("  com%d's recording stopped early\n", n);
+    form->Recordings.EndCapture(n);
   }
   for (int n : ports) {
     Feed& feed = *feeds[n];

@@ -2,7 +2,7 @@
 
 const char* const kProgramUsage =
     "usage: wirelab [--com1 PATH] [--com2 PATH] [--com3 PATH] [--com4 PATH] [--capture DIR] "
-    "[--list-ports] [--version]";
+    "[--list-ports] [--screenshot FILE.png] [--menu-screenshot FILE.png] [--version]";
 
 ProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
   ProgramOptions options;

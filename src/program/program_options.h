@@ -1,9 +1,10 @@
 #pragma once
 // The window program's command line:
 //   wirelab [--com1 PATH] .. [--com4 PATH] [--capture DIR] [--list-ports]
-//           [--screenshot FILE.png] [--version]
+//           [--screenshot FILE.png] [--menu-screenshot FILE.png] [--version]
 // --comN maps port N to a device for this run, ahead of WireLab.ini; --capture records each
-// port's pane into DIR from every tick of "Open".
+// port's pane into DIR from every tick of "Open"; --screenshot and --menu-screenshot draw the
+// window, and com1's device menu, into a PNG file and end. Paths are UTF-8.
 
 #include <array>
 #include <string>

@@ -21,13 +21,14 @@
 #include "platform/time/qt_clock.h"
 #include "program/program_options.h"
 #include "program/program_version.h"
-#include "window/ui_services.h"
+#include "window/message_boxes.h"
 #include "window/wirelabmain.h"
 
 namespace {
 
 bool SavePicture(const QPixmap& picture, const std::string& file) {
-  const bool saved = picture.save(QString::fromLocal8Bit(file.c_str()), "PNG");
+  // File names from the command line are taken as UTF-8, as everywhere in the program.
+  const bool saved = picture.save(QString::fromUtf8(file.c_str()), "PNG");
   if (!saved) std::fprintf(stderr, "could not write %s\n", file.c_str());
   return saved;
 }
@@ -57,7 +58,7 @@ int main(int argc, char** argv) {
   for (int n = 1; n <= 4; ++n) {
     if (!options.com[n].empty()) Form5->ChoosePortDevice(n, options.com[n]);
   }
-  if (!options.captureDir.empty()) Form5->CaptureOnOpen(options.captureDir);
+  if (!options.captureDir.empty()) Form5->Recordings.CaptureOnOpen(options.captureDir);
   if (!options.screenshot.empty() || !options.menuScreenshot.empty()) {
     Form5->show();
     QApplication::processEvents();

@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "platform/text/cp1254.h"
-#include "window/ui_services.h"
+#include "window/message_boxes.h"
 
 namespace {
 

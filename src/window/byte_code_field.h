@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <string>
 
-#include "window/ui_services.h"
+#include "window/message_boxes.h"
 
 inline constexpr int kMaxByteCodeChars = 1024 * 1024;
 

@@ -71,7 +71,10 @@ bool PaneCapture::End(std::chrono::milliseconds deadline) {
   if (lineOpen_) collected_ += "\r\n";
   lineOpen_ = false;
   HandOver();
-  return file_->Settle(deadline) && failure_.empty() && file_->Failure().empty();
+  const bool settled = file_->Settle(deadline);
+  // The last text went over just now: a failure to write it is the recording's too.
+  if (failure_.empty()) failure_ = file_->Failure();
+  return settled && failure_.empty();
 }
 
 std::string PaneCapture::Failure() const {

@@ -32,9 +32,11 @@ class PaneCapture : public LogLines::Listener {
   // Hands the collected text to the file's thread.
   void HandOver();
   // Ends the recording: the last line gets its break, and everything goes to the disk within
-  // deadline if it can. False when it could not all be written in time.
+  // deadline if it can. False when the file failed, Failure() then saying why, or when it
+  // could not all be written in time (the file's thread then finishes it on its own).
   bool End(std::chrono::milliseconds deadline);
-  // Why the recording stopped early; empty while it goes on.
+  // Why the recording stopped early, or its last text could not be written at its end; empty
+  // while it goes on.
   std::string Failure() const;
 
   void Added(std::string_view text, bool newLine) override;

@@ -7,19 +7,14 @@
 // deliveries (PortByteReceived). Its texts are CP1254 (the panes, the fields' values, the
 // boxes), except the ports' tooltips and device menus, which are built as UTF-8.
 
-#include <QCheckBox>
 #include <QComboBox>
-#include <QFrame>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTabWidget>
-#include <QTimer>
 #include <QToolButton>
 #include <QWidget>
 #include <array>
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -32,44 +27,21 @@
 #include "platform/time/toolkit_timer.h"
 #include "pos/pos_link.h"
 #include "pos/pos_terminal.h"
-#include "senders/results_file.h"
 #include "serial/CommObjects.h"
+#include "window/form_widgets.h"
 #include "window/log_pane.h"
-#include "window/pane_capture.h"
-#include "window/ui_services.h"
-
-// A plain panel or sheet that reports its resizes.
-class TPanel : public QFrame {
- public:
-  explicit TPanel(QWidget* parent) : QFrame(parent) {}
-  std::function<void()> OnResize;
-
- protected:
-  void resizeEvent(QResizeEvent* event) override;
-};
-
-class TGroupBox : public QGroupBox {
- public:
-  TGroupBox(const QString& title, QWidget* parent) : QGroupBox(title, parent) {}
-  std::function<void()> OnResize;
-
- protected:
-  void resizeEvent(QResizeEvent* event) override;
-};
+#include "window/message_boxes.h"
+#include "window/port_recordings.h"
+#include "window/results_file.h"
 
 class SendHold;
-
-class TCheckBox : public QCheckBox {
- public:
-  TCheckBox(const QString& text, QWidget* parent, int tag) : QCheckBox(text, parent), Tag(tag) {}
-  const int Tag;
-};
 
 class TForm5 : public QWidget, private PosLink {
  public:
   // Everything in the window that reads the time, waits or counts down runs on clock; its
-  // boxes and error reports go to boxes; files says where WireLab.ini is read and saved and
-  // where OmronResults.txt goes; drains, where given, takes the output still queued when a port
+  // boxes and error reports go to boxes; files says where WireLab.ini is read and saved, and
+  // the output folder where OmronResults.txt goes and the ports' recordings unless they were
+  // given a folder of their own; drains, where given, takes the output still queued when a port
   // closes. Clock, boxes and drains outlive the window.
   TForm5(platform::Clock& clock, platform::MessageBoxes& boxes, platform::AppFiles files,
          platform::PortDrains* drains = nullptr);
@@ -139,6 +111,10 @@ class TForm5 : public QWidget, private PosLink {
   platform::ToolkitTimer Timer1;
   platform::ToolkitTimer TimerQueue;
 
+  // The recordings of the ports' panes to files; the window shows their state on the port
+  // groups and offers them in the device menu.
+  PortRecordings Recordings;
+
   // ---- What the window holds, to read ----
   // The state behind the controls, for those who watch the window (tests, benchmarks); only
   // the window changes it. The port objects it leads to are the ports themselves, as a caller
@@ -168,7 +144,7 @@ class TForm5 : public QWidget, private PosLink {
   // ---- The device behind each port ----
   // The port group's context menu: the detected devices (the current one checked), "Başka
   // cihaz..." (another device) and "comN için varsayılan olarak kaydet" (save as default), and
-  // "Dosyaya kaydet..." (record to a file). Made anew at each request.
+  // "Dosyaya kaydet..." (record to a file, see PortRecordings). Made anew at each request.
   QMenu* BuildPortMenu(int N);
   // Makes path the device of port N for this run. An open port closes and opens the new
   // device with its settings, as an un-tick and a tick would; a closed one uses it next time.
@@ -180,24 +156,6 @@ class TForm5 : public QWidget, private PosLink {
   // Shows on the group of port N its device and, while it is ticked without a working
   // device, the reason in red with a warning mark; and where it records, or why that stopped.
   void ShowPortState(int N);
-
-  // ---- Recording a port's pane to a file (see PaneCapture) ----
-  // Records port N's pane into path, or a numbered name beside it where path exists. A file
-  // that cannot be made shows its reason on the group; no box.
-  void StartCapture(int N, const std::string& path);
-  // Ends the recording of port N, its file complete.
-  void EndCapture(int N);
-  bool Capturing(int N) const;
-  // The file of port N's recording, or of its last one; empty before any.
-  const std::string& CapturePath(int N) const { return capturePath_[N]; }
-  // Records each port from every tick of "Open" until its un-tick, into folder, under the
-  // name that the device menu suggests.
-  void CaptureOnOpen(std::string folder);
-  // The device menu's recording item: ends a recording, or asks where to start one.
-  void CaptureMenuChosen(int N);
-  // Asks where to record port N, suggesting a path; empty when the user cancels. Tests
-  // replace it.
-  std::function<std::optional<std::string>(int N, const std::string& suggested)> AskCapturePath;
 
   // ---- Byte codes, inter-byte delay, periodic sending ----
   void SendAsciiCodes(int N);
@@ -247,17 +205,6 @@ class TForm5 : public QWidget, private PosLink {
   void CreatePortObject(int N);
   void DestroyPortObject(int N);
   std::string PortDevicePath(int N) const;
-  std::string SuggestedCapturePath(int N) const;
-  void CaptureOnTick(int N, bool ticked);
-  void HandOverCaptures();
-  // Takes port N's recording off its pane and ends it within deadline; why it failed, if it
-  // did, stays for the tooltip.
-  void FinishCapture(int N, std::chrono::milliseconds deadline);
-  void EndAllCaptures();
-  // Port N's last recording stopped on a failure.
-  bool CaptureFailed(int N) const;
-  // The tooltip's line for port N's recording; empty when it neither records nor failed to.
-  std::string CaptureState(int N) const;
   // Sends the bytes on port N, each followed by InterByteDelay, holding the window's other
   // work during the pauses (see SendHold). Ends early when the window closes or port N is
   // closed from inside a pause.
@@ -312,12 +259,6 @@ class TForm5 : public QWidget, private PosLink {
     TRealCom* object = nullptr;  // Ports[port] when the send began
   } sending_;
   bool destroyed_ = false;
-  std::array<std::unique_ptr<PaneCapture>, 5> captures_;  // [1..4]; empty: not recording
-  std::array<std::string, 5> capturePath_;                // [1..4]: the file of the last recording
-  std::array<std::string, 5> captureFailure_;             // [1..4]: why the last recording stopped
-  std::array<bool, 5> captureByTick_{};  // [1..4]: the recording ends with the un-tick
-  std::string captureFolder_;            // where every tick records; empty: none does
-  QTimer captureTimer_;                  // hands the recordings' text to their files
   struct Anchored {
     QWidget* widget;
     int left, top, width, height;  // design place

@@ -10,25 +10,24 @@
 #include "platform/text/cp1254.h"
 #include "platform/text/qt_text.h"
 #include "serial/port_diagnosis.h"
-#include "window/ui_services.h"
+#include "window/message_boxes.h"
+#include "window/window_text.h"
 #include "window/wirelabmain.h"
 
 namespace {
 
-QString Utf8(const std::string& text) {
-  return QString::fromUtf8(text.c_str());
-}
-
-std::optional<std::string> AskWithDialog(QWidget* parent, int N, const std::string& current) {
+// Device paths are UTF-8 in the program, whatever the system's own code page.
+std::optional<std::string> AskDevicePathInDialog(QWidget* parent, int N,
+                                                 const std::string& current) {
   QInputDialog dialog(parent);
   dialog.setWindowTitle(QStringLiteral("com%1").arg(N));
   dialog.setLabelText(Utf8("com%1 cihaz yolu:").arg(N));
   dialog.setOkButtonText(Utf8("Tamam"));
   dialog.setCancelButtonText(Utf8("İptal"));
-  dialog.setTextValue(QString::fromLocal8Bit(current.c_str()));
+  dialog.setTextValue(Utf8(current));
   const QString path = dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
   if (path.trimmed().isEmpty()) return std::nullopt;
-  return path.trimmed().toLocal8Bit().toStdString();
+  return path.trimmed().toUtf8().toStdString();
 }
 
 }  // namespace
@@ -63,7 +62,7 @@ QMenu* TForm5::BuildPortMenu(int N) {
     boxes_.Guarded([&] {
       const std::string now = PortDevicePath(N);
       const std::optional<std::string> path =
-          AskDevicePath ? AskDevicePath(N, now) : AskWithDialog(this, N, now);
+          AskDevicePath ? AskDevicePath(N, now) : AskDevicePathInDialog(this, N, now);
       if (path) ChoosePortDevice(N, *path);
     });
   });
@@ -71,11 +70,11 @@ QMenu* TForm5::BuildPortMenu(int N) {
                    &QAction::triggered, this,
                    [this, N] { boxes_.Guarded([&] { SavePortDefault(N); }); });
   menu->addSeparator();
-  QAction* record = menu->addAction(QString::fromUtf8("Dosyaya kaydet..."));
+  QAction* record = menu->addAction(Utf8("Dosyaya kaydet..."));
   record->setCheckable(true);
-  record->setChecked(Capturing(N));
+  record->setChecked(Recordings.Capturing(N));
   QObject::connect(record, &QAction::triggered, this,
-                   [this, N] { boxes_.Guarded([&] { CaptureMenuChosen(N); }); });
+                   [this, N] { boxes_.Guarded([&] { Recordings.CaptureMenuChosen(N); }); });
   return menu;
 }
 
@@ -101,7 +100,8 @@ void TForm5::ShowPortState(int N) {
   const bool ticked = CheckBox[N]->isChecked();
   PortDiagnosis diagnosis;
   diagnosis.devicePath = PortDevicePath(N);
-  // The tooltip is UTF-8, like the device path; the settings text and its error are CP1254.
+  // The tooltip is UTF-8, like the device path: the settings field's text is taken as UTF-8,
+  // and the error that refused it, CP1254 as the boxes have it, is converted.
   diagnosis.settings = Edit[N]->text().toUtf8().toStdString();
   if (ticked && Ports[N]) {
     diagnosis.error = Ports[N]->Problem();
@@ -116,9 +116,9 @@ void TForm5::ShowPortState(int N) {
     tip += "\n" + Ports[N]->IdentityPath();
   }
   if (!problem.empty()) tip += "\n" + problem;
-  const bool recording = Capturing(N);
-  const bool recordingFailed = CaptureFailed(N);
-  const std::string capture = CaptureState(N);
+  const bool recording = Recordings.Capturing(N);
+  const bool recordingFailed = Recordings.CaptureFailed(N);
+  const std::string capture = Recordings.CaptureState(N);
   if (!capture.empty()) tip += "\n" + capture;
   GroupBox[N]->setToolTip(Utf8(tip));
   CheckBox[N]->setToolTip(Utf8(tip));

@@ -16,7 +16,7 @@
 #include "platform/time/ticks.h"
 #include "platform/time/toolkit_timer.h"
 #include "test_support.h"
-#include "window/ui_services.h"
+#include "window/message_boxes.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "platform/text/cp1254.h"
 #include "platform/thread/thread.h"
 #include "platform/time/ticks.h"
-#include "window/ui_services.h"
+#include "window/message_boxes.h"
 
 void MessageBoxCapture::Present(const std::string& text) {
   if (ShowRealBoxes) {

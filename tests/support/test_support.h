@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "manual_clock.h"
-#include "window/ui_services.h"
+#include "window/message_boxes.h"
 
 // Captures message boxes instead of showing them, unless told to show the real ones.
 class MessageBoxCapture : public platform::MessageBoxes {

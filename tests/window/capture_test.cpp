@@ -21,9 +21,9 @@ class CaptureTest : public WindowTest {
 TEST_F(CaptureTest, TheFileHoldsEveryLineFromItsStartThoughThePaneDroppedIt) {
   form->Memo[1]->AddLine("before");
   dir.WriteFile("run.txt", "kept");
-  form->AskCapturePath = [&](int, const std::string&) { return dir.Path() + "run.txt"; };
-  form->CaptureMenuChosen(1);
-  ASSERT_TRUE(form->Capturing(1));
+  form->Recordings.AskCapturePath = [&](int, const std::string&) { return dir.Path() + "run.txt"; };
+  form->Recordings.CaptureMenuChosen(1);
+  ASSERT_TRUE(form->Recordings.Capturing(1));
   EXPECT_NE(Tip(1).find(dir.Path() + "run-2.txt"), std::string::npos) << Tip(1);
   EXPECT_TRUE(form->CaptureMark[1]->isVisibleTo(form.get()));
   std::string expected = "+";
@@ -34,8 +34,8 @@ TEST_F(CaptureTest, TheFileHoldsEveryLineFromItsStartThoughThePaneDroppedIt) {
     expected += "\r\n" + line;
   }
   ASSERT_NE(form->Memo[1]->Lines().front(), "before+");  // the pane did drop lines
-  form->CaptureMenuChosen(1);
-  EXPECT_FALSE(form->Capturing(1));
+  form->Recordings.CaptureMenuChosen(1);
+  EXPECT_FALSE(form->Recordings.Capturing(1));
   EXPECT_TRUE(dir.ReadFile("run-2.txt") == expected + "\r\n");
   EXPECT_EQ(dir.ReadFile("run.txt"), "kept");
 }
@@ -44,9 +44,9 @@ TEST_F(CaptureTest, TheFileHoldsEveryLineFromItsStartThoughThePaneDroppedIt) {
 // the pane and the port go on, and no box shows.
 TEST_F(CaptureTest, AFileThatCannotBeMadeOrWrittenStopsOnlyTheRecording) {
   dir.WriteFile("file", "");
-  form->CaptureOnOpen(dir.Path() + "file");
+  form->Recordings.CaptureOnOpen(dir.Path() + "file");
   Open(1);
-  EXPECT_FALSE(form->Capturing(1));
+  EXPECT_FALSE(form->Recordings.Capturing(1));
   const std::string reason = "Yoldaki bir ad klasör değil";  // a file where a folder should be
   EXPECT_NE(Tip(1).find(expected::kRecordingStopped + reason), std::string::npos) << Tip(1);
   EXPECT_TRUE(form->CaptureMark[1]->isVisibleTo(form.get()));
@@ -80,11 +80,11 @@ TEST_F(CaptureTest, AFileThatCannotBeMadeOrWrittenStopsOnlyTheRecording) {
     }
     rlimit old{};
   } limit(64 * 1024);
-  form->AskCapturePath = [&](int, const std::string&) { return dir.Path() + "big.txt"; };
-  form->CaptureMenuChosen(1);
-  ASSERT_TRUE(form->Capturing(1));
+  form->Recordings.AskCapturePath = [&](int, const std::string&) { return dir.Path() + "big.txt"; };
+  form->Recordings.CaptureMenuChosen(1);
+  ASSERT_TRUE(form->Recordings.Capturing(1));
   for (int n = 0; n < 100; ++n) form->Memo[1]->AddLine(std::string(4000, 'y'));
-  EXPECT_TRUE(WaitUntil([&] { return !form->Capturing(1); }));
+  EXPECT_TRUE(WaitUntil([&] { return !form->Recordings.Capturing(1); }));
   EXPECT_NE(
       Tip(1).find(expected::kRecordingStopped + std::string("Dosya bu disk için fazla büyük")),
       std::string::npos)
@@ -92,6 +92,22 @@ TEST_F(CaptureTest, AFileThatCannotBeMadeOrWrittenStopsOnlyTheRecording) {
   EXPECT_EQ(form->CaptureMark[1]->text().toStdString(), "⚠ Kayıt durdu");
   ASSERT_EQ(write(pty[1]->MasterFd(), "B", 1), 1);
   EXPECT_TRUE(WaitForInLastLine(1, "B(66 )"));
+
+  // A short recording whose one write comes as it ends, and fails, shows that it stopped.
+  form->Recordings.AskCapturePath = [&](int, const std::string&) {
+    return dir.Path() + "short.txt";
+  };
+  form->Recordings.CaptureMenuChosen(1);
+  ASSERT_TRUE(form->Recordings.Capturing(1));
+  form->Memo[1]->AddLine(std::string(100 * 1024, 'z'));  // collected, not yet handed over
+  form->Recordings.CaptureMenuChosen(1);
+  EXPECT_FALSE(form->Recordings.Capturing(1));
+  EXPECT_TRUE(form->CaptureMark[1]->isVisibleTo(form.get()));
+  EXPECT_NE(
+      Tip(1).find(expected::kRecordingStopped + std::string("Dosya bu disk için fazla büyük") +
+                  "\n" + dir.Path() + "short.txt"),
+      std::string::npos)
+      << Tip(1);
   EXPECT_TRUE(boxes.Messages.empty());
 }
 
@@ -100,9 +116,9 @@ TEST(CaptureEnding, ASignalEndsTheRecordingWithEveryEntryThePaneGotInTheFile) {
   rig.clock.emplace();  // held still: every entry reads the same
   rig.Create();
   const std::string folder = rig.dir.Path() + "tonight/logs";  // made at the tick
-  rig.form->CaptureOnOpen(folder);
+  rig.form->Recordings.CaptureOnOpen(folder);
   rig.Open(1);
-  ASSERT_TRUE(rig.form->Capturing(1));
+  ASSERT_TRUE(rig.form->Recordings.Capturing(1));
   struct Watch : LogLines::Listener {
     void Added(std::string_view text, bool) override { chars += text.size(); }
     void Dropping(const std::string&) override {}

@@ -25,7 +25,7 @@
 #include "platform/devices/serial_device.h"
 #include "platform/devices/serial_posix_detail.h"
 #include "platform/thread/quit_request.h"
-#include "window/ui_services.h"
+#include "window/message_boxes.h"
 #include "window_rig.h"
 
 namespace {

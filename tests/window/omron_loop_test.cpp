@@ -10,7 +10,7 @@
 
 #include "expected_texts.h"
 #include "platform/time/toolkit_timer.h"
-#include "senders/results_file.h"
+#include "window/results_file.h"
 #include "window_rig.h"
 
 namespace {

@@ -7,6 +7,8 @@
 
 #include <QAction>
 #include <QElapsedTimer>
+#include <QInputDialog>
+#include <QTimer>
 #include <cstdio>
 #include <filesystem>
 
@@ -105,6 +107,26 @@ TEST_F(PortDevicesTest, AChosenDeviceTakesOverAnOpenPortAndAClosedOneAtItsNextTi
   Click(2);
   later.Write("C");
   ASSERT_TRUE(WaitForInLastLine(2, "C(67 )"));
+
+  // "Başka cihaz..." shows a path with Turkish letters in its box and takes one back as the
+  // program holds paths, in UTF-8, whatever the system's code page.
+  const std::string turkish = dir.Path() + "çıkış-ğ";
+  form->ChoosePortDevice(3, turkish);
+  form->AskDevicePath = nullptr;
+  std::string shown;
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    auto* dialog = form->findChild<QInputDialog*>();
+    if (dialog == nullptr || !dialog->isVisible()) return;
+    shown = dialog->textValue().toUtf8().toStdString();
+    dialog->setTextValue(QString::fromUtf8(turkish + "2"));
+    dialog->accept();
+  });
+  answer.start(10);
+  MenuItem(3, QString::fromUtf8(expected::kOtherDevice))->trigger();
+  answer.stop();
+  EXPECT_EQ(shown, turkish);
+  EXPECT_NE(Tip(3).find("com3: " + turkish + "2"), std::string::npos) << Tip(3);
   EXPECT_TRUE(boxes.Messages.empty());
 }
 
@@ -206,6 +228,13 @@ TEST(ProgramOptions, ComNMapsAPortAndBadOptionsAreRefused) {
       {"--com1"},     {"--com1", ""},        {"--com5", "/dev/x"}, {"--com0", "/dev/x"},
       {"--com", "x"}, {"--com12", "/dev/x"}, {"--bogus"},          {"--screenshot"}};
   for (const auto& args : refused) EXPECT_NE(ParseProgramOptions(args).error, "") << args[0];
+  const ProgramOptions pictures =
+      ParseProgramOptions({"--screenshot", "w.png", "--menu-screenshot", "m.png"});
+  EXPECT_EQ(pictures.screenshot, "w.png");
+  EXPECT_EQ(pictures.menuScreenshot, "m.png");
+  for (const char* option : {"--screenshot FILE.png", "--menu-screenshot FILE.png"}) {
+    EXPECT_NE(std::string(kProgramUsage).find(option), std::string::npos) << option;
+  }
 }
 
 TEST(SerialPortList, ATableOfWhatAPersonRecognisesADeviceBy) {

@@ -11,7 +11,7 @@
 #include "expected_texts.h"
 #include "senders/omron_frame.h"
 #include "window/byte_code_field.h"
-#include "window/ui_services.h"
+#include "window/message_boxes.h"
 #include "window_rig.h"
 
 namespace {

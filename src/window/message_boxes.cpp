@@ -1,4 +1,4 @@
-#include "window/ui_services.h"
+#include "window/message_boxes.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -1,11 +1,11 @@
-// Recording a port's pane to a file: the device menu's item, the recording that follows each
-// tick of "Open" when the program was told a folder for it, and the mark and tooltip that say
-// where a port records or why it stopped.
+#include "window/port_recordings.h"
+
 #include <QDateTime>
 #include <QFileDialog>
+#include <algorithm>
 
-#include "platform/settings/app_files.h"
-#include "window/wirelabmain.h"
+#include "window/log_pane.h"
+#include "window/window_text.h"
 
 namespace {
 
@@ -14,23 +14,35 @@ constexpr int kHandOverMs = 200;
 // Closing the window waits this long at most for the files, all of them together.
 constexpr auto kEndDeadline = std::chrono::milliseconds(400);
 
-std::optional<std::string> AskWithDialog(QWidget* parent, int N, const std::string& suggested) {
-  const QString path = QFileDialog::getSaveFileName(
-      parent, QString::fromUtf8("com%1 kaydı").arg(N), QString::fromUtf8(suggested.c_str()),
-      QString::fromUtf8("Metin dosyaları (*.txt);;Tüm dosyalar (*)"), nullptr,
-      QFileDialog::DontConfirmOverwrite);
+std::optional<std::string> AskRecordingFile(QWidget* parent, int N, const std::string& suggested) {
+  const QString path =
+      QFileDialog::getSaveFileName(parent, Utf8("com%1 kaydı").arg(N), Utf8(suggested),
+                                   Utf8("Metin dosyaları (*.txt);;Tüm dosyalar (*)"), nullptr,
+                                   QFileDialog::DontConfirmOverwrite);
   if (path.isEmpty()) return std::nullopt;
   return path.toUtf8().toStdString();
 }
 
 }  // namespace
 
-void TForm5::CaptureOnOpen(std::string folder) {
+PortRecordings::PortRecordings(const std::array<LogPane*, 5>& panes,
+                               const platform::AppFiles& files, QWidget* dialogs,
+                               std::function<void(int N)> changed)
+    : panes_(panes), files_(files), dialogs_(dialogs), changed_(std::move(changed)) {
+  QObject::connect(&captureTimer_, &QTimer::timeout, &captureTimer_,
+                   [this] { HandOverCaptures(); });
+}
+
+PortRecordings::~PortRecordings() {
+  EndAllCaptures();
+}
+
+void PortRecordings::CaptureOnOpen(std::string folder) {
   if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') folder += '/';
   captureFolder_ = std::move(folder);
 }
 
-std::string TForm5::SuggestedCapturePath(int N) const {
+std::string PortRecordings::SuggestedCapturePath(int N) const {
   const QDateTime now = QDateTime::currentDateTime();
   const QDate d = now.date();
   const QTime t = now.time();
@@ -46,49 +58,50 @@ std::string TForm5::SuggestedCapturePath(int N) const {
   }
 }
 
-void TForm5::CaptureMenuChosen(int N) {
+void PortRecordings::CaptureMenuChosen(int N) {
   if (captures_[N]) {
     EndCapture(N);
     return;
   }
   const std::string suggested = SuggestedCapturePath(N);
   const std::optional<std::string> path =
-      AskCapturePath ? AskCapturePath(N, suggested) : AskWithDialog(this, N, suggested);
+      AskCapturePath ? AskCapturePath(N, suggested) : AskRecordingFile(dialogs_, N, suggested);
   if (path) StartCapture(N, *path);
 }
 
-void TForm5::StartCapture(int N, const std::string& path) {
+void PortRecordings::StartCapture(int N, const std::string& path) {
   EndCapture(N);
   std::string reason;
   captures_[N] = PaneCapture::Start(path, reason);
   if (captures_[N]) {
     capturePath_[N] = captures_[N]->Path();
     captureFailure_[N].clear();
-    Memo[N]->AddListener(captures_[N].get());
+    panes_[N]->AddListener(captures_[N].get());
     if (!captureTimer_.isActive()) captureTimer_.start(kHandOverMs);
   } else {
     capturePath_[N] = path;
     captureFailure_[N] = reason;
   }
-  ShowPortState(N);
+  changed_(N);
 }
 
-void TForm5::FinishCapture(int N, std::chrono::milliseconds deadline) {
+void PortRecordings::FinishCapture(int N, std::chrono::milliseconds deadline) {
   captureByTick_[N] = false;
   if (!captures_[N]) return;
-  Memo[N]->RemoveListener(captures_[N].get());
+  panes_[N]->RemoveListener(captures_[N].get());
+  // The last writes happen in End: its failure, not one taken before them, is the reason.
   captures_[N]->End(deadline);
   captureFailure_[N] = captures_[N]->Failure();
   captures_[N].reset();
 }
 
-void TForm5::EndCapture(int N) {
+void PortRecordings::EndCapture(int N) {
   const bool recorded = Capturing(N);
   FinishCapture(N, kEndDeadline);
-  if (recorded) ShowPortState(N);
+  if (recorded) changed_(N);
 }
 
-void TForm5::EndAllCaptures() {
+void PortRecordings::EndAllCaptures() {
   const auto deadline = std::chrono::steady_clock::now() + kEndDeadline;
   for (int n = 1; n <= 4; ++n) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -98,11 +111,11 @@ void TForm5::EndAllCaptures() {
   captureTimer_.stop();
 }
 
-bool TForm5::Capturing(int N) const {
+bool PortRecordings::Capturing(int N) const {
   return captures_[N] != nullptr;
 }
 
-void TForm5::CaptureOnTick(int N, bool ticked) {
+void PortRecordings::CaptureOnTick(int N, bool ticked) {
   if (captureFolder_.empty()) return;
   if (ticked && !captures_[N]) {
     StartCapture(N, SuggestedCapturePath(N));
@@ -112,7 +125,7 @@ void TForm5::CaptureOnTick(int N, bool ticked) {
   }
 }
 
-void TForm5::HandOverCaptures() {
+void PortRecordings::HandOverCaptures() {
   bool any = false;
   for (int n = 1; n <= 4; ++n) {
     if (!captures_[n]) continue;
@@ -123,16 +136,16 @@ void TForm5::HandOverCaptures() {
     }
     // The recording stops; the pane and the port go on.
     FinishCapture(n, std::chrono::milliseconds(0));
-    ShowPortState(n);
+    changed_(n);
   }
   if (!any) captureTimer_.stop();
 }
 
-bool TForm5::CaptureFailed(int N) const {
+bool PortRecordings::CaptureFailed(int N) const {
   return !Capturing(N) && !captureFailure_[N].empty();
 }
 
-std::string TForm5::CaptureState(int N) const {
+std::string PortRecordings::CaptureState(int N) const {
   if (Capturing(N)) return "Kayıt: " + capturePath_[N];
   if (CaptureFailed(N)) return "Kayıt durdu: " + captureFailure_[N] + "\n" + capturePath_[N];
   return {};

@@ -1,4 +1,4 @@
-#include "senders/results_file.h"
+#include "window/results_file.h"
 
 #include <chrono>
 #include <stdexcept>
