@@ -55,12 +55,14 @@ TEST_F(CaptureTest, AFileThatCannotBeMadeOrWrittenStopsOnlyTheRecording) {
 
   // Its folder deleted meanwhile (rm -rf): writes would still succeed, into nothing.
   std::filesystem::create_directory(dir.Path() + "gone");
-  form->AskCapturePath = [&](int, const std::string&) { return dir.Path() + "gone/run.txt"; };
-  form->CaptureMenuChosen(1);
-  ASSERT_TRUE(form->Capturing(1));
+  form->Recordings.AskCapturePath = [&](int, const std::string&) {
+    return dir.Path() + "gone/run.txt";
+  };
+  form->Recordings.CaptureMenuChosen(1);
+  ASSERT_TRUE(form->Recordings.Capturing(1));
   std::filesystem::remove_all(dir.Path() + "gone");
   form->Memo[1]->AddLine("after");
-  EXPECT_TRUE(WaitUntil([&] { return !form->Capturing(1); }));
+  EXPECT_TRUE(WaitUntil([&] { return !form->Recordings.Capturing(1); }));
   EXPECT_NE(Tip(1).find(expected::kRecordingStopped + std::string("Dosya ya da klasörü silindi")),
             std::string::npos)
       << Tip(1);
