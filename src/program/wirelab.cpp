@@ -77,6 +77,7 @@ int main(int argc, char** argv) {
     boxes.CloseAll();
     Form5->close();
   };
+  platform::SetProgramName("wirelab");
   platform::InstallQuitSignals(endNow);
   // Logging off or shutting down ends the window as closing it does.
   QObject::connect(&app, &QGuiApplication::commitDataRequest, [&endNow](QSessionManager&) {

@@ -68,6 +68,7 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  platform::SetProgramName("wirelab-cli");
   platform::InstallQuitSignals([] { QCoreApplication::quit(); });
   platform::ComDevices devices;
   const std::string ini = platform::LocateAppFiles().settings;

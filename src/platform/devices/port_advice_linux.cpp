@@ -3,6 +3,7 @@
 
 #include "platform/devices/port_advice.h"
 #include "platform/devices/port_holders.h"
+#include "platform/devices/serial_posix_detail.h"
 
 namespace platform {
 
@@ -14,8 +15,7 @@ std::string DeviceKindText(const std::string& path, Language language) {
   if (S_ISDIR(st.st_mode)) return tr ? "bir klasör" : "a directory";
   if (S_ISFIFO(st.st_mode)) return tr ? "bir FIFO" : "a FIFO";
   if (S_ISSOCK(st.st_mode)) return tr ? "bir soket" : "a socket";
-  struct stat ptmx {};
-  if (S_ISCHR(st.st_mode) && stat("/dev/ptmx", &ptmx) == 0 && st.st_rdev == ptmx.st_rdev) {
+  if (detail::IsPtyMultiplexer(st)) {
     return tr ? "sözde terminal çoklayıcısı, her açılışta yeni bir terminal açar (terminalin "
                 "/dev/pts/N yolunu girin)"
               : "the pseudo-terminal multiplexer, which makes a new terminal at each open (take "

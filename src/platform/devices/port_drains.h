@@ -9,7 +9,9 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_set>
 
@@ -33,9 +35,18 @@ class PortDrains {
   void WaitForAll(bool cutShort = false);
 
  private:
+  // Drains one device on a thread of its own: until queued() tells nothing is left, boundMs
+  // have passed or WaitForAll cuts the drains short; then giveBack() closes the device. key
+  // tells the device's drains apart.
+  void DrainInBackground(uint64_t key, uint32_t boundMs, std::function<size_t()> queued,
+                         std::function<void()> giveBack);
+  // Waits while a drain of the device key runs, or any drain where there is no key; bounded
+  // as AwaitDrainOf is.
+  void AwaitDrain(std::optional<uint64_t> key);
+
   std::mutex mutex_;
   std::condition_variable ended_;
-  std::unordered_multiset<uint64_t> draining_;  // device numbers
+  std::unordered_multiset<uint64_t> draining_;  // the keys of the drains running
   std::atomic<bool> cut_{false};
 };
 

@@ -1,12 +1,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <thread>
-
 #include "platform/devices/port_drains.h"
 #include "platform/devices/serial_posix_detail.h"
-#include "platform/time/ticks.h"
 
 namespace platform {
 
@@ -19,10 +15,6 @@ uint64_t DeviceNumber(int fd) {
 
 }  // namespace
 
-PortDrains::~PortDrains() {
-  WaitForAll();
-}
-
 void PortDrains::Close(PortHandle handle) {
   if (!handle.IsOpen()) return;
   const int fd = detail::Descriptor(handle);
@@ -33,37 +25,16 @@ void PortDrains::Close(PortHandle handle) {
     close(fd);
     return;
   }
-  const uint64_t device = DeviceNumber(fd);
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    draining_.insert(device);
-  }
-  std::thread([this, fd, device, bound] {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point until = Clock::now() + std::chrono::milliseconds(bound);
-    while (detail::OutputQueued(fd) > 0 && Clock::now() < until && !cut_) RealSleep(10);
-    detail::FlushAndClose(fd);
-    // Notified under the lock: once it is released this thread touches the object no more,
-    // so the destructor's wait may end and free it.
-    std::lock_guard<std::mutex> lock(mutex_);
-    draining_.erase(draining_.find(device));
-    ended_.notify_all();
-  }).detach();
+  // A device's drains are told apart by its device number, which every path to it shares.
+  DrainInBackground(
+      DeviceNumber(fd), bound, [fd] { return detail::OutputQueued(fd); },
+      [fd] { detail::FlushAndClose(fd); });
 }
 
 void PortDrains::AwaitDrainOf(const std::string& path) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) return;
-  const uint64_t device = st.st_rdev;
-  std::unique_lock<std::mutex> lock(mutex_);
-  ended_.wait_for(lock, std::chrono::milliseconds(kMaxDrainMs + 1000),
-                  [&] { return draining_.count(device) == 0; });
-}
-
-void PortDrains::WaitForAll(bool cutShort) {
-  if (cutShort) cut_ = true;
-  std::unique_lock<std::mutex> lock(mutex_);
-  ended_.wait(lock, [this] { return draining_.empty(); });
+  AwaitDrain(st.st_rdev);
 }
 
 }  // namespace platform

@@ -6,7 +6,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -35,8 +34,8 @@ bool SameCharDevice(const struct stat& a, const struct stat& b) {
 PortError RefusedBeforeOpening(const std::string& path) {
   struct stat target {};
   if (stat(path.c_str(), &target) != 0 || !S_ISCHR(target.st_mode)) return PortError::None;
+  if (detail::IsPtyMultiplexer(target)) return PortError::NotSerial;
   struct stat other {};
-  if (stat("/dev/ptmx", &other) == 0 && SameCharDevice(target, other)) return PortError::NotSerial;
   if (stat("/dev/tty", &other) == 0 && SameCharDevice(target, other)) return PortError::OwnTerminal;
   for (int fd = 0; fd <= 2; ++fd) {
     if (isatty(fd) && fstat(fd, &other) == 0 && SameCharDevice(target, other)) {
@@ -106,7 +105,8 @@ bool BuildRecord(const CommState& state, termios& t, bool& custom) {
   static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
   t.c_cflag = (t.c_cflag & ~CSIZE) | kSizes[state.ByteSize - 5];
 
-  t.c_cflag &= ~(PARENB | PARODD | CMSPAR);
+  const tcflag_t markSpace = detail::MarkSpaceParityFlag();
+  t.c_cflag &= ~(PARENB | PARODD | markSpace);
   switch (state.ParityMode) {
     case Parity::None:
       break;
@@ -117,10 +117,10 @@ bool BuildRecord(const CommState& state, termios& t, bool& custom) {
       t.c_cflag |= PARENB;
       break;
     case Parity::Mark:
-      t.c_cflag |= PARENB | CMSPAR | PARODD;
+      t.c_cflag |= PARENB | markSpace | PARODD;
       break;
     case Parity::Space:
-      t.c_cflag |= PARENB | CMSPAR;
+      t.c_cflag |= PARENB | markSpace;
       break;
   }
 
@@ -142,7 +142,7 @@ bool BuildRecord(const CommState& state, termios& t, bool& custom) {
   speed_t code;
   custom = !SpeedCode(state.BaudRate, code);
   if (custom) {
-    t.c_cflag = (t.c_cflag & ~CBAUD) | detail::CustomSpeedFlag();
+    t.c_cflag = detail::WithCustomSpeedFlag(t.c_cflag);
   } else {
     cfsetospeed(&t, code);
     cfsetispeed(&t, code);
@@ -161,7 +161,7 @@ detail::KernelLineRecord ToKernelRecord(const termios& t) {
   return k;
 }
 
-// Every ioctl of the port layer goes through here, retried on EINTR; watch, where given,
+// Every ioctl of this file goes through here, retried on EINTR; watch, where given,
 // sees its request first.
 template <class Arg>
 int Ioctl(int fd, unsigned long request, Arg arg, const DeviceRequestObserver* watch = nullptr) {
@@ -187,6 +187,11 @@ int RemainingMs(Clock::time_point until) {
 }  // namespace
 
 namespace detail {
+
+bool IsPtyMultiplexer(const struct stat& device) {
+  struct stat multiplexer {};
+  return stat("/dev/ptmx", &multiplexer) == 0 && SameCharDevice(device, multiplexer);
+}
 
 size_t OutputQueued(int fd) {
   int queued = 0;
@@ -257,24 +262,13 @@ PortHandle OpenExclusive(const std::string& path, const DeviceRequestObserver& w
     return refuse(PortErrorFromErrno(errno));
   }
   // Root passes another program's exclusive hold, so ask for it before taking the port.
-  int exclusive = 0;
-  if (Ioctl(fd, TIOCGEXCL, &exclusive, &watch) == 0 && exclusive != 0) {
-    return refuse(PortError::Busy);
-  }
+  if (detail::HeldExclusively(fd, watch)) return refuse(PortError::Busy);
   if (LockFileHolder(path) != 0) return refuse(PortError::Busy);
   if (RetryOnEintr([&] { return flock(fd, LOCK_EX | LOCK_NB); }) != 0) {
     return refuse(PortErrorFromErrno(errno));
   }
   if (Ioctl(fd, TIOCEXCL, 0, &watch) != 0) return refuse(PortErrorFromErrno(errno));
   return PortHandle::FromNative(fd);
-}
-
-uint32_t DrainBoundMs(size_t queuedBytes, uint32_t baud, uint32_t bitsPerCharacter) {
-  if (queuedBytes == 0) return 0;
-  constexpr uint64_t kMarginMs = 500;
-  if (baud == 0) return kMaxDrainMs;
-  const uint64_t needed = static_cast<uint64_t>(queuedBytes) * bitsPerCharacter * 1000 / baud;
-  return static_cast<uint32_t>(std::min<uint64_t>(needed + kMarginMs, kMaxDrainMs));
 }
 
 void Close(PortHandle handle) {
@@ -322,7 +316,7 @@ bool GetCommState(PortHandle handle, CommState& state) {
   }
   if ((t.c_cflag & PARENB) == 0) {
     state.ParityMode = Parity::None;
-  } else if ((t.c_cflag & CMSPAR) != 0) {
+  } else if ((t.c_cflag & detail::MarkSpaceParityFlag()) != 0) {
     state.ParityMode = (t.c_cflag & PARODD) != 0 ? Parity::Mark : Parity::Space;
   } else {
     state.ParityMode = (t.c_cflag & PARODD) != 0 ? Parity::Odd : Parity::Even;

@@ -8,7 +8,6 @@
 // wakes it at once, and an idle port still looks again every poll period.
 #include <windows.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -141,14 +140,6 @@ PortHandle OpenExclusive(const std::string& path, const DeviceRequestObserver&) 
   port->readEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   port->writeEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   return PortHandle::FromNative(reinterpret_cast<intptr_t>(port));
-}
-
-uint32_t DrainBoundMs(size_t queuedBytes, uint32_t baud, uint32_t bitsPerCharacter) {
-  if (queuedBytes == 0) return 0;
-  constexpr uint64_t kMarginMs = 500;
-  if (baud == 0) return kMaxDrainMs;
-  const uint64_t needed = static_cast<uint64_t>(queuedBytes) * bitsPerCharacter * 1000 / baud;
-  return static_cast<uint32_t>(std::min<uint64_t>(needed + kMarginMs, kMaxDrainMs));
 }
 
 namespace detail {

@@ -2,6 +2,8 @@
 // Internals shared by the POSIX serial files. Free of <termios.h>, because the file that
 // speaks termios2 needs <asm/termbits.h>, which clashes with it.
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
@@ -45,13 +47,24 @@ struct KernelLineRecord {
   uint8_t cc[19] = {};
 };
 
-// The speed bits meaning "speed held in the record's own speed fields" (BOTHER).
-uint32_t CustomSpeedFlag();
+// The control flags with the speed bits set to "speed held in the record's own speed
+// fields" (BOTHER).
+uint32_t WithCustomSpeedFlag(uint32_t cflag);
+// The control flag that, with parity on, makes the parity bit a fixed mark or space
+// (CMSPAR).
+uint32_t MarkSpaceParityFlag();
+// True when another program already holds the device exclusively (a hold root would pass).
+// watch, where set, sees the request.
+bool HeldExclusively(int fd, const DeviceRequestObserver& watch);
 // The output speed when the port runs at a custom speed; false otherwise.
 bool ReadCustomSpeed(int fd, uint32_t& baud);
 // Applies the record with both speeds set to baud in one call, so a refused record leaves
 // the port as it was.
 bool ApplyWithCustomSpeed(int fd, const KernelLineRecord& record, uint32_t baud);
+
+// True for the pseudo-terminal multiplexer, /dev/ptmx, under whatever name: each open of it
+// makes a new pseudo-terminal, so it is never a port.
+bool IsPtyMultiplexer(const struct stat& device);
 
 // Bytes still queued in the driver for output; 0 when the query fails.
 size_t OutputQueued(int fd);

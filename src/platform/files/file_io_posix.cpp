@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "platform/files/file_io.h"
+#include "platform/files/file_io_detail.h"
 #include "platform/files/system_reason.h"
 
 namespace platform {
@@ -21,12 +22,7 @@ std::string What(const struct stat& st, Language language) {
   if (S_ISFIFO(st.st_mode)) return tr ? "Bu bir FIFO" : "it is a FIFO";
   if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) return tr ? "Bu bir cihaz" : "it is a device";
   if (S_ISSOCK(st.st_mode)) return tr ? "Bu bir soket" : "it is a socket";
-  return tr ? "Normal bir dosya değil" : "it is not a regular file";
-}
-
-std::string TooLarge(size_t maxBytes, Language language) {
-  return language == Language::Turkish ? "Dosya " + std::to_string(maxBytes) + " bayttan büyük"
-                                       : "it is larger than " + std::to_string(maxBytes) + " bytes";
+  return detail::NotRegularFileText(language);
 }
 
 }  // namespace
@@ -49,7 +45,7 @@ SmallFile ReadSmallFile(const std::string& path, size_t maxBytes, Language langu
   } else if (!S_ISREG(st.st_mode)) {
     file.reason = What(st, language);
   } else if (static_cast<uint64_t>(st.st_size) > maxBytes) {
-    file.reason = TooLarge(maxBytes, language);
+    file.reason = detail::TooLargeText(maxBytes, language);
   } else {
     file.status = SmallFile::Status::Read;
     char buffer[65536];
@@ -59,7 +55,7 @@ SmallFile ReadSmallFile(const std::string& path, size_t maxBytes, Language langu
         file.content.append(buffer, static_cast<size_t>(n));
         if (file.content.size() > maxBytes) {
           file.status = SmallFile::Status::Failed;
-          file.reason = TooLarge(maxBytes, language);
+          file.reason = detail::TooLargeText(maxBytes, language);
           break;
         }
       } else if (n == 0) {
@@ -85,7 +81,7 @@ std::string ResolveLinks(const std::string& path) {
 
 bool ReplaceFileContent(const std::string& path, std::string_view content, std::string& step,
                         std::string& reason, Language language) {
-  const bool tr = language == Language::Turkish;
+  using detail::ReplaceStep;
   mode_t mode = 0644;
   struct stat st {};
   if (stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
@@ -93,11 +89,11 @@ bool ReplaceFileContent(const std::string& path, std::string_view content, std::
   std::string temp = path + ".XXXXXX";
   const int fd = mkstemp(temp.data());
   if (fd < 0) {
-    step = tr ? "klasörüne yazılamıyor" : "cannot write in its folder";
+    step = detail::ReplaceStepText(ReplaceStep::WriteInFolder, language);
     reason = SystemReason(errno, language);
     return false;
   }
-  const char* const cannotWrite = tr ? "yazılamıyor" : "cannot write it";
+  const char* const cannotWrite = detail::ReplaceStepText(ReplaceStep::Write, language);
   const auto fail = [&](const char* what, int err) {
     unlink(temp.c_str());
     step = what;
@@ -122,28 +118,27 @@ bool ReplaceFileContent(const std::string& path, std::string_view content, std::
   }
   if (close(fd) != 0) return fail(cannotWrite, errno);
   if (rename(temp.c_str(), path.c_str()) != 0)
-    return fail(tr ? "üzerine yazılamıyor" : "cannot replace it", errno);
+    return fail(detail::ReplaceStepText(ReplaceStep::Replace, language), errno);
   return true;
 }
 
-bool MakeFolders(const std::string& path, std::string& reason, Language language) {
-  std::string folder = path;
-  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+namespace detail {
+
+const char kPathSeparators[] = "/";
+
+FolderCheck CheckFolder(const std::string& path) {
   struct stat st {};
-  if (stat(folder.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) return true;
-    reason = language == Language::Turkish ? "Bu bir klasör değil" : "it is not a folder";
-    return false;
-  }
-  const size_t slash = folder.rfind('/');
-  if (slash != std::string::npos && slash > 0 &&
-      !MakeFolders(folder.substr(0, slash), reason, language)) {
-    return false;
-  }
-  if (mkdir(folder.c_str(), 0777) == 0 || errno == EEXIST) return true;
+  if (stat(path.c_str(), &st) != 0) return FolderCheck::Missing;
+  return S_ISDIR(st.st_mode) ? FolderCheck::Folder : FolderCheck::NotFolder;
+}
+
+bool MakeFolder(const std::string& path, std::string& reason, Language language) {
+  if (mkdir(path.c_str(), 0777) == 0 || errno == EEXIST) return true;
   reason = SystemReason(errno, language);
   return false;
 }
+
+}  // namespace detail
 
 WritableFile::~WritableFile() {
   if (open_) close(Fd(native_));

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "platform/files/file_io.h"
+#include "platform/files/file_io_detail.h"
 #include "platform/files/system_reason.h"
 #include "platform/text/win32_text.h"
 
@@ -13,11 +14,6 @@ HANDLE Handle(intptr_t native) {
 
 std::string LastError(Language language) {
   return SystemReason(GetLastError(), language);
-}
-
-std::string TooLarge(size_t maxBytes, Language language) {
-  return language == Language::Turkish ? "Dosya " + std::to_string(maxBytes) + " bayttan büyük"
-                                       : "it is larger than " + std::to_string(maxBytes) + " bytes";
 }
 
 }  // namespace
@@ -38,12 +34,11 @@ SmallFile ReadSmallFile(const std::string& path, size_t maxBytes, Language langu
   file.status = SmallFile::Status::Failed;
   LARGE_INTEGER size{};
   if (GetFileType(h) != FILE_TYPE_DISK) {
-    file.reason =
-        language == Language::Turkish ? "Normal bir dosya değil" : "it is not a regular file";
+    file.reason = detail::NotRegularFileText(language);
   } else if (!GetFileSizeEx(h, &size)) {
     file.reason = LastError(language);
   } else if (static_cast<uint64_t>(size.QuadPart) > maxBytes) {
-    file.reason = TooLarge(maxBytes, language);
+    file.reason = detail::TooLargeText(maxBytes, language);
   } else {
     file.content.resize(static_cast<size_t>(size.QuadPart));
     DWORD done = 0;
@@ -65,13 +60,13 @@ std::string ResolveLinks(const std::string& path) {
 
 bool ReplaceFileContent(const std::string& path, std::string_view content, std::string& step,
                         std::string& reason, Language language) {
-  const bool tr = language == Language::Turkish;
+  using detail::ReplaceStep;
   const std::wstring target = ToWide(path);
   const std::wstring temp = target + L".new";
   const HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
-    step = tr ? "klasörüne yazılamıyor" : "cannot write in its folder";
+    step = detail::ReplaceStepText(ReplaceStep::WriteInFolder, language);
     reason = LastError(language);
     return false;
   }
@@ -83,7 +78,7 @@ bool ReplaceFileContent(const std::string& path, std::string_view content, std::
   CloseHandle(h);
   if (!wrote) {
     DeleteFileW(temp.c_str());
-    step = tr ? "yazılamıyor" : "cannot write it";
+    step = detail::ReplaceStepText(ReplaceStep::Write, language);
     reason = SystemReason(writeError, language);
     return false;
   }
@@ -91,32 +86,32 @@ bool ReplaceFileContent(const std::string& path, std::string_view content, std::
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     reason = LastError(language);
     DeleteFileW(temp.c_str());
-    step = tr ? "üzerine yazılamıyor" : "cannot replace it";
+    step = detail::ReplaceStepText(ReplaceStep::Replace, language);
     return false;
   }
   return true;
 }
 
-bool MakeFolders(const std::string& path, std::string& reason, Language language) {
-  std::string folder = path;
-  while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
-  const DWORD attributes = GetFileAttributesW(ToWide(folder).c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES) {
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return true;
-    reason = language == Language::Turkish ? "Bu bir klasör değil" : "it is not a folder";
-    return false;
-  }
-  const size_t slash = folder.find_last_of("/\\");
-  if (slash != std::string::npos && slash > 0 &&
-      !MakeFolders(folder.substr(0, slash), reason, language)) {
-    return false;
-  }
-  if (CreateDirectoryW(ToWide(folder).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) {
+namespace detail {
+
+const char kPathSeparators[] = "/\\";
+
+FolderCheck CheckFolder(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(ToWide(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return FolderCheck::Missing;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FolderCheck::Folder
+                                                      : FolderCheck::NotFolder;
+}
+
+bool MakeFolder(const std::string& path, std::string& reason, Language language) {
+  if (CreateDirectoryW(ToWide(path).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) {
     return true;
   }
   reason = LastError(language);
   return false;
 }
+
+}  // namespace detail
 
 WritableFile::~WritableFile() {
   if (open_) CloseHandle(Handle(native_));

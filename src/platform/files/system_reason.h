@@ -1,6 +1,7 @@
 #pragma once
 // The reason a call to the system failed, in words for a person.
 
+#include <cstdint>
 #include <string>
 
 #include "platform/text/language.h"
@@ -13,5 +14,28 @@ namespace platform {
 // and the other way round, the device gone, the file already there, a file too large for its
 // disk) have Turkish words and the rest keep the system's.
 std::string SystemReason(unsigned long code, Language language);
+
+// Those faults, whatever system's codes name them. Each system's file maps its codes into
+// one of these; the words for each are in one table (system_reason.cpp).
+enum class ReasonKind : uint8_t {
+  Other,  // no words of its own: the system's are used
+  DiskFull,
+  NoPermission,
+  NoSuchFileOrFolder,
+  ReadOnlyDisk,
+  IsFolder,
+  NotFolderInPath,
+  DeviceGone,
+  AlreadyExists,
+  TooLargeForDisk,
+};
+
+namespace detail {
+// The system's file: which fault the code is.
+ReasonKind ReasonKindOf(unsigned long code);
+// The system's file: the system's own words for the code, in the language asked for where
+// the system has them in it.
+std::string SystemWords(unsigned long code, Language language);
+}  // namespace detail
 
 }  // namespace platform

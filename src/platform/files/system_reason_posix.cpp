@@ -3,46 +3,40 @@
 
 #include "platform/files/system_reason.h"
 
-namespace platform {
-namespace {
+namespace platform::detail {
 
-const char* TurkishReason(int code) {
-  switch (code) {
+ReasonKind ReasonKindOf(unsigned long code) {
+  switch (static_cast<int>(code)) {
     case ENOSPC:
     case EDQUOT:
-      return "Diskte yer kalmadı";
+      return ReasonKind::DiskFull;
     case EACCES:
     case EPERM:
-      return "Erişim izni yok";
+      return ReasonKind::NoPermission;
     case ENOENT:
-      return "Böyle bir dosya ya da klasör yok";
+      return ReasonKind::NoSuchFileOrFolder;
     case EROFS:
-      return "Disk salt okunur";
+      return ReasonKind::ReadOnlyDisk;
     case EISDIR:
-      return "Bu bir klasör";
+      return ReasonKind::IsFolder;
     case ENOTDIR:
-      return "Yoldaki bir ad klasör değil";
+      return ReasonKind::NotFolderInPath;
     case EIO:
     case ENXIO:
     case ENODEV:
-      return "Giriş/çıkış hatası: cihaz yok ya da çıkarıldı";
+      return ReasonKind::DeviceGone;
     case EEXIST:
-      return "Dosya zaten var";
+      return ReasonKind::AlreadyExists;
     case EFBIG:  // a FAT32 stick's 4 GiB, or the process's own limit
-      return "Dosya bu disk için fazla büyük";
+      return ReasonKind::TooLargeForDisk;
     default:
-      return nullptr;
+      return ReasonKind::Other;
   }
 }
 
-}  // namespace
-
-std::string SystemReason(unsigned long code, Language language) {
-  const int error = static_cast<int>(code);
-  if (language == Language::Turkish) {
-    if (const char* text = TurkishReason(error)) return text;
-  }
-  return std::strerror(error);
+// The C library's words, in English whatever the language asked for.
+std::string SystemWords(unsigned long code, Language) {
+  return std::strerror(static_cast<int>(code));
 }
 
-}  // namespace platform
+}  // namespace platform::detail

@@ -3,46 +3,41 @@
 #include "platform/files/system_reason.h"
 #include "platform/text/win32_text.h"
 
-namespace platform {
-namespace {
+namespace platform::detail {
 
-const char* TurkishReason(DWORD code) {
-  switch (code) {
+ReasonKind ReasonKindOf(unsigned long code) {
+  switch (static_cast<DWORD>(code)) {
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-      return "Diskte yer kalmadı";
+      return ReasonKind::DiskFull;
     case ERROR_ACCESS_DENIED:
-      return "Erişim izni yok";
+      return ReasonKind::NoPermission;
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
-      return "Böyle bir dosya ya da klasör yok";
+      return ReasonKind::NoSuchFileOrFolder;
     case ERROR_WRITE_PROTECT:
-      return "Disk salt okunur";
+      return ReasonKind::ReadOnlyDisk;
     case ERROR_DIRECTORY:
-      return "Yoldaki bir ad klasör değil";
+      return ReasonKind::NotFolderInPath;
     case ERROR_GEN_FAILURE:
     case ERROR_DEVICE_NOT_CONNECTED:
     case ERROR_NOT_READY:
     case ERROR_DEV_NOT_EXIST:
-      return "Giriş/çıkış hatası: cihaz yok ya da çıkarıldı";
+      return ReasonKind::DeviceGone;
     case ERROR_FILE_EXISTS:
     case ERROR_ALREADY_EXISTS:
-      return "Dosya zaten var";
+      return ReasonKind::AlreadyExists;
     case ERROR_FILE_TOO_LARGE:
-      return "Dosya bu disk için fazla büyük";
+      return ReasonKind::TooLargeForDisk;
     default:
-      return nullptr;
+      return ReasonKind::Other;
   }
 }
 
-}  // namespace
-
-// In Turkish, a reason without words of its own here is the system's, in the language of
-// the user's Windows: Turkish on a Turkish Windows.
-std::string SystemReason(unsigned long code, Language language) {
-  if (language == Language::English) return SystemErrorText(code);
-  if (const char* text = TurkishReason(static_cast<DWORD>(code))) return text;
-  return UserLanguageErrorText(code);
+// In Turkish, a reason without words of its own is the system's, in the language of the
+// user's Windows: Turkish on a Turkish Windows.
+std::string SystemWords(unsigned long code, Language language) {
+  return language == Language::English ? SystemErrorText(code) : UserLanguageErrorText(code);
 }
 
-}  // namespace platform
+}  // namespace platform::detail

@@ -5,9 +5,11 @@
 // it.
 //
 // After such a signal the program has 800 ms to end on its own; past that it says so on
-// stderr and ends at once with exit code 2, whatever the main thread is doing.
+// stderr, under the program's name, and ends at once with exit code 2, whatever the main
+// thread is doing.
 
 #include <functional>
+#include <string_view>
 
 namespace platform {
 
@@ -16,6 +18,9 @@ bool QuitRequested();
 // True once such a signal came: nobody may be at the screen to answer a box.
 bool QuitBySignal();
 void ResetQuitRequest();
+// The name the program's stderr line begins with ("wirelab", "wirelab-cli"); "WireLab" until
+// a program sets its own. Set before InstallQuitSignals; a longer name is cut at 40 bytes.
+void SetProgramName(std::string_view name);
 // Routes SIGINT, SIGTERM and SIGHUP to RequestQuit and, from the main thread's event loop, to
 // onQuit (which closes the message boxes that are open, where there are any). SIGPIPE is
 // ignored from then on, for good: a write to a reader that has gone fails instead.

@@ -7,34 +7,32 @@
 #include <atomic>
 
 #include "platform/thread/quit_request.h"
+#include "platform/thread/quit_request_detail.h"
 
 namespace platform {
 namespace {
-std::atomic<bool> quitRequested{false};
-std::atomic<bool> quitBySignal{false};
 int wakePipe[2] = {-1, -1};
 std::function<void()> quitHandler;
 
 // The bound on ending after a signal: a timer made at installation, armed by the first signal.
-constexpr long kEndBoundNs = 800'000'000;
 timer_t watchdog;
 std::atomic<bool> watchdogMade{false};
 std::atomic<bool> watchdogArmed{false};
 
 void OnWatchdog(int) {
   static const char message[] =
-      "WireLab: still running 0.8 s after the signal to end; ending now, unfinished work is "
-      "lost\n";
-  [[maybe_unused]] ssize_t n = write(STDERR_FILENO, message, sizeof message - 1);
+      "still running 0.8 s after the signal to end; ending now, unfinished work is lost\n";
+  const std::string_view name = detail::ProgramPrefix();
+  [[maybe_unused]] ssize_t n = write(STDERR_FILENO, name.data(), name.size());
+  n = write(STDERR_FILENO, message, sizeof message - 1);
   _exit(2);
 }
 
 void OnSignal(int) {
-  quitRequested = true;
-  quitBySignal = true;
+  detail::NoteQuitBySignal();
   if (watchdogMade && !watchdogArmed.exchange(true)) {
     itimerspec bound{};
-    bound.it_value.tv_nsec = kEndBoundNs;
+    bound.it_value.tv_nsec = std::chrono::nanoseconds(detail::kEndBound).count();
     timer_settime(watchdog, 0, &bound, nullptr);
   }
   if (wakePipe[1] >= 0) {
@@ -50,20 +48,6 @@ void DisarmWatchdog() {
   watchdogArmed = false;
 }
 }  // namespace
-
-void RequestQuit() {
-  quitRequested = true;
-}
-bool QuitRequested() {
-  return quitRequested;
-}
-bool QuitBySignal() {
-  return quitBySignal;
-}
-void ResetQuitRequest() {
-  quitRequested = false;
-  quitBySignal = false;
-}
 
 void InstallQuitSignals(std::function<void()> onQuit) {
   quitHandler = std::move(onQuit);

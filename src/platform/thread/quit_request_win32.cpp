@@ -7,26 +7,23 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
-#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
 #include <thread>
 
 #include "platform/thread/quit_request.h"
+#include "platform/thread/quit_request_detail.h"
 
 namespace platform {
 namespace {
 
-std::atomic<bool> quitRequested{false};
-std::atomic<bool> quitBySignal{false};
 std::function<void()> quitHandler;
 
 std::mutex endMutex;
 std::condition_variable endChanged;
 bool ended = false;          // RemoveQuitSignals ran: the program's own ending is done
 bool watchdogArmed = false;  // the 800 ms bound runs
-constexpr auto kEndBound = std::chrono::milliseconds(800);
 
 void ArmWatchdog() {
   std::lock_guard<std::mutex> lock(endMutex);
@@ -34,10 +31,11 @@ void ArmWatchdog() {
   watchdogArmed = true;
   std::thread([] {
     std::unique_lock<std::mutex> wait(endMutex);
-    if (endChanged.wait_for(wait, kEndBound, [] { return ended; })) return;
+    if (endChanged.wait_for(wait, detail::kEndBound, [] { return ended; })) return;
+    const std::string_view name = detail::ProgramPrefix();
+    std::fwrite(name.data(), 1, name.size(), stderr);
     std::fputs(
-        "WireLab: still running 0.8 s after the request to end; ending now, unfinished work is "
-        "lost\n",
+        "still running 0.8 s after the request to end; ending now, unfinished work is lost\n",
         stderr);
     std::fflush(stderr);
     ExitProcess(2);
@@ -45,8 +43,7 @@ void ArmWatchdog() {
 }
 
 BOOL WINAPI OnConsoleEvent(DWORD event) {
-  quitRequested = true;
-  quitBySignal = true;
+  detail::NoteQuitBySignal();
   ArmWatchdog();
   if (QCoreApplication* app = QCoreApplication::instance()) {
     QMetaObject::invokeMethod(
@@ -64,20 +61,6 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 }
 
 }  // namespace
-
-void RequestQuit() {
-  quitRequested = true;
-}
-bool QuitRequested() {
-  return quitRequested;
-}
-bool QuitBySignal() {
-  return quitBySignal;
-}
-void ResetQuitRequest() {
-  quitRequested = false;
-  quitBySignal = false;
-}
 
 void InstallQuitSignals(std::function<void()> onQuit) {
   quitHandler = std::move(onQuit);

@@ -1,3 +1,5 @@
+// The parts of the serial device that only Linux has: speeds of any value through termios2,
+// mark and space parity, and the query of another program's exclusive hold.
 #include <asm/termbits.h>
 #include <sys/ioctl.h>
 
@@ -9,8 +11,18 @@ namespace platform::detail {
 
 static_assert(sizeof(KernelLineRecord::cc) == NCCS);
 
-uint32_t CustomSpeedFlag() {
-  return BOTHER;
+uint32_t WithCustomSpeedFlag(uint32_t cflag) {
+  return (cflag & ~CBAUD) | BOTHER;
+}
+
+uint32_t MarkSpaceParityFlag() {
+  return CMSPAR;
+}
+
+bool HeldExclusively(int fd, const DeviceRequestObserver& watch) {
+  if (watch) watch(TIOCGEXCL);
+  int exclusive = 0;
+  return RetryOnEintr([&] { return ioctl(fd, TIOCGEXCL, &exclusive); }) == 0 && exclusive != 0;
 }
 
 bool ReadCustomSpeed(int fd, uint32_t& baud) {
