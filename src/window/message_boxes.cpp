@@ -55,6 +55,11 @@ void MessageBoxes::Report(const std::string& text) {
   }
 }
 
+void MessageBoxes::ReportAtEnd(const std::string& text, int exitCode) {
+  ToStderr(text);
+  endCode_ = std::max(endCode_, exitCode);
+}
+
 void MessageBoxes::Guarded(const std::function<void()>& handler) {
   try {
     handler();

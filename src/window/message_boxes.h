@@ -3,6 +3,7 @@
 // box and the application's default error report. The program makes one MessageBoxes and hands
 // it to its window. Main thread only.
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -30,6 +31,11 @@ class MessageBoxes {
   // stderr and EndsWithError becomes true.
   void Guarded(const std::function<void()>& handler);
   bool EndsWithError() const { return endsWithError_; }
+  // An error of the window's last moments, when no box can show it any more: it goes to
+  // stderr and the program ends with exitCode (1 an error, 2 what could not end in time).
+  void ReportAtEnd(const std::string& text, int exitCode);
+  // The program's exit code for what went to stderr instead of a box; 0 when nothing did.
+  int EndCode() const { return std::max(endCode_, endsWithError_ ? 1 : 0); }
 
  protected:
   // Puts the box up and returns once it is answered. Tests take the text instead.
@@ -40,6 +46,7 @@ class MessageBoxes {
 
   std::vector<QMessageBox*> open_;  // innermost last
   bool endsWithError_ = false;
+  int endCode_ = 0;
 };
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <algorithm>
 
+#include "platform/text/cp1254.h"
 #include "window/log_pane.h"
 #include "window/window_text.h"
 
@@ -85,14 +86,15 @@ void PortRecordings::StartCapture(int N, const std::string& path) {
   changed_(N);
 }
 
-void PortRecordings::FinishCapture(int N, std::chrono::milliseconds deadline) {
+bool PortRecordings::FinishCapture(int N, std::chrono::milliseconds deadline) {
   captureByTick_[N] = false;
-  if (!captures_[N]) return;
+  if (!captures_[N]) return true;
   panes_[N]->RemoveListener(captures_[N].get());
   // The last writes happen in End: its failure, not one taken before them, is the reason.
-  captures_[N]->End(deadline);
+  const bool complete = captures_[N]->End(deadline);
   captureFailure_[N] = captures_[N]->Failure();
   captures_[N].reset();
+  return complete;
 }
 
 void PortRecordings::EndCapture(int N) {
@@ -101,14 +103,22 @@ void PortRecordings::EndCapture(int N) {
   if (recorded) changed_(N);
 }
 
-void PortRecordings::EndAllCaptures() {
+std::vector<PortRecordings::Unfinished> PortRecordings::EndAllCaptures() {
+  std::vector<Unfinished> unfinished;
   const auto deadline = std::chrono::steady_clock::now() + kEndDeadline;
   for (int n = 1; n <= 4; ++n) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
-    FinishCapture(n, std::max(left, std::chrono::milliseconds(0)));
+    if (FinishCapture(n, std::max(left, std::chrono::milliseconds(0)))) continue;
+    const bool stalled = captureFailure_[n].empty();
+    const std::string reason = stalled ? "Disk yetişemiyor" : captureFailure_[n];
+    unfinished.push_back(
+        {platform::Utf8ToCp1254("com" + std::to_string(n) + " kaydı \"" + capturePath_[n] +
+                                "\" tamamlanamadı: " + reason + "."),
+         stalled});
   }
   captureTimer_.stop();
+  return unfinished;
 }
 
 bool PortRecordings::Capturing(int N) const {

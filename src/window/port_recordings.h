@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/settings/app_files.h"
 #include "window/pane_capture.h"
@@ -36,8 +37,14 @@ class PortRecordings {
   // Ends the recording of port N, its file complete; a failure of its last writes stays as
   // the reason it stopped.
   void EndCapture(int N);
+  // What keeps a recording from being complete as the window ends, for its user (CP1254): a
+  // failure of its last writes, or a disk that did not take them in time (stalled).
+  struct Unfinished {
+    std::string text;
+    bool stalled = false;
+  };
   // Ends every recording, all of them within the window's closing time.
-  void EndAllCaptures();
+  std::vector<Unfinished> EndAllCaptures();
   bool Capturing(int N) const;
   // Port N's last recording stopped on a failure.
   bool CaptureFailed(int N) const;
@@ -61,8 +68,8 @@ class PortRecordings {
   std::string SuggestedCapturePath(int N) const;
   void HandOverCaptures();
   // Takes port N's recording off its pane and ends it within deadline; why it failed, if it
-  // did, stays for the tooltip.
-  void FinishCapture(int N, std::chrono::milliseconds deadline);
+  // did, stays for the tooltip. False when it was recording and its file is not complete.
+  bool FinishCapture(int N, std::chrono::milliseconds deadline);
 
   const std::array<LogPane*, 5>& panes_;
   const platform::AppFiles& files_;

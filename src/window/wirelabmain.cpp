@@ -117,8 +117,11 @@ void TForm5::FormDestroy() {
   TimerSensor.SetEnabled(false);
   TimerQueue.SetEnabled(false);
   for (int n = 1; n <= 4; ++n) Ports[n].reset();
-  // After the ports: the recordings end with everything the panes got.
-  Recordings.EndAllCaptures();
+  // After the ports: the recordings end with everything the panes got. No box can show a
+  // recording left incomplete now: it goes to stderr and into the exit code.
+  for (const PortRecordings::Unfinished& recording : Recordings.EndAllCaptures()) {
+    boxes_.ReportAtEnd(recording.text, recording.stalled ? 2 : 1);
+  }
 }
 
 // ---------------------------------------------------------------------------------------------

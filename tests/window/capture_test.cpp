@@ -12,6 +12,21 @@
 
 namespace {
 
+// The largest file the disk takes (a FAT32 stick's 4 GiB; here the process's own limit).
+struct FileSizeLimit {
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &old);
+    const rlimit limit{bytes, old.rlim_max};
+    signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, SIG_DFL);
+  }
+  rlimit old{};
+};
+
 class CaptureTest : public WindowTest {
  protected:
   CaptureTest() { Create(); }
@@ -67,21 +82,8 @@ TEST_F(CaptureTest, AFileThatCannotBeMadeOrWrittenStopsOnlyTheRecording) {
             std::string::npos)
       << Tip(1);
 
-  // The file reaches the largest size the disk takes (a FAT32 stick's 4 GiB; here the
-  // process's own limit) while the recording goes on.
-  struct FileSizeLimit {
-    explicit FileSizeLimit(rlim_t bytes) {
-      getrlimit(RLIMIT_FSIZE, &old);
-      const rlimit limit{bytes, old.rlim_max};
-      signal(SIGXFSZ, SIG_IGN);
-      setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-      setrlimit(RLIMIT_FSIZE, &old);
-      signal(SIGXFSZ, SIG_DFL);
-    }
-    rlimit old{};
-  } limit(64 * 1024);
+  // The file reaches the largest size the disk takes while the recording goes on.
+  FileSizeLimit limit(64 * 1024);
   form->Recordings.AskCapturePath = [&](int, const std::string&) { return dir.Path() + "big.txt"; };
   form->Recordings.CaptureMenuChosen(1);
   ASSERT_TRUE(form->Recordings.Capturing(1));
@@ -111,6 +113,22 @@ TEST_F(CaptureTest, AFileThatCannotBeMadeOrWrittenStopsOnlyTheRecording) {
       std::string::npos)
       << Tip(1);
   EXPECT_TRUE(boxes.Messages.empty());
+}
+
+// A recording whose last writes fail as the window ends can show no mark any more: it is
+// named on stderr and the program ends with an error.
+TEST(CaptureEnding, ARecordingLeftIncompleteAtTheEndIsAnError) {
+  WindowRig rig;
+  rig.Create();
+  rig.form->Recordings.AskCapturePath = [&](int, const std::string&) {
+    return rig.dir.Path() + "last.txt";
+  };
+  rig.form->Recordings.CaptureMenuChosen(1);
+  ASSERT_TRUE(rig.form->Recordings.Capturing(1));
+  FileSizeLimit limit(0);
+  rig.form->Memo[1]->AddLine("lost");
+  rig.form.reset();
+  EXPECT_EQ(rig.boxes.EndCode(), 1);
 }
 
 TEST(CaptureEnding, ASignalEndsTheRecordingWithEveryEntryThePaneGotInTheFile) {
