@@ -18,6 +18,11 @@ std::string DeviceHoldersText(const std::string&, Language) {
   return {};
 }
 
+// Windows keeps no flag of a program that has ended: its ports are free again at its end.
+std::string StaleHoldText(const std::string& path, Language language) {
+  return (language == Language::Turkish ? "meşgul: " : "busy: ") + path;
+}
+
 std::string PermissionAdvice(Language language) {
   return language == Language::Turkish ? "Erişim için bilgisayarın yöneticisine başvurun."
                                        : "Ask the machine's administrator for access to it.";

@@ -20,7 +20,10 @@ enum class PortError : uint8_t {
   None,
   NoSuchDevice,
   PermissionDenied,
-  Busy,         // held by another program, or by another port of this one
+  Busy,  // held by another program, or by another port of this one
+  // Only the exclusive flag of a program that ended without giving the port back (killed)
+  // holds it, kept alive by whoever still has the terminal open; not ours to clear here.
+  StaleHold,
   NotSerial,    // a file, a directory, a FIFO, /dev/null, /dev/ptmx...
   OwnTerminal,  // the terminal this program runs on (/dev/tty, its stdin, stdout or stderr)
   LinkLoop,     // symbolic links that lead back to themselves
