@@ -79,6 +79,15 @@ echo "ok: a COM port that does not exist is named as such"
 grep -q "^COM1 " "$work/list" && grep -q "^COM2 " "$work/list" || fail "--list-ports: $(cat "$work/list")"
 echo "ok: --list-ports names COM1 and COM2"
 
+# Windows' reserved names are named for what they are, not as files.
+for row in 'NUL:the null device' 'CON:the console' 'CONIN$:the console'; do
+  name=${row%%:*}
+  "${run[@]}" "$cli" --port "1=$name" --duration 1 >"$work/reserved" 2>&1 && fail "$name opened"
+  grep -q "not a serial device: $name is ${row#*:}" "$work/reserved" ||
+    fail "$name: $(cat "$work/reserved")"
+done
+echo "ok: NUL, CON, CONIN\$ and LPT1 are named for what they are"
+
 # A stray character in the settings is refused with the usage code, never opened at 9600.
 for port in '1=COM1:19200,e,7,1 ' '1=COM1 :19200,e,7,1' '1=COM1;19200,e,7,1' '1=\\.\COM1: 9600,n,8,1'; do
   status=0
