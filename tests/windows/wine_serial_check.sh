@@ -86,7 +86,7 @@ for row in 'NUL:the null device' 'CON:the console' 'CONIN$:the console'; do
   grep -q "not a serial device: $name is ${row#*:}" "$work/reserved" ||
     fail "$name: $(cat "$work/reserved")"
 done
-echo "ok: NUL, CON, CONIN\$ and LPT1 are named for what they are"
+echo "ok: NUL, CON and CONIN\$ are named for what they are"
 
 # A stray character in the settings is refused with the usage code, never opened at 9600.
 for port in '1=COM1:19200,e,7,1 ' '1=COM1 :19200,e,7,1' '1=COM1;19200,e,7,1' '1=\\.\COM1: 9600,n,8,1'; do
