@@ -106,8 +106,8 @@ std::string JunitReport(const std::vector<CliScenarioVerdict>& verdicts) {
         break;
       case Result::Refused:
         ++errors;
-        cases += ">\n      <error message=\"" + XmlEscaped(verdict.failure) +
-                 "\" type=\"file\"/>\n";
+        cases +=
+            ">\n      <error message=\"" + XmlEscaped(verdict.failure) + "\" type=\"file\"/>\n";
         break;
       case Result::NotRun:
         ++skipped;
@@ -171,7 +171,8 @@ void CliScenarioRun::StartFile() {
   const CliScenarioFile& file = files_[current_];
   events_.Write({CliEvent::Kind::Scenario, 0, {}, file.path + " started"});
   fileStart_ = std::chrono::steady_clock::now();
-  runner_ = std::make_unique<ScenarioRunner>(file.scenario, static_cast<ScenarioHost&>(*this), clock_);
+  runner_ =
+      std::make_unique<ScenarioRunner>(file.scenario, static_cast<ScenarioHost&>(*this), clock_);
   runner_->Start();
 }
 
@@ -210,7 +211,7 @@ void CliScenarioRun::StepFinished(const StepResult& result) {
   ports_.FlushReceived();
   const ScenarioStep& step = *result.step;
   CliEvent event{CliEvent::Kind::Step, step.port, {}, {}};
-  event.step = {step.line,   step.source,     result.passed, result.ms,
+  event.step = {step.line,     step.source,     result.passed, result.ms,
                 result.reason, result.expected, result.got};
   events_.Write(event);
   if (!result.passed) {

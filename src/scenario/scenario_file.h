@@ -36,8 +36,8 @@ enum class FaultAction {
 };
 
 struct ScenarioStep {
-  int line = 0;         // 1-based line number in the file
-  std::string source;   // the step as written (UTF-8), for reports
+  int line = 0;        // 1-based line number in the file
+  std::string source;  // the step as written (UTF-8), for reports
   StepKind kind = StepKind::Port;
   int port = 1;         // the port the step acts on
   std::string text;     // Send, Expect: CP1254 text (Expect: "?" any one byte); SendCodes: bytes

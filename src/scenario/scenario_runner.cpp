@@ -26,12 +26,10 @@ std::vector<uint8_t> Bytes(const std::string& text) {
 bool PacketMatches(const std::string& pattern, const std::string& packet) {
   if (packet.empty()) return false;
   const std::string_view text = std::string_view(packet).substr(0, packet.size() - 1);
-  return TextMatches(pattern, text) &&
-         static_cast<uint8_t>(packet.back()) == PacketChecksum(text);
+  return TextMatches(pattern, text) && static_cast<uint8_t>(packet.back()) == PacketChecksum(text);
 }
 
-ScenarioRunner::ScenarioRunner(const Scenario& scenario, ScenarioHost& host,
-                               platform::Clock& clock)
+ScenarioRunner::ScenarioRunner(const Scenario& scenario, ScenarioHost& host, platform::Clock& clock)
     : scenario_(scenario), host_(host), clock_(clock) {
   deadline_ = clock_.MakeCountdown([this] { Timeout(); });
 }
@@ -121,7 +119,8 @@ bool ScenarioRunner::Begin(const ScenarioStep& step) {
       return true;
     }
     case StepKind::Terminal:
-      if (!port.terminal) port.terminal = std::make_unique<ScenarioTerminal>(host_, clock_, step.port);
+      if (!port.terminal)
+        port.terminal = std::make_unique<ScenarioTerminal>(host_, clock_, step.port);
       Pass();
       return true;
     case StepKind::Fault:
@@ -157,8 +156,7 @@ bool ScenarioRunner::Settle(const ScenarioStep& step) {
     } else if (!packet.empty() &&
                TextMatches(step.text, std::string_view(packet).substr(0, packet.size() - 1))) {
       const std::string text = packet.substr(0, packet.size() - 1);
-      Fail("wrong check letter", text + static_cast<char>(PacketChecksum(text)) + cr,
-           packet + cr);
+      Fail("wrong check letter", text + static_cast<char>(PacketChecksum(text)) + cr, packet + cr);
     } else {
       Fail("a different packet", wanted, packet + cr);
     }

@@ -96,7 +96,8 @@ void ScenarioTerminal::Feed(const std::string& packet, Handling handling, int32_
   // The whole packet at one tick: the pause rule of the receiver never splits it.
   const uint32_t now = clock_.Now();
   try {
-    for (const char ch : packet) terminal_.PosByteReceived(port_, static_cast<uint8_t>(ch), now, now);
+    for (const char ch : packet)
+      terminal_.PosByteReceived(port_, static_cast<uint8_t>(ch), now, now);
     terminal_.PosByteReceived(port_, kCarriageReturn, now, now);
   } catch (const std::runtime_error& e) {
     trouble_ = e.what();

@@ -48,10 +48,11 @@ TEST(ScenarioCliTest, ExamplesPassAgainstWireLabPlayingTheOtherSide) {
     std::string registerSide;  // empty: the example plays the register against --pos
   } rows[] = {
       {"sale.scn", ""},
-      {"item-nack.scn", std::string(kRegisterSale).replace(
-                            std::string(kRegisterSale).find("expect 001002ACK"), 16,
-                            "expect 001002NACK\nsend 002ITEM01|8690504|2|250\nexpect 001002ACK") +
-                            "send 003ENTX1|2|500\nexpect 001003ACK\n" + kRegisterEnd},
+      {"item-nack.scn",
+       std::string(kRegisterSale)
+               .replace(std::string(kRegisterSale).find("expect 001002ACK"), 16,
+                        "expect 001002NACK\nsend 002ITEM01|8690504|2|250\nexpect 001002ACK") +
+           "send 003ENTX1|2|500\nexpect 001003ACK\n" + kRegisterEnd},
       {"late-terminal.scn", std::string(kRegisterSale) +
                                 "send 003ENTX1|2|500\nexpect 001003ACK within 6000\n"
                                 // the prompt's repeat at 2 s waited behind the held reply
@@ -69,18 +70,16 @@ TEST(ScenarioCliTest, ExamplesPassAgainstWireLabPlayingTheOtherSide) {
     TempAppDir dir;
     dir.WriteFile("register.scn", row.registerSide);
     const bool playsRegister = row.registerSide.empty();
-    CliProcess other(kCli, playsRegister
-                               ? Strings{"--port", "1=" + one.SlavePath(), "--pos", "1"}
-                               : Strings{"--port", "1=" + one.SlavePath(), "--scenario",
-                                         kExamples + row.example});
+    CliProcess other(kCli, playsRegister ? Strings{"--port", "1=" + one.SlavePath(), "--pos", "1"}
+                                         : Strings{"--port", "1=" + one.SlavePath(), "--scenario",
+                                                   kExamples + row.example});
     ASSERT_TRUE(other.WaitForLine([&](const std::string& l) {
       return Contains(l, playsRegister ? " com1 open " : ": terminal passed");
     })) << Said(other);
     const auto started = Clock::now();
     CliProcess cli(kCli, {"--port", "1=" + two.SlavePath(), "--scenario",
                           playsRegister ? kExamples + row.example : dir.Path() + "register.scn"});
-    EXPECT_EQ(cli.Wait(milliseconds(60000)), 0) << Said(cli) << "\n--- other side\n"
-                                                 << Said(other);
+    EXPECT_EQ(cli.Wait(milliseconds(60000)), 0) << Said(cli) << "\n--- other side\n" << Said(other);
     if (playsRegister) {
       other.Signal(SIGTERM);
       EXPECT_EQ(other.Wait(), 0);
@@ -100,8 +99,9 @@ TEST(ScenarioCliTest, AWrongExpectationFailsNamingItsLine) {
   PtyPair one, two;
   PtyCable cable(one, two);
   TempAppDir dir;
-  dir.WriteFile("wrong.scn", "# the terminal accepts this STTX\nsend 001STTX7|1002\n"
-                             "expect 001001NACK within 3000\nsend 002ITEM01|1|1|1\n");
+  dir.WriteFile("wrong.scn",
+                "# the terminal accepts this STTX\nsend 001STTX7|1002\n"
+                "expect 001001NACK within 3000\nsend 002ITEM01|1|1|1\n");
   CliProcess pos(kCli, {"--port", "1=" + one.SlavePath(), "--pos", "1"});
   ASSERT_TRUE(pos.WaitForLine([](const std::string& l) { return Contains(l, " com1 open "); }));
   const std::string junit = dir.Path() + "report.xml";
@@ -112,15 +112,18 @@ TEST(ScenarioCliTest, AWrongExpectationFailsNamingItsLine) {
   EXPECT_TRUE(Contains(said, "com1 step line 15: ack passed ")) << said;
   EXPECT_TRUE(Contains(said, "scenario " + kExamples + "sale.scn passed")) << said;
   EXPECT_TRUE(Contains(said, "com1 step line 3: expect 001001NACK within 3000 failed ")) << said;
-  EXPECT_TRUE(Contains(said, ": a different packet: expected \"001001NACKD\\r\" got "
-                             "\"001001ACKD\\r\"")) << said;
+  EXPECT_TRUE(Contains(said,
+                       ": a different packet: expected \"001001NACKD\\r\" got "
+                       "\"001001ACKD\\r\""))
+      << said;
   EXPECT_FALSE(Contains(said, "step line 4: send 002ITEM")) << said;
   EXPECT_TRUE(Contains(said, "scenario " + dir.Path() + "wrong.scn failed")) << said;
 
   std::ifstream file(junit);
   const std::string report(std::istreambuf_iterator<char>(file), {});
-  EXPECT_TRUE(Contains(report, "<testsuite name=\"wirelab-cli scenarios\" tests=\"2\" "
-                               "failures=\"1\" errors=\"0\" skipped=\"0\""))
+  EXPECT_TRUE(Contains(report,
+                       "<testsuite name=\"wirelab-cli scenarios\" tests=\"2\" "
+                       "failures=\"1\" errors=\"0\" skipped=\"0\""))
       << report;
   EXPECT_TRUE(Contains(report, "<failure message=\"line 3: expect 001001NACK within 3000\""))
       << report;
@@ -166,8 +169,9 @@ TEST(ScenarioCliTest, TerminalFaultsShowOnTheLineWithTheirTiming) {
                 "expect 003ENTX1|1|5\nexpect 003ENTX1|1|5 within 5000\n"
                 "expect-sale within 1500\n");
   CliProcess cli(kCli, {"--port", "1=" + pty.SlavePath(), "--scenario", dir.Path() + "faults.scn"});
-  ASSERT_TRUE(cli.WaitForLine([](const std::string& l) { return Contains(l, ": terminal passed"); }))
-      << Said(cli);
+  ASSERT_TRUE(cli.WaitForLine([](const std::string& l) {
+    return Contains(l, ": terminal passed");
+  })) << Said(cli);
   const std::string sttx = CashRegisterSim::Sttx("001", "7", "1001");
   reg.Send(sttx);  // dropped
   EXPECT_TRUE(reg.Quiet(milliseconds(300))) << reg.Unread();
@@ -204,9 +208,11 @@ TEST(ScenarioCliTest, TerminalFaultsShowOnTheLineWithTheirTiming) {
   const std::string said = Said(cli);
   EXPECT_TRUE(Contains(said, "step line 14: expect 003ENTX1|1|5 within 5000 passed")) << said;
   EXPECT_TRUE(Contains(said, "step line 15: expect-sale within 1500 failed ")) << said;
-  EXPECT_TRUE(Contains(said, "no sale closed within 1500 ms: expected \"STTX ... PROV "
-                             "acknowledged\" got \"transaction 1001 still open, last sent "
-                             "001PROM5|\"")) << said;
+  EXPECT_TRUE(Contains(said,
+                       "no sale closed within 1500 ms: expected \"STTX ... PROV "
+                       "acknowledged\" got \"transaction 1001 still open, last sent "
+                       "001PROM5|\""))
+      << said;
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // Scenario files: every step read into what it means, and a bad line refused with its number
 // and reason; the JUnit report's form and counts.
+#include "scenario/scenario_file.h"
+
 #include <gtest/gtest.h>
 
 #include <QXmlStreamReader>
@@ -8,15 +10,14 @@
 
 #include "cli/cli_scenario.h"
 #include "platform/text/cp1254.h"
-#include "scenario/scenario_file.h"
 #include "scenario/scenario_runner.h"
 
 namespace {
 
 // One step as text: kind port text/ms/command/action/times, enough to tell steps apart.
 std::string Describe(const ScenarioStep& step) {
-  static const char* kinds[] = {"port", "send",     "send-codes", "expect", "ack",
-                                "nack", "wait",     "terminal",   "fault",  "expect-sale"};
+  static const char* kinds[] = {"port", "send", "send-codes", "expect", "ack",
+                                "nack", "wait", "terminal",   "fault",  "expect-sale"};
   static const char* actions[] = {"nack", "silent", "drop", "delay", "bad-check", "hangup"};
   std::string text = std::to_string(step.line) + " " + kinds[static_cast<int>(step.kind)] + " p" +
                      std::to_string(step.port);
@@ -47,8 +48,7 @@ TEST(ScenarioFileTest, ReadsEveryStepAndRefusesABadLineWithItsNumber) {
       {"port 3\nterminal\nfault * delay 250 times 2\nfault +ACK drop\nfault ITEM bad-check\n"
        "expect-sale\nexpect-sale within 9000\n",
        {"1 port p3", "2 terminal p3", "3 fault p3 250ms * delay x2", "4 fault p3 +ACK drop x-1",
-        "5 fault p3 ITEM bad-check x-1", "6 expect-sale p3 60000ms",
-        "7 expect-sale p3 9000ms"}},
+        "5 fault p3 ITEM bad-check x-1", "6 expect-sale p3 60000ms", "7 expect-sale p3 9000ms"}},
       {"terminal\nfault STTX hangup 700 times 1\nfault NACK silent\nfault PRON nack\n",
        {"1 terminal p1", "2 fault p1 700ms STTX hangup x1", "3 fault p1 NACK silent x-1",
         "4 fault p1 PRON nack x-1"}},
@@ -100,9 +100,9 @@ TEST(ScenarioFileTest, APacketMatchesItsPatternOnlyWithItsRightCheckLetter) {
     std::string pattern, packet;
     bool matches;
   } rows[] = {
-      {"001001ACK", "001001ACKD", true},   {"001001ACK", "001001ACKE", false},
+      {"001001ACK", "001001ACKD", true},      {"001001ACK", "001001ACKE", false},
       {"???PROM500|", "001PROM500|C", false}, {"001001ACK", "001001NACKD", false},
-      {"0?1001ACK", "001001ACKD", true},   {"001001ACK", "", false},
+      {"0?1001ACK", "001001ACKD", true},      {"001001ACK", "", false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.pattern + " / " + row.packet);
