@@ -52,8 +52,9 @@ int main(int argc, char** argv) {
     std::smatch match;
     if (std::regex_search(xml, match, time)) own.push_back(std::stod(match[1]) * 1000);
   }
-  std::printf("by-the-book sale (examples/sale.scn, 15 steps) against wirelab-cli --pos, %d rounds\n",
-              rounds);
+  std::printf(
+      "by-the-book sale (examples/sale.scn, 15 steps) against wirelab-cli --pos, %d rounds\n",
+      rounds);
   std::printf("  whole run, start to exit: median %.1f ms, p90 %.1f ms, max %.1f ms\n",
               Percentile(whole, 0.5), Percentile(whole, 0.9), Max(whole));
   std::printf("  the scenario itself:      median %.1f ms, p90 %.1f ms, max %.1f ms\n",

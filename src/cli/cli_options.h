@@ -3,7 +3,7 @@
 //
 //   --port N[=DEVICE][:SETTINGS]  --pos N  --pos-number TEXT  --send N CODES  --packet N TEXT
 //   --sleep MS  --every MS  --duration S  --json  --log FILE  --scenario FILE  --junit FILE
-//   --list-ports  --help  --version
+//   --record-scenario FILE  --list-ports  --help  --version
 //
 // Texts that go on the line or into packets (CODES, TEXT, --pos-number) are taken from the
 // command line as UTF-8 and held as the system's CP1254.
@@ -38,6 +38,7 @@ struct CliOptions {
   std::string logPath;                 // empty: no log file
   std::vector<std::string> scenarios;  // run one after the other; then the program ends
   std::string junitPath;               // empty: no JUnit report
+  std::string recordPath;              // --record-scenario: empty, none
   bool listPorts = false;
   bool help = false;     // --help or -h: the usage on stdout, nothing else
   bool version = false;  // --version: the version on stdout, nothing else

@@ -212,6 +212,7 @@ void CliPorts::SendBytes(int port, const std::vector<uint8_t>& bytes) {
   if (!PortPresent(port)) return;
   FlushBurst(port);
   ports_[port]->SendBuffer(nullptr, bytes.data(), static_cast<int32_t>(bytes.size()));
+  if (SentTap) SentTap(port, bytes);
   Emit({CliEvent::Kind::Sent, port, bytes, {}});
 }
 

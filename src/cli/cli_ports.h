@@ -59,6 +59,8 @@ class CliPorts : private PosLink {
   // received bytes purged (what was sent still goes out); the received bytes gathered so far
   // written out.
   std::function<void(int port, uint8_t value)> ByteTap;
+  // Every send on a port, the POS terminals' frames included.
+  std::function<void(int port, const std::vector<uint8_t>& bytes)> SentTap;
   PosLink& Link() { return *this; }
   void ClosePort(int port);
   bool ReopenPort(int port, std::string& reason);

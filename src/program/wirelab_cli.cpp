@@ -20,6 +20,7 @@
 #include "cli/cli_events.h"
 #include "cli/cli_options.h"
 #include "cli/cli_ports.h"
+#include "cli/cli_recording.h"
 #include "cli/cli_scenario.h"
 #include "platform/devices/com_devices.h"
 #include "platform/devices/port_drains.h"
@@ -93,6 +94,14 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  CliRecording recording;
+  std::string recordFault;
+  if (!options.recordPath.empty() && !recording.Open(options.recordPath, recordFault)) {
+    std::fprintf(stderr, "wirelab-cli: --record-scenario: cannot write %s: %s\n",
+                 EscapeControls(options.recordPath).c_str(), recordFault.c_str());
+    return 2;
+  }
+
   platform::InstallQuitSignals([] { QCoreApplication::quit(); });
   platform::ComDevices devices;
   const std::string ini = platform::LocateAppFiles().settings;
@@ -111,6 +120,7 @@ int main(int argc, char** argv) {
                  EscapeControls(ports.OpenFailure()).c_str());
     return 1;
   }
+  if (!options.recordPath.empty()) recording.Attach(ports, clock, options);
   ports.StartSending();
   std::unique_ptr<CliScenarioRun> run;
   if (!options.scenarios.empty()) {
@@ -133,6 +143,11 @@ int main(int argc, char** argv) {
   // quick end after a signal is lifted for it.
   platform::RemoveQuitSignals();
   drains.WaitForAll();
+  if (!options.recordPath.empty() && !recording.Finish(recordFault)) {
+    std::fprintf(stderr, "wirelab-cli: --record-scenario: cannot write %s: %s\n",
+                 EscapeControls(options.recordPath).c_str(), recordFault.c_str());
+    code = 1;
+  }
   events.Finish();
   const CliEventWriter::Failure failure = events.FirstFailure();
   if (!failure.failed) return code;

@@ -216,3 +216,63 @@ TEST(ScenarioCliTest, TerminalFaultsShowOnTheLineWithTheirTiming) {
 }
 
 }  // namespace
+
+namespace {
+
+// A session with a register recorded as a scenario, which then replays the register's side
+// against a fresh terminal and passes.
+TEST(ScenarioCliTest, ARecordedSessionReplaysTheRegistersSide) {
+  PtyPair pty;
+  CashRegisterSim reg(pty);
+  TempAppDir dir;
+  const std::string recorded = dir.Path() + "recorded.scn";
+  {
+    CliProcess cli(kCli,
+                   {"--port", "1=" + pty.SlavePath(), "--pos", "1", "--record-scenario", recorded});
+    ASSERT_TRUE(cli.WaitForLine([](const std::string& l) { return Contains(l, " com1 open "); }));
+    const auto exchange = [&](const std::string& text, const Strings& replies) {
+      reg.Send(text);
+      for (const std::string& reply : replies) {
+        EXPECT_EQ(reg.ReadRaw(), CashRegisterSim::Framed(reply));
+      }
+    };
+    exchange(CashRegisterSim::Sttx("001", "7", "1001"), {reg.Ack("001")});
+    reg.SendWithLetter("002ITEM01|1|1|500", 'A');  // a wrong letter
+    EXPECT_EQ(reg.ReadRaw(), CashRegisterSim::Framed(reg.Nack("002")));
+    exchange(CashRegisterSim::Item("002", "01", "1", "1", "500"), {reg.Ack("002")});
+    exchange(CashRegisterSim::Entx("003", "1", "1", "500"),
+             {reg.Ack("003"), CashRegisterSim::Prom("001", "500")});
+    exchange(CashRegisterSim::AckOf("001"), {});
+    exchange(CashRegisterSim::Odti("004", "1", "500"),
+             {reg.Ack("004"), CashRegisterSim::Prov("002", "500")});
+    exchange(CashRegisterSim::AckOf("002"), {});
+    EXPECT_TRUE(reg.Quiet());
+    cli.Signal(SIGTERM);
+    ASSERT_EQ(cli.Wait(), 0) << Said(cli);
+  }
+  std::ifstream file(recorded);
+  std::string header;
+  std::getline(file, header);
+  EXPECT_EQ(header.rfind("# Recorded by wirelab-cli on ", 0), 0u) << header;
+  const std::string steps(std::istreambuf_iterator<char>(file), {});
+  EXPECT_EQ(steps,
+            "send 001STTX7|1001\nexpect 001001ACK within 1000\n"
+            "send-codes 048048050073084069077048049124049124049124053048048065013\n"
+            "expect 001002NACK within 1000\n"
+            "send 002ITEM01|1|1|500\nexpect 001002ACK within 1000\n"
+            "send 003ENTX1|1|500\nexpect 001003ACK within 1000\nexpect ???PROM500| within 1000\n"
+            "ack\n"
+            "send 004ODTI1|500\nexpect 001004ACK within 1000\n"
+            "expect ???PROV00|00|500 within 1000\nack\n");
+
+  PtyPair one, two;
+  PtyCable cable(one, two);
+  CliProcess pos(kCli, {"--port", "1=" + one.SlavePath(), "--pos", "1"});
+  ASSERT_TRUE(pos.WaitForLine([](const std::string& l) { return Contains(l, " com1 open "); }));
+  CliProcess replay(kCli, {"--port", "1=" + two.SlavePath(), "--scenario", recorded});
+  EXPECT_EQ(replay.Wait(), 0) << Said(replay);
+  pos.Signal(SIGTERM);
+  EXPECT_EQ(pos.Wait(), 0);
+}
+
+}  // namespace
