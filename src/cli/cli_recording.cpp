@@ -24,7 +24,8 @@ bool CliRecording::Open(const std::string& path, std::string& reason) {
     return false;
   }
   writer_ = std::make_unique<BackgroundWriter>(
-      std::move(stream), [failure = failure_](platform::OutputStream::Result, const std::string& why) {
+      std::move(stream),
+      [failure = failure_](platform::OutputStream::Result, const std::string& why) {
         std::lock_guard lock(failure->mutex);
         failure->reason = why;
       });

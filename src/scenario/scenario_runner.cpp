@@ -46,8 +46,9 @@ const ScenarioStep* ScenarioRunner::CurrentStep() const {
 
 void ScenarioRunner::Start() {
   started_ = true;
+  // Only the scenario's own ports: a dialogue on another port keeps what it received.
   for (int n = 1; n <= 4; ++n) {
-    if (host_.PortOpen(n)) host_.PurgePort(n);
+    if (scenario_.usesPort[n] && host_.PortOpen(n)) host_.PurgePort(n);
   }
   Advance();
 }

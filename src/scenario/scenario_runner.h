@@ -1,8 +1,8 @@
 #pragma once
-// Runs one scenario's steps in order on the host's ports, from a fresh state: the ports purged,
-// no terminal, nothing received. A step either finishes at once (port, send, send-codes, ack,
-// nack, terminal, fault) or waits for packets, a sale or its time (expect, wait, expect-sale).
-// The run stops at the first step that fails.
+// Runs one scenario's steps in order on the host's ports, from a fresh state: what its ports had
+// received dropped, no terminal, nothing received. A step either finishes at once (port, send,
+// send-codes, ack, nack, terminal, fault) or waits for packets, a sale or its time (expect, wait,
+// expect-sale). The run stops at the first step that fails.
 //
 // Packets are the bytes up to a carriage return. Every packet that arrives on a port joins that
 // port's queue, which `expect` takes from in order; on a port with a terminal the terminal
