@@ -1,7 +1,7 @@
 # The Windows build's tests, run here under Wine by ctest: the rules of the POS terminal and
-# the send modes, the platform's pure parts and the window's log pane, built with MinGW; and
-# the serial layer through the real wirelab-cli.exe on pseudo-terminals that Wine's COM names
-# point at (tests/windows/wine_serial_check.sh).
+# the send modes, the scenario files' parsing and report, the platform's pure parts and the
+# window's log pane, built with MinGW; and the serial layer through the real wirelab-cli.exe on
+# pseudo-terminals that Wine's COM names point at (tests/windows/wine_serial_check.sh).
 enable_testing()
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
@@ -16,7 +16,7 @@ target_link_libraries(wirelab_test_support PUBLIC wirelab_widgets wirelab_cli gt
   Qt6::Test)
 
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tests/windows/wine_run.sh)
-foreach(suite platform serial pos senders window)
+foreach(suite platform serial pos senders window scenario)
   set(portable ${CMAKE_SOURCE_DIR}/tests/${suite}/*_test.cpp)
   file(GLOB suite_sources CONFIGURE_DEPENDS ${portable})
   # Tests that read a terminal's settings or drive processes from inside need the POSIX side.

@@ -133,7 +133,8 @@ void CheckByteCodes(const std::string& codes) {
 const char* CliUsage() {
   return "usage: wirelab-cli --port N[=DEVICE][:SETTINGS]... [--pos N] [--pos-number TEXT] "
          "[--send N CODES] [--packet N TEXT] [--sleep MS] [--every MS] [--duration S] "
-         "[--json] [--log FILE] | --list-ports | --help | --version";
+         "[--json] [--log FILE] [--scenario FILE]... [--junit FILE] [--record-scenario FILE] | "
+         "--list-ports | --help | --version";
 }
 
 CliParse ParseCliOptions(const std::vector<std::string>& args) {
@@ -177,6 +178,15 @@ CliParse ParseCliOptions(const std::vector<std::string>& args) {
       } else if (arg == "--log") {
         options.logPath = value(arg);
         if (options.logPath.empty()) Fail(arg, "empty file name");
+      } else if (arg == "--scenario") {
+        options.scenarios.push_back(value(arg));
+        if (options.scenarios.back().empty()) Fail(arg, "empty file name");
+      } else if (arg == "--junit") {
+        options.junitPath = value(arg);
+        if (options.junitPath.empty()) Fail(arg, "empty file name");
+      } else if (arg == "--record-scenario") {
+        options.recordPath = value(arg);
+        if (options.recordPath.empty()) Fail(arg, "empty file name");
       } else if (arg == "--list-ports") {
         options.listPorts = true;
       } else {
@@ -201,6 +211,13 @@ CliParse ParseCliOptions(const std::vector<std::string>& args) {
       if (!given(send.port)) Fail(option, "port " + std::to_string(send.port) + " has no --port");
     }
     if (options.everyMs > 0 && options.sends.empty()) Fail("--every", "nothing to send");
+    if (!options.junitPath.empty() && options.scenarios.empty()) Fail("--junit", "no --scenario");
+    if (!options.recordPath.empty()) {
+      if (!options.scenarios.empty()) Fail("--record-scenario", "not with --scenario");
+      bool anyPos = false;
+      for (int n = 1; n <= 4; ++n) anyPos = anyPos || options.pos[n];
+      if (!anyPos) Fail("--record-scenario", "no --pos port to record");
+    }
     return {options, {}};
   } catch (const UsageError& e) {
     return {std::nullopt, e.what()};

@@ -94,7 +94,8 @@ uint32_t DrainBoundMs(size_t queuedBytes, uint32_t baud, uint32_t bitsPerCharact
 
 bool GetCommState(PortHandle handle, CommState& state);
 bool SetCommState(PortHandle handle, const CommState& state);
-void Purge(PortHandle handle);  // empties both driver buffers
+void Purge(PortHandle handle);       // empties both driver buffers
+void PurgeInput(PortHandle handle);  // empties the receive buffer; output still goes out
 
 // Bytes waiting in the driver's receive buffer; 0 when the query fails.
 size_t BytesWaiting(PortHandle handle);

@@ -388,6 +388,11 @@ void Purge(PortHandle handle) {
   RetryOnEintr([&] { return tcflush(detail::Descriptor(handle), TCIOFLUSH); });
 }
 
+void PurgeInput(PortHandle handle) {
+  if (!handle.IsOpen()) return;
+  RetryOnEintr([&] { return tcflush(detail::Descriptor(handle), TCIFLUSH); });
+}
+
 size_t BytesWaiting(PortHandle handle) {
   if (!handle.IsOpen()) return 0;
   int count = 0;
