@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The installer under Wine, in a fresh Wine prefix of its own (with a home folder of its own,
 # which the prefix's Documents points at): a silent install for the user alone puts the
-# programs, the Start menu entries and the uninstall entry in place, both programs carry
-# their icon, version and manifest; the installed WireLab.exe comes up, its "save as default"
+# programs, the Start menu entries (the console's own command finds wirelab-cli.exe) and the
+# uninstall entry in place, both programs carry their icon, version and manifest; the installed WireLab.exe comes up, its "save as default"
 # writes the user's WireLab.ini under %APPDATA%, made from the installed sample, and stays up;
 # the installed wirelab-cli.exe reads that file's [Ports] and answers a cash register's
 # packet on the COM port it names; installing again keeps the user's files; a silent uninstall
@@ -78,7 +78,12 @@ grep -q 'WireLab\.exe' <<<"$(strings -el "$menu/RS232 Emülatör.lnk")" ||
 console=$(strings -el "$menu/WireLab komut satırı.lnk")
 grep -q 'cmd\.exe' <<<"$console" && grep -q 'wirelab-cli\.exe --help' <<<"$console" ||
   fail "the console entry: $console"
-echo "ok: the Start menu holds \"RS232 Emülatör\" and \"WireLab komut satırı\""
+# The console entry's own command, run to its end: wirelab-cli.exe is found by its name.
+arguments=$(grep -m1 -o '/k ".*' <<<"$console") || fail "the console entry's command: $console"
+printf '@cmd /c %s\r\n' "${arguments#/k }" | sed 's/--help/--version/' >"$work/console.bat"
+grep -qx "wirelab-cli $version" <<<"$(win cmd.exe /c 'Z:'"${work//\//\\}"'\console.bat' </dev/null 2>&1 | tr -d '\r')" ||
+  fail "the console entry's command does not start wirelab-cli.exe: $(cat "$work/console.bat")"
+echo "ok: the Start menu holds \"RS232 Emülatör\" and \"WireLab komut satırı\", whose console finds wirelab-cli.exe"
 
 entry=$(reg_text "$key") || fail "no uninstall entry $key"
 for line in '"DisplayName"="WireLab (RS232 Emülatör)"' "\"DisplayVersion\"=\"$version\"" \
