@@ -5,7 +5,8 @@
 # uninstall entry in place, both programs carry their icon, version and manifest; the installed WireLab.exe comes up, its "save as default"
 # writes the user's WireLab.ini under %APPDATA%, made from the installed sample, and stays up;
 # the installed wirelab-cli.exe reads that file's [Ports] and answers a cash register's
-# packet on the COM port it names; installing again keeps the user's files; a silent uninstall
+# packet on the COM port it names; a silent install over the running window refuses with exit
+# code 2; installing again keeps the user's files; a silent uninstall
 # removes the programs and leaves the user's files. Then the same for every user (Wine runs
 # programs with administrator rights): Program Files, the machine's uninstall entry.
 #
@@ -160,6 +161,12 @@ echo "ok: the installed wirelab-cli.exe took COM7 from the user's file and answe
 xdotool search --name 'RS232 Emülatör' >/dev/null && kill -0 "$window_pid" ||
   fail "the installed window did not stay up: $(cat "$work/window")"
 echo "ok: the installed window stayed up"
+# A silent install over a running WireLab.exe changes nothing and says so by its exit code.
+status=0
+win "$setup" /S /CurrentUser || status=$?
+[ "$status" = 2 ] || fail "installing over the running window exited $status"
+kill -0 "$window_pid" && [ -f "$instdir/WireLab.exe" ] || fail "installing over the running window"
+echo "ok: a silent install over the running window ends with exit code 2"
 # Files of running programs cannot be replaced or removed: both end before the next install.
 kill "$window_pid" 2>/dev/null || true
 wait "$window_pid" "$cli_pid" 2>/dev/null || true
