@@ -1,7 +1,8 @@
 # The Windows build's tests, run here under Wine by ctest: the rules of the POS terminal and
 # the send modes, the scenario files' parsing and report, the platform's pure parts and the
-# window's log pane, built with MinGW; and the serial layer through the real wirelab-cli.exe on
-# pseudo-terminals that Wine's COM names point at (tests/windows/wine_serial_check.sh).
+# window's log pane, built with MinGW; the serial layer through the real wirelab-cli.exe on
+# pseudo-terminals that Wine's COM names point at (tests/windows/wine_serial_check.sh); and the
+# installer (tests/windows/wine_install_check.sh).
 enable_testing()
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
@@ -35,6 +36,12 @@ add_test(NAME wine_serial_check
   COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/wine_serial_check.sh $<TARGET_FILE:wirelab-cli>)
 # It restarts the Wine server, which ends every Windows program running meanwhile.
 set_tests_properties(wine_serial_check PROPERTIES LABELS serial TIMEOUT 300 RUN_SERIAL TRUE)
+
+# The installer that tools/build-windows.sh writes, installed and uninstalled in a Wine prefix
+# of its own.
+add_test(NAME wine_install_check COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/wine_install_check.sh
+  ${CMAKE_SOURCE_DIR}/dist/WireLab-${PROJECT_VERSION}-setup.exe)
+set_tests_properties(wine_install_check PROPERTIES LABELS install TIMEOUT 400 RUN_SERIAL TRUE)
 
 # The window's benchmarks that run under Wine too, on the same socat-joined terminals; they
 # print figures and are run by hand: tests/windows/wine_run.sh build-win/window_bench.exe four-fast

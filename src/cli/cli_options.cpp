@@ -95,8 +95,11 @@ void ReadPort(CliOptions& options, const std::string& value) {
   const size_t name = platform::PortNameLength(portAndDevice.substr(nameStart));
   const size_t colon = name > 0 ? nameStart + name : portAndDevice.rfind(':');
   if (name > 0 && colon < portAndDevice.size() && portAndDevice[colon] != ':') {
-    Fail("--port", "'" + portAndDevice.substr(nameStart) +
-                       "' is not a port name (COM1, or COM1:" + settings + ")");
+    // Built a piece at a time: GCC 12 takes a one-line concatenation here for an overlap.
+    std::string what = "'";
+    what += portAndDevice.substr(nameStart);
+    what += "' is not a port name (COM1, or COM1:9600,n,8,1)";
+    Fail("--port", what);
   }
   if (colon < portAndDevice.size() &&
       (name > 0 || LooksLikeSettings(portAndDevice.substr(colon + 1)) ||
