@@ -96,12 +96,15 @@ std::string WallClockNow() {
       .toStdString();
 }
 
-namespace {
-
-// "..." with the bytes as the text output shows them.
-std::string Shown(const std::string& cp1254) {
-  return "\"" + EscapeControls(platform::Cp1254ToUtf8(cp1254)) + "\"";
+std::string QuotedBytes(const std::string& cp1254) {
+  // Built a piece at a time: GCC 12 for MinGW takes "\"" + ... for an overlap (-Wrestrict).
+  std::string quoted = "\"";
+  quoted += EscapeControls(platform::Cp1254ToUtf8(cp1254));
+  quoted += '"';
+  return quoted;
 }
+
+namespace {
 
 std::string FormatStep(const CliEvent& event, const std::string& time, bool json) {
   const CliStepReport& step = event.step;
@@ -111,8 +114,8 @@ std::string FormatStep(const CliEvent& event, const std::string& time, bool json
                        std::to_string(step.line) + ": " + EscapeControls(step.step) + " " + result +
                        " " + std::to_string(step.ms) + " ms";
     if (!step.reason.empty()) line += ": " + EscapeControls(step.reason);
-    if (!step.expected.empty()) line += ": expected " + Shown(step.expected);
-    if (!step.got.empty()) line += " got " + Shown(step.got);
+    if (!step.expected.empty()) line += ": expected " + QuotedBytes(step.expected);
+    if (!step.got.empty()) line += " got " + QuotedBytes(step.got);
     return line;
   }
   std::string line = "{\"time\":\"" + time + "\",\"port\":" + std::to_string(event.port) +

@@ -49,6 +49,8 @@ std::string WallClockNow();
 // UTF-8 text with its control characters (C0, DEL, C1) escaped as \n, \r, \t or \xHH, and a
 // backslash as \\, so that what is shown reads back unambiguously.
 std::string EscapeControls(const std::string& utf8);
+// CP1254 bytes in quotes, as the text output shows them ("001ACK\r").
+std::string QuotedBytes(const std::string& cp1254);
 
 // One line without its line end. A Sent event's text is its bytes as three-digit codes, the
 // form --send takes.

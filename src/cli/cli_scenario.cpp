@@ -41,10 +41,6 @@ std::string Seconds(double seconds) {
   return text;
 }
 
-std::string Shown(const std::string& cp1254) {
-  return "\"" + EscapeControls(platform::Cp1254ToUtf8(cp1254)) + "\"";
-}
-
 }  // namespace
 
 CliScenarioLoad LoadScenarios(const CliOptions& options) {
@@ -218,8 +214,8 @@ void CliScenarioRun::StepFinished(const StepResult& result) {
     CliScenarioVerdict& verdict = verdicts_[current_];
     verdict.failure = "line " + std::to_string(step.line) + ": " + step.source;
     verdict.detail = result.reason;
-    if (!result.expected.empty()) verdict.detail += ": expected " + Shown(result.expected);
-    if (!result.got.empty()) verdict.detail += " got " + Shown(result.got);
+    if (!result.expected.empty()) verdict.detail += ": expected " + QuotedBytes(result.expected);
+    if (!result.got.empty()) verdict.detail += " got " + QuotedBytes(result.got);
   }
 }
 

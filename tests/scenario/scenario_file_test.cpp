@@ -21,7 +21,11 @@ std::string Describe(const ScenarioStep& step) {
   static const char* actions[] = {"nack", "silent", "drop", "delay", "bad-check", "hangup"};
   std::string text = std::to_string(step.line) + " " + kinds[static_cast<int>(step.kind)] + " p" +
                      std::to_string(step.port);
-  if (!step.text.empty()) text += " [" + platform::Cp1254ToUtf8(step.text) + "]";
+  if (!step.text.empty()) {
+    text += " [";
+    text += platform::Cp1254ToUtf8(step.text);
+    text += "]";
+  }
   if (step.ms != 0) text += " " + std::to_string(step.ms) + "ms";
   if (step.kind == StepKind::Fault) {
     text += " " + step.command + " " + actions[static_cast<int>(step.action)] + " x" +
