@@ -35,7 +35,7 @@ bool CliRecording::Open(const std::string& path, std::string& reason) {
       if (failure_->reason.empty()) failure_->reason = "the disk does not keep up";
     }
   });
-  recorder_->Begin("on " + WallClockNow());
+  recorder_->Begin("wirelab-cli", "on " + WallClockNow());
   return true;
 }
 

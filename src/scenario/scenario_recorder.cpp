@@ -45,8 +45,8 @@ bool Writable(const std::string& text) {
 ScenarioRecorder::ScenarioRecorder(std::function<void(const std::string&)> write)
     : write_(std::move(write)) {}
 
-void ScenarioRecorder::Begin(const std::string& when) {
-  write_("# Recorded by wirelab-cli " + when +
+void ScenarioRecorder::Begin(const std::string& program, const std::string& when) {
+  write_("# Recorded by " + program + " " + when +
          ": the register's side of the session, to replay against a terminal.\n");
 }
 

@@ -22,8 +22,8 @@ class ScenarioRecorder {
 
   explicit ScenarioRecorder(std::function<void(const std::string&)> write);
 
-  // The opening comment lines.
-  void Begin(const std::string& when);
+  // The opening comment lines: the program that records and when (or where and when).
+  void Begin(const std::string& program, const std::string& when);
   // A byte the register sent on port (1 to 4), at tick now.
   void RegisterByte(int port, uint8_t value, uint32_t now);
   // A frame the terminal sent on port (text, check letter, CR), at tick now.
