@@ -2,7 +2,8 @@
 // The command line of wirelab-cli, read and checked before anything is opened.
 //
 //   --port N[=DEVICE][:SETTINGS]  --pos N  --pos-number TEXT  --send N CODES  --packet N TEXT
-//   --sleep MS  --every MS  --duration S  --json  --log FILE  --list-ports  --help  --version
+//   --sleep MS  --every MS  --duration S  --json  --log FILE  --lines  --dtr N=0|1  --rts N=0|1
+//   --break N  --list-ports  --help  --version
 //
 // Texts that go on the line or into packets (CODES, TEXT, --pos-number) are taken from the
 // command line as UTF-8 and held as the system's CP1254.
@@ -34,11 +35,17 @@ struct CliOptions {
   int everyMs = 0;                       // 0: the sends go once
   int durationMs = 0;                    // 0: until SIGINT or SIGTERM
   bool json = false;
-  std::string logPath;  // empty: no log file
+  bool lines = false;                        // report the modem lines and each change of an input
+  std::array<std::optional<bool>, 5> dtr{};  // [1..4]: set after opening
+  std::array<std::optional<bool>, 5> rts{};  // [1..4]: set after opening
+  std::array<bool, 5> sendBreak{};           // [1..4]: one break of kBreakMs after opening
+  std::string logPath;                       // empty: no log file
   bool listPorts = false;
   bool help = false;     // --help or -h: the usage on stdout, nothing else
   bool version = false;  // --version: the version on stdout, nothing else
 };
+
+constexpr int kBreakMs = 250;
 
 struct CliParse {
   std::optional<CliOptions> options;

@@ -1,6 +1,7 @@
 #include "cli/cli_ports.h"
 
 #include <algorithm>
+#include <tuple>
 #include <utility>
 
 #include "platform/devices/com_devices.h"
@@ -40,8 +41,12 @@ int CliPorts::Open() {
     auto port =
         std::make_unique<TRealCom>(calls_, true, nullptr, n, option.settings, devices_, &drains_);
     if (!port->PortHandle().IsOpen()) {
-      openFailure_ = DescribePortProblem(
-          {port->Problem(), port->DevicePath(), option.settings, {}, /*forCommandLine=*/true});
+      openFailure_ = DescribePortProblem({port->Problem(),
+                                          port->DevicePath(),
+                                          option.settings,
+                                          {},
+                                          /*forCommandLine=*/true,
+                                          port->RateKept()});
       port.reset();  // created suspended: its thread never ran
       for (auto& opened : ports_) opened.reset();
       return n;
@@ -61,18 +66,67 @@ int CliPorts::Open() {
             {},
             problem.empty() ? "back: " + port->DevicePath() : problem});
     };
+    port->OnLinesChange = [this, n] { LinesChanged(n); };
     ports_[n] = std::move(port);
   }
   for (int n = 1; n <= 4; ++n) {
     if (ports_[n] == nullptr) continue;
     ports_[n]->Resume();
     Emit({CliEvent::Kind::Opened, n, {}, devices_.Path(n) + " " + options_.ports[n].settings});
+    SetOutputs(n);
+    if (options_.sendBreak[n] && ports_[n]->SetBreak(true)) {
+      breakHeld_[n] = true;
+      QTimer::singleShot(kBreakMs, &burstTimer_, [this, n] { EndBreak(n); });
+    } else if (options_.sendBreak[n]) {
+      Emit({CliEvent::Kind::Break, n, {}, "refused", "\"ms\":0"});
+    }
   }
   return 0;
 }
 
+void CliPorts::SetOutputs(int n) {
+  TRealCom& port = *ports_[n];
+  const bool dtr = options_.dtr[n].has_value(), rts = options_.rts[n].has_value();
+  if (dtr) port.SetOutput(platform::ModemOutput::Dtr, *options_.dtr[n]);
+  if (rts) port.SetOutput(platform::ModemOutput::Rts, *options_.rts[n]);
+  if (dtr || rts) Emit(OutputsEvent(n, port.Lines()));
+}
+
+void CliPorts::EndBreak(int n) {
+  if (!breakHeld_[n]) return;
+  breakHeld_[n] = false;
+  if (ports_[n]) ports_[n]->SetBreak(false);
+  Emit({CliEvent::Kind::Break,
+        n,
+        {},
+        std::to_string(kBreakMs),
+        "\"ms\":" + std::to_string(kBreakMs)});
+  if (sendsWaitForBreaks_ &&
+      std::find(breakHeld_.begin(), breakHeld_.end(), true) == breakHeld_.end()) {
+    sendsWaitForBreaks_ = false;
+    StartSending();
+  }
+}
+
+void CliPorts::LinesChanged(int n) {
+  if (!options_.lines || !ports_[n]) return;
+  const platform::ModemLines& now = ports_[n]->Lines();
+  // Only the inputs count: the outputs change when this program sets them.
+  const auto inputs = [](const platform::ModemLines& l) {
+    return std::make_tuple(l.Known, l.Cts, l.Dsr, l.Dcd, l.Ri, l.Why, l.Code);
+  };
+  if (linesShown_[n] && inputs(*linesShown_[n]) == inputs(now)) return;
+  linesShown_[n] = now;
+  FlushBurst(n);
+  Emit(LinesEvent(n, now));
+}
+
 void CliPorts::StartSending() {
   if (options_.sends.empty()) return;
+  if (std::find(breakHeld_.begin(), breakHeld_.end(), true) != breakHeld_.end()) {
+    sendsWaitForBreaks_ = true;
+    return;
+  }
   QTimer::singleShot(0, [this] { RunReportingErrors([this] { SendAll(); }); });
   if (options_.everyMs > 0) {
     timerEvery_.SetInterval(options_.everyMs);
@@ -89,6 +143,7 @@ void CliPorts::Close() {
   for (auto& pos : pos_) pos.reset();  // and with them their retransmission timers
   burstTimer_.stop();
   for (int n = 1; n <= 4; ++n) FlushBurst(n);
+  for (int n = 1; n <= 4; ++n) EndBreak(n);
   for (int n = 1; n <= 4; ++n) {
     if (!ports_[n]) continue;
     ports_[n].reset();
