@@ -73,6 +73,7 @@ int CliPorts::Open() {
     if (ports_[n] == nullptr) continue;
     ports_[n]->Resume();
     Emit({CliEvent::Kind::Opened, n, {}, devices_.Path(n) + " " + options_.ports[n].settings});
+    LinesChanged(n);  // the lines as the port opened
     SetOutputs(n);
     if (options_.sendBreak[n] && ports_[n]->SetBreak(true)) {
       breakHeld_[n] = true;

@@ -146,6 +146,7 @@ TRealCom::TRealCom(platform::MainThreadCalls& Calls, bool CreateSuspended, TPeri
     identityPath_ = platform::StableDevicePath(devicePath_);
     if (drains_ != nullptr) drains_->AwaitDrainOf(devicePath_);
     portHandle_ = OpenComDevice(devicePath_, mode_, true, {}, &rateKept_);
+    lines_ = platform::GetModemLines(portHandle_);
   }
 }
 
@@ -175,6 +176,7 @@ void TRealCom::TryReopen() {
   portHandle_ = handle;
   txStalled_ = false;
   devicePath_ = identityPath_;
+  lines_ = platform::GetModemLines(portHandle_);
   const std::function<void()> handler = OnDeviceChange;
   if (handler) handler();
 }

@@ -169,10 +169,12 @@ void TForm5::CreatePortObject(int N) {
   Ports[N] = std::move(made);
   port->OnReceive = [this](TPeripheral* s, uint8_t v) { PortByteReceived(s, v); };
   port->OnDeviceChange = [this, N] { ShowPortState(N); };
+  port->OnLinesChange = [this, N] { ShowLines(N); };
   port->Resume();
 }
 
 void TForm5::DestroyPortObject(int N) {
+  EndBreak(N);
   if (Ports[N]) {
     Ports[N]->Suspend();
     clock_.Sleep(100);

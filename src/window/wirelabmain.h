@@ -106,6 +106,16 @@ class TForm5 : public QWidget, private PosLink {
   std::array<QLineEdit*, 5> Edit{};      // [1..4]
   std::array<LogPane*, 5> Memo{};        // [1..4]
   std::array<QLabel*, 5> CaptureMark{};  // [1..4]: shown while the port records, or failed to
+  // The modem lines on each group's title row: lamps for the inputs, toggles for the outputs
+  // (checked as read back from the device), and a break of kBreakMs.
+  struct LinePanel {
+    std::array<QLabel*, 4> Lamp{};  // CTS, DSR, DCD, RI
+    QToolButton* Dtr = nullptr;
+    QToolButton* Rts = nullptr;
+    QToolButton* Break = nullptr;
+  };
+  std::array<LinePanel, 5> Lines{};  // [1..4]
+  static constexpr uint32_t kBreakMs = 250;
   // Timers
   platform::ToolkitTimer TimerSensor;
   platform::ToolkitTimer Timer1;
@@ -156,6 +166,11 @@ class TForm5 : public QWidget, private PosLink {
   // Shows on the group of port N its device and, while it is ticked without a working
   // device, the reason in red with a warning mark; and where it records, or why that stopped.
   void ShowPortState(int N);
+  // Shows port N's modem lines as its port object last read them; greyed, with the reason in
+  // the tooltips, while they are not known.
+  void ShowLines(int N);
+  // Holds a break on port N for kBreakMs of the window's clock.
+  void SendBreak(int N);
 
   // ---- Byte codes, inter-byte delay, periodic sending ----
   void SendAsciiCodes(int N);
@@ -197,6 +212,8 @@ class TForm5 : public QWidget, private PosLink {
   void LayoutBands();
   void LayoutSheet(TPanel* sheet);
   void LayoutGroup(int n);
+  void BuildLinePanel(int n);
+  void EndBreak(int n);
   int Px(int designPixels) const;
   // The port the Send action would use: the selected item's number, or 0 after showing the
   // "choose a port" box.
@@ -243,6 +260,7 @@ class TForm5 : public QWidget, private PosLink {
   double scale_ = 1.0;
   platform::PortDrains* portDrains_ = nullptr;
   std::array<std::string, 5> openFailure_;  // [1..4]: the error that made a ticked port fail
+  std::array<std::unique_ptr<platform::ToolkitTimer>, 5> breakTimers_;  // [1..4]: ends a break
   bool tickBusy_ = false;
   bool loopActive_ = false;
   ResultsFile results_;  // of the running or last Omron loop

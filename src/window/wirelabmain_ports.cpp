@@ -105,6 +105,7 @@ void TForm5::ShowPortState(int N) {
   diagnosis.settings = Edit[N]->text().toUtf8().toStdString();
   if (ticked && Ports[N]) {
     diagnosis.error = Ports[N]->Problem();
+    diagnosis.rateKept = Ports[N]->RateKept();
   } else if (ticked) {
     diagnosis.error = platform::PortError::SettingsRefused;
     diagnosis.settingsNote = platform::Cp1254ToUtf8(openFailure_[N]);
@@ -120,6 +121,21 @@ void TForm5::ShowPortState(int N) {
   const bool recordingFailed = Recordings.CaptureFailed(N);
   const std::string capture = Recordings.CaptureState(N);
   if (!capture.empty()) tip += "\n" + capture;
+  if (Ports[N] && Ports[N]->PortHandle().IsOpen()) {
+    switch (platform::FlowControlInForce(Ports[N]->PortHandle())) {
+      case platform::FlowControl::Hardware:
+        tip +=
+            "\nAkış kontrolü: donanım (RTS/CTS). CTS kapalıyken bir gönderim en çok yaklaşık "
+            "2 sn bekler, sonra kalanı atılır; pencere donmaz.";
+        break;
+      case platform::FlowControl::XonXoff:
+        tip += "\nAkış kontrolü: XON/XOFF (17 ve 19 kodları veri olarak gelmez).";
+        break;
+      default:
+        tip += "\nAkış kontrolü: yok";
+        break;
+    }
+  }
   GroupBox[N]->setToolTip(Utf8(tip));
   CheckBox[N]->setToolTip(Utf8(tip));
 
@@ -137,4 +153,5 @@ void TForm5::ShowPortState(int N) {
   markPalette.setColor(QPalette::WindowText, recording ? QColor(192, 0, 0) : QColor(160, 96, 0));
   mark->setPalette(markPalette);
   mark->setToolTip(Utf8(tip));
+  ShowLines(N);
 }

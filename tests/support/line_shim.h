@@ -20,12 +20,12 @@
 #include <vector>
 
 struct LineShimState {
-  std::atomic<uint64_t> device{0};    // st_rdev of the pty slave served; 0: none
-  std::atomic<uint32_t> inputs{0};    // TIOCM_CTS, TIOCM_DSR, TIOCM_CAR, TIOCM_RNG as the test sets
-  std::atomic<uint32_t> outputs{0};   // TIOCM_DTR, TIOCM_RTS as the program set them
-  std::atomic<uint32_t> outputSets{0};  // TIOCMBIS, TIOCMBIC and TIOCMSET requests
-  std::atomic<uint32_t> breaks{0};      // breaks started
-  std::atomic<uint32_t> breakOn{0};     // 1 while a break is held
+  std::atomic<uint64_t> device{0};   // st_rdev of the pty slave served; 0: none
+  std::atomic<uint32_t> inputs{0};   // TIOCM_CTS, TIOCM_DSR, TIOCM_CAR, TIOCM_RNG as the test sets
+  std::atomic<uint32_t> outputs{0};  // TIOCM_DTR, TIOCM_RTS as the program set them
+  std::atomic<uint32_t> outputSets{0};   // TIOCMBIS, TIOCMBIC and TIOCMSET requests
+  std::atomic<uint32_t> breaks{0};       // breaks started
+  std::atomic<uint32_t> breakOn{0};      // 1 while a break is held
   std::atomic<uint32_t> lastBreakMs{0};  // how long the last ended break was held
   std::atomic<uint64_t> breakStartNs{0};
   std::atomic<uint32_t> roundAbove{0};  // a custom speed above this is rounded down to it (0: none)

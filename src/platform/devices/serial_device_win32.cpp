@@ -9,7 +9,7 @@
 // wakes it at once, and an idle port still looks again every poll period.
 #include <windows.h>
 // After windows.h.
-#include <ntddser.h>
+#include <winioctl.h>
 
 #include <chrono>
 #include <cstdio>
@@ -24,6 +24,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kStallLimit = std::chrono::milliseconds(2000);
+
+// The serial driver's query of the output lines as it holds them (ntddser.h, a driver kit
+// header that user-mode headers do not carry whole).
+constexpr DWORD kGetDtrRts =
+    CTL_CODE(FILE_DEVICE_SERIAL_PORT, 30, METHOD_BUFFERED, FILE_ANY_ACCESS);
+constexpr ULONG kDtrState = 0x1;
+constexpr ULONG kRtsState = 0x2;
 
 static_assert(sizeof(DCB) <= sizeof(CommState::Native));
 
@@ -322,16 +329,16 @@ ModemLines GetModemLines(PortHandle handle) {
   query.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   ULONG outputs = 0;
   DWORD n = 0;
-  BOOL ok = DeviceIoControl(port->file, IOCTL_SERIAL_GET_DTRRTS, nullptr, 0, &outputs,
-                            sizeof outputs, &n, &query);
+  BOOL ok =
+      DeviceIoControl(port->file, kGetDtrRts, nullptr, 0, &outputs, sizeof outputs, &n, &query);
   if (!ok && GetLastError() == ERROR_IO_PENDING) {
     ok = GetOverlappedResult(port->file, &query, &n, TRUE);
   }
   CloseHandle(query.hEvent);
   if (ok && n == sizeof outputs) {
     lines.OutputsKnown = true;
-    lines.Dtr = (outputs & SERIAL_DTR_STATE) != 0;
-    lines.Rts = (outputs & SERIAL_RTS_STATE) != 0;
+    lines.Dtr = (outputs & kDtrState) != 0;
+    lines.Rts = (outputs & kRtsState) != 0;
   }
   return lines;
 }

@@ -1,5 +1,7 @@
 // libwirelab_line_shim.so: see line_shim.h. Only the pty slave named in the state is served;
 // every other descriptor and request goes to the system's own ioctl untouched.
+#include "../line_shim.h"
+
 #include <asm/termios.h>  // not <sys/ioctl.h>: its ioctl declaration would clash with ours
 #include <dlfcn.h>
 #include <sys/mman.h>
@@ -10,8 +12,6 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdlib>
-
-#include "../line_shim.h"
 
 namespace {
 
