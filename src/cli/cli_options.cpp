@@ -143,7 +143,8 @@ void CheckByteCodes(const std::string& codes) {
 const char* CliUsage() {
   return "usage: wirelab-cli --port N[=DEVICE][:SETTINGS]... [--pos N] [--pos-number TEXT] "
          "[--send N CODES] [--packet N TEXT] [--sleep MS] [--every MS] [--duration S] "
-         "[--json] [--log FILE] [--lines] [--dtr N=0|1] [--rts N=0|1] [--break N] | --list-ports | "
+         "[--json] [--log FILE] [--lines] [--dtr N=0|1] [--rts N=0|1] [--break N] [--hex] | "
+         "--list-ports | "
          "--help | --version";
 }
 
@@ -188,6 +189,8 @@ CliParse ParseCliOptions(const std::vector<std::string>& args) {
       } else if (arg == "--log") {
         options.logPath = value(arg);
         if (options.logPath.empty()) Fail(arg, "empty file name");
+      } else if (arg == "--hex") {
+        options.hex = true;
       } else if (arg == "--lines") {
         options.lines = true;
       } else if (arg == "--dtr") {

@@ -3,7 +3,7 @@
 //
 //   --port N[=DEVICE][:SETTINGS]  --pos N  --pos-number TEXT  --send N CODES  --packet N TEXT
 //   --sleep MS  --every MS  --duration S  --json  --log FILE  --lines  --dtr N=0|1  --rts N=0|1
-//   --break N  --list-ports  --help  --version
+//   --break N  --hex  --list-ports  --help  --version
 //
 // Texts that go on the line or into packets (CODES, TEXT, --pos-number) are taken from the
 // command line as UTF-8 and held as the system's CP1254.
@@ -35,7 +35,8 @@ struct CliOptions {
   int everyMs = 0;                       // 0: the sends go once
   int durationMs = 0;                    // 0: until SIGINT or SIGTERM
   bool json = false;
-  bool lines = false;                        // report the modem lines and each change of an input
+  bool hex = false;    // received codes in hex in the text form ("<ms>A(x41)")
+  bool lines = false;  // report the modem lines and each change of an input
   std::array<std::optional<bool>, 5> dtr{};  // [1..4]: set after opening
   std::array<std::optional<bool>, 5> rts{};  // [1..4]: set after opening
   std::array<bool, 5> sendBreak{};           // [1..4]: one break of kBreakMs after opening

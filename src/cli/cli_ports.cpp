@@ -160,7 +160,7 @@ void CliPorts::PortByteReceived(TPeripheral* sender, uint8_t value) {
     if (pos_[n]) pos_[n]->ByteReceived(value);
   } else {
     const uint32_t now = clock_.Now();
-    const std::string entry = ReceiveEntry(now - startTick_, value);
+    const std::string entry = ReceiveEntry(now - startTick_, value, options_.hex);
     Burst& burst = bursts_[n];
     if (burst.entries.size() + entry.size() > kBurstMaxChars) FlushBurst(n);
     burst.entries += entry;

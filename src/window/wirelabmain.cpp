@@ -107,6 +107,10 @@ void TForm5::FormCreate() {
     PageControl1->setTabVisible(PageControl1->indexOf(tab.sheet), shown);
   }
   comDevices_.Load(profile);
+  for (int n = 1; n <= 4; ++n) {
+    paneHex_[n] = profile.ReadInteger("Ports", "Com" + std::to_string(n) + "Hex", 0) == 1;
+    hexSaved_[n] = paneHex_[n];
+  }
   LastRxTick = clock_.Now();
   for (int n = 1; n <= 4; ++n) ShowPortState(n);
 }
@@ -214,7 +218,7 @@ void TForm5::PortByteReceived(TPeripheral* Sender, uint8_t Value) {
     if (ActivePage() == TabSheetPos) {
       PosByteReceived(Value, Memo[N], N);
     } else {
-      Memo[N]->ExtendLastLine(ReceiveEntry(clock_.Now() - StartTick, Value));
+      Memo[N]->ExtendLastLine(ReceiveEntry(clock_.Now() - StartTick, Value, paneHex_[N]));
     }
   }
   LastRxTick = clock_.Now();

@@ -159,8 +159,14 @@ class TForm5 : public QWidget, private PosLink {
   // Makes path the device of port N for this run. An open port closes and opens the new
   // device with its settings, as an un-tick and a tick would; a closed one uses it next time.
   void ChoosePortDevice(int N, const std::string& path);
-  // Writes the current device of port N into the "Ports" section of the user's WireLab.ini.
+  // Writes the current device of port N, and whether its pane shows codes in hex, into the
+  // "Ports" section of the user's WireLab.ini (ComN=path, ComNHex=0|1).
   void SavePortDefault(int N);
+  // The codes of port N's received bytes in hex ("<ms>c(x41)") instead of decimal, from the
+  // next byte on; offered in the pane's right-click menu ("Kodları onaltılık göster").
+  void SetPaneHex(int N, bool hex);
+  bool PaneHex(int N) const { return paneHex_[N]; }
+  void AddPaneMenuItems(int N, QMenu* menu);
   // Asks for a device path for "Başka cihaz..."; empty when the user cancels. Tests replace it.
   std::function<std::optional<std::string>(int N, const std::string& current)> AskDevicePath;
   // Shows on the group of port N its device and, while it is ticked without a working
@@ -260,6 +266,8 @@ class TForm5 : public QWidget, private PosLink {
   double scale_ = 1.0;
   platform::PortDrains* portDrains_ = nullptr;
   std::array<std::string, 5> openFailure_;  // [1..4]: the error that made a ticked port fail
+  std::array<bool, 5> paneHex_{};           // [1..4]: codes in hex
+  std::array<bool, 5> hexSaved_{};          // [1..4]: what WireLab.ini says of it
   std::array<std::unique_ptr<platform::ToolkitTimer>, 5> breakTimers_;  // [1..4]: ends a break
   bool tickBusy_ = false;
   bool loopActive_ = false;

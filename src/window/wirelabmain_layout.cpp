@@ -224,6 +224,7 @@ void TForm5::BuildPortGroup(int n) {
   mono.setFixedPitch(true);
   mono.setPixelSize(Px(11));
   Memo[n]->setFont(mono);
+  Memo[n]->ExtendMenu = [this, n](QMenu* menu) { AddPaneMenuItems(n, menu); };
   BuildLinePanel(n);
   GroupBox[n]->OnResize = Guard([this, n] { LayoutGroup(n); });
 }

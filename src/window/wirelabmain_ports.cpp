@@ -91,9 +91,27 @@ void TForm5::SavePortDefault(int N) {
   try {
     platform::WriteProfileValue(files_.userSettings, "Ports", "Com" + std::to_string(N),
                                 PortDevicePath(N), files_.settingsSeed);
+    // Only a change is written: a file without the key keeps its lines as they were.
+    if (paneHex_[N] != hexSaved_[N]) {
+      platform::WriteProfileValue(files_.userSettings, "Ports", "Com" + std::to_string(N) + "Hex",
+                                  paneHex_[N] ? "1" : "0", files_.settingsSeed);
+      hexSaved_[N] = paneHex_[N];
+    }
   } catch (const std::exception& e) {
     boxes_.Show(platform::Utf8ToCp1254(e.what()));
   }
+}
+
+void TForm5::SetPaneHex(int N, bool hex) {
+  paneHex_[N] = hex;
+}
+
+void TForm5::AddPaneMenuItems(int N, QMenu* menu) {
+  QAction* hex = menu->addAction(Utf8("Kodları onaltılık göster (x41)"));
+  hex->setCheckable(true);
+  hex->setChecked(paneHex_[N]);
+  QObject::connect(hex, &QAction::triggered, this,
+                   [this, N](bool checked) { boxes_.Guarded([&] { SetPaneHex(N, checked); }); });
 }
 
 void TForm5::ShowPortState(int N) {

@@ -447,12 +447,19 @@ TEST(CliTest, ReportsTheModemLinesSetsTheOutputsSendsABreakAndNamesARefusedRate)
   }
   {
     // Without the shim's lines the text form says why, and no state is made up.
-    CliProcess cli(kCli, {"--port", "1=" + pty.SlavePath(), "--lines", "--duration", "0.3"});
+    CliProcess cli(kCli, {"--port", "1=" + pty.SlavePath(), "--lines", "--hex"});
+    ASSERT_TRUE(cli.WaitForLine([](const std::string& l) { return Contains(l, " lines "); }));
+    pty.Write("A");
+    ASSERT_TRUE(cli.WaitForLine([](const std::string& l) { return Contains(l, " rx "); }));
+    cli.Signal(SIGTERM);
     ASSERT_EQ(cli.Wait(), 0) << cli.Stderr();
-    ASSERT_GE(cli.Lines().size(), 2u);
+    ASSERT_GE(cli.Lines().size(), 3u);
     EXPECT_EQ(WithoutTime(cli.Lines()[1]),
               "com1 lines unknown: the device has no modem lines (a pseudo-terminal or a "
               "network port)");
+    EXPECT_TRUE(
+        std::regex_match(WithoutTime(cli.Lines()[2]), std::regex(R"(com1 rx <\d+>A\(x41\))")))
+        << cli.Lines()[2];
   }
   {
     line.roundAbove = 115200;  // as a driver that rounds what its clock cannot make

@@ -4,6 +4,9 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 
+#include <QAction>
+#include <QMenu>
+
 #include "line_shim.h"
 #include "window_rig.h"
 
@@ -88,7 +91,25 @@ TEST_F(ModemLinesTest, LampsAndTogglesFollowTheLineBreakIsTimedAndUnknownLinesAr
       << Tip(form->CheckBox[1]);
   EXPECT_FALSE(one.Lamp[0]->isEnabled());
   Click(1);
+
+  // The pane's codes in hex: chosen per port in its menu, recorded as shown, kept as default.
+  QMenu menu;
+  form->AddPaneMenuItems(2, &menu);
+  ASSERT_EQ(menu.actions().size(), 1);
+  EXPECT_EQ(menu.actions()[0]->text().toStdString(), "Kodları onaltılık göster (x41)");
+  menu.actions()[0]->trigger();
+  form->Recordings.AskCapturePath = [&](int, const std::string&) { return dir.Path() + "2.txt"; };
+  form->Recordings.CaptureMenuChosen(2);
+  pty[2]->Write("A");
+  EXPECT_TRUE(WaitForInLastLine(2, ">A(x41)"));
+  form->Recordings.CaptureMenuChosen(2);
+  EXPECT_NE(dir.ReadFile("2.txt").find(">A(x41)"), std::string::npos) << dir.ReadFile("2.txt");
+  form->SavePortDefault(2);
   Click(2);
+  EXPECT_NE(dir.ReadFile("WireLab.ini").find("Com2Hex=1"), std::string::npos);
+  MakeWindow();
+  EXPECT_TRUE(form->PaneHex(2));
+  EXPECT_FALSE(form->PaneHex(1));
 }
 
 }  // namespace
