@@ -141,10 +141,9 @@ enum class ModemOutput : uint8_t { Dtr, Rts };
 ModemLines GetModemLines(PortHandle handle);
 // Raises or lowers DTR or RTS; false when the device refuses (GetModemLines says why).
 bool SetModemOutput(PortHandle handle, ModemOutput line, bool on);
-// Starts (on) or ends a break: the line held at space until it is ended.
+// Starts (on) or ends a break: the line held at space until it is ended. The caller times it
+// (TIOCSBRK and TIOCCBRK; SetCommBreak and ClearCommBreak), so that no thread waits it out.
 bool SetBreak(PortHandle handle, bool on);
-// A break held for ms, then ended; the caller waits that long.
-bool SendBreak(PortHandle handle, uint32_t ms);
 
 // The system's own check of a whole mode string ("com1:9600,n,8,1"), where it has one; the
 // port layer's own check applies as well, since a system may take forms it does not.

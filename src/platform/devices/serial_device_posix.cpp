@@ -408,12 +408,6 @@ bool SetBreak(PortHandle handle, bool on) {
   return Ioctl(detail::Descriptor(handle), on ? TIOCSBRK : TIOCCBRK, 0) == 0;
 }
 
-bool SendBreak(PortHandle handle, uint32_t ms) {
-  if (!SetBreak(handle, true)) return false;
-  RealSleep(ms);
-  return SetBreak(handle, false);
-}
-
 void Purge(PortHandle handle) {
   if (!handle.IsOpen()) return;
   RetryOnEintr([&] { return tcflush(detail::Descriptor(handle), TCIOFLUSH); });

@@ -356,12 +356,6 @@ bool SetBreak(PortHandle handle, bool on) {
   return (on ? SetCommBreak(port->file) : ClearCommBreak(port->file)) != FALSE;
 }
 
-bool SendBreak(PortHandle handle, uint32_t ms) {
-  if (!SetBreak(handle, true)) return false;
-  RealSleep(ms);
-  return SetBreak(handle, false);
-}
-
 void Purge(PortHandle handle) {
   if (Port* port = PortOf(handle)) PurgeComm(port->file, PURGE_TXCLEAR | PURGE_RXCLEAR);
 }
