@@ -112,7 +112,10 @@ std::string DescribeLinesUnknown(const platform::ModemLines& lines, bool turkish
   using platform::LinesUnknown;
   switch (lines.Why) {
     case LinesUnknown::None:
-      return {};
+      // The inputs were read; the system has no read-back of the outputs (Wine has none).
+      if (lines.OutputsKnown) return {};
+      return turkish ? "cihaz DTR ve RTS durumunu bildirmiyor"
+                     : "the device does not report the state of DTR and RTS";
     case LinesUnknown::NoLines:
       return turkish ? "bu cihazın modem hatları yok (sözde terminal ya da ağ portu)"
                      : "the device has no modem lines (a pseudo-terminal or a network port)";
