@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/text/cp1254.h"
+#include "serial/port_diagnosis.h"
 
 namespace {
 
@@ -23,6 +24,12 @@ const char* KindName(CliEvent::Kind kind) {
       return "step";
     case CliEvent::Kind::Scenario:
       return "scenario";
+    case CliEvent::Kind::Lines:
+      return "lines";
+    case CliEvent::Kind::Set:
+      return "set";
+    case CliEvent::Kind::Break:
+      return "break";
     case CliEvent::Kind::Log:
       break;
   }
@@ -160,5 +167,42 @@ std::string FormatEvent(const CliEvent& event, const std::string& time, bool jso
     }
     line += ']';
   }
+  if (!event.jsonFields.empty()) line += "," + event.jsonFields;
   return line + ",\"text\":" + JsonString(text) + "}";
+}
+
+namespace {
+
+// "a=1 b=0" and "\"a\":1,\"b\":0" for the named lines.
+void AddLines(CliEvent& event, std::initializer_list<std::pair<const char*, bool>> lines) {
+  event.jsonFields = "\"known\":true";
+  for (const auto& [name, on] : lines) {
+    if (!event.text.empty()) event.text += ' ';
+    event.text += std::string(name) + (on ? "=1" : "=0");
+    event.jsonFields += ",\"" + std::string(name) + (on ? "\":1" : "\":0");
+  }
+}
+
+CliEvent Unknown(CliEvent::Kind kind, int port, const platform::ModemLines& lines) {
+  return {kind,
+          port,
+          {},
+          platform::Utf8ToCp1254("unknown: " + DescribeLinesUnknown(lines, false)),
+          "\"known\":false"};
+}
+
+}  // namespace
+
+CliEvent LinesEvent(int port, const platform::ModemLines& lines) {
+  if (!lines.Known) return Unknown(CliEvent::Kind::Lines, port, lines);
+  CliEvent event{CliEvent::Kind::Lines, port, {}, {}, {}};
+  AddLines(event, {{"cts", lines.Cts}, {"dsr", lines.Dsr}, {"dcd", lines.Dcd}, {"ri", lines.Ri}});
+  return event;
+}
+
+CliEvent OutputsEvent(int port, const platform::ModemLines& lines) {
+  if (!lines.OutputsKnown) return Unknown(CliEvent::Kind::Set, port, lines);
+  CliEvent event{CliEvent::Kind::Set, port, {}, {}, {}};
+  AddLines(event, {{"dtr", lines.Dtr}, {"rts", lines.Rts}});
+  return event;
 }

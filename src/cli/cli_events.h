@@ -1,11 +1,16 @@
 #pragma once
 // The events wirelab-cli reports, one line each: a port opened, received bytes (a burst of
 // receive entries), bytes sent, a line the POS terminal logs (the same line the window's pane
-// gets), and a port closed.
+// gets), a port closed, the modem lines (--lines: at the start and at each change of an input
+// line), the output lines read back after --dtr/--rts, and a break sent.
 //
 // Text form:  2026-12-08 14:03:07.125 com1 rx <1234>A(65 )<1240>·(13 )
 // JSON form:  {"time":"2026-12-08 14:03:07.125","port":1,"kind":"rx","bytes":[65,13],"text":"..."}
 //
+//             ... com1 lines cts=1 dsr=1 dcd=0 ri=0      {...,"kind":"lines","known":true,
+//             ... com1 lines unknown: REASON               "cts":1,"dsr":1,"dcd":0,"ri":0,...}
+//             ... com1 set dtr=1 rts=0 {...,"kind":"set","known":true,"dtr":1,...}
+//             ... com1 break 250                         {...,"kind":"break","ms":250,...}
 // A scenario's steps and files are events too:
 //   ... com1 step line 7: expect 001001ACK? passed 12 ms
 //   ... com1 step line 9: expect 001002ACK? failed 2001 ms: a different packet: expected
@@ -23,6 +28,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/devices/serial_device.h"
+
 // A scenario step's result; texts are UTF-8, expected and got CP1254 bytes.
 struct CliStepReport {
   int line = 0;
@@ -33,15 +40,33 @@ struct CliStepReport {
 };
 
 struct CliEvent {
-  enum class Kind { Opened, Received, Sent, Log, Closed, Device, Step, Scenario };
+  enum class Kind {
+    Opened,
+    Received,
+    Sent,
+    Log,
+    Closed,
+    Device,
+    Lines,
+    Set,
+    Break,
+    Step,
+    Scenario
+  };
   Kind kind = Kind::Log;
   int port = 0;
   std::vector<uint8_t> bytes;  // Received and Sent: the bytes themselves
   std::string text;  // Received: the entries; Log: the line; Opened, Closed: the device; Device:
-                     // the device gone (with why) or back (CP1254); Scenario: the file
+                     // the device gone (with why) or back (CP1254); Lines, Set, Break:
+                     // what the text form shows after the kind; Scenario: the file
                      // (UTF-8) and the result ("started", "passed", "failed")
-  CliStepReport step{};  // Step
+  std::string jsonFields = {};  // Lines, Set, Break: "name":value pairs the JSON form adds
+  CliStepReport step{};         // Step
 };
+
+// The Lines event of the input lines, or the Set event of the output lines; reasons in English.
+CliEvent LinesEvent(int port, const platform::ModemLines& lines);
+CliEvent OutputsEvent(int port, const platform::ModemLines& lines);
 
 // Local wall-clock time to the millisecond: "YYYY-MM-DD HH:MM:SS.mmm".
 std::string WallClockNow();

@@ -119,6 +119,16 @@ void ReadPort(CliOptions& options, const std::string& value) {
   port.settings = settings;
 }
 
+// N=0 or N=1.
+void ReadLine(std::array<std::optional<bool>, 5>& lines, const std::string& option,
+              const std::string& value) {
+  const size_t equals = value.find('=');
+  const std::string state = equals == std::string::npos ? "" : value.substr(equals + 1);
+  const int n = PortNumber(option, value.substr(0, equals));
+  if (state != "0" && state != "1") Fail(option, "'" + value + "' is not N=0 or N=1");
+  lines[n] = state == "1";
+}
+
 void CheckByteCodes(const std::string& codes) {
   if (codes.empty() || codes.size() % 3 != 0 ||
       codes.find_first_not_of("0123456789") != std::string::npos) {
@@ -136,8 +146,9 @@ void CheckByteCodes(const std::string& codes) {
 const char* CliUsage() {
   return "usage: wirelab-cli --port N[=DEVICE][:SETTINGS]... [--pos N] [--pos-number TEXT] "
          "[--send N CODES] [--packet N TEXT] [--sleep MS] [--every MS] [--duration S] "
-         "[--json] [--log FILE] [--scenario FILE]... [--junit FILE] [--record-scenario FILE] | "
-         "--list-ports | --help | --version";
+         "[--json] [--log FILE] [--lines] [--dtr N=0|1] [--rts N=0|1] [--break N] [--hex] "
+         "[--scenario FILE]... [--junit FILE] [--record-scenario FILE] | --list-ports | --help | "
+         "--version";
 }
 
 CliParse ParseCliOptions(const std::vector<std::string>& args) {
@@ -190,6 +201,16 @@ CliParse ParseCliOptions(const std::vector<std::string>& args) {
       } else if (arg == "--record-scenario") {
         options.recordPath = value(arg);
         if (options.recordPath.empty()) Fail(arg, "empty file name");
+      } else if (arg == "--hex") {
+        options.hex = true;
+      } else if (arg == "--lines") {
+        options.lines = true;
+      } else if (arg == "--dtr") {
+        ReadLine(options.dtr, arg, value(arg));
+      } else if (arg == "--rts") {
+        ReadLine(options.rts, arg, value(arg));
+      } else if (arg == "--break") {
+        options.sendBreak[PortNumber(arg, value(arg))] = true;
       } else if (arg == "--list-ports") {
         options.listPorts = true;
       } else {
@@ -205,8 +226,13 @@ CliParse ParseCliOptions(const std::vector<std::string>& args) {
     bool anyPort = false;
     for (int n = 1; n <= 4; ++n) {
       anyPort = anyPort || given(n);
-      if (options.pos[n] && !given(n))
-        Fail("--pos", "port " + std::to_string(n) + " has no --port");
+      const auto need = [&](bool used, const char* option) {
+        if (used && !given(n)) Fail(option, "port " + std::to_string(n) + " has no --port");
+      };
+      need(options.pos[n], "--pos");
+      need(options.dtr[n].has_value(), "--dtr");
+      need(options.rts[n].has_value(), "--rts");
+      need(options.sendBreak[n], "--break");
     }
     if (!anyPort) Fail("--port", "no port given");
     for (const CliSendAction& send : options.sends) {

@@ -1,6 +1,7 @@
 #include "cli/cli_ports.h"
 
 #include <algorithm>
+#include <tuple>
 #include <utility>
 
 #include "platform/devices/com_devices.h"
@@ -45,6 +46,14 @@ int CliPorts::Open() {
     if (ports_[n] == nullptr) continue;
     ports_[n]->Resume();
     Emit({CliEvent::Kind::Opened, n, {}, devices_.Path(n) + " " + options_.ports[n].settings});
+    LinesChanged(n);  // the lines as the port opened
+    SetOutputs(n);
+    if (options_.sendBreak[n] && ports_[n]->SetBreak(true)) {
+      breakHeld_[n] = true;
+      QTimer::singleShot(kBreakMs, &burstTimer_, [this, n] { EndBreak(n); });
+    } else if (options_.sendBreak[n]) {
+      Emit({CliEvent::Kind::Break, n, {}, "refused", "\"ms\":0"});
+    }
   }
   return 0;
 }
@@ -55,8 +64,12 @@ bool CliPorts::OpenOne(int n) {
   auto port =
       std::make_unique<TRealCom>(calls_, true, nullptr, n, option.settings, devices_, &drains_);
   if (!port->PortHandle().IsOpen()) {
-    openFailure_ = DescribePortProblem(
-        {port->Problem(), port->DevicePath(), option.settings, {}, /*forCommandLine=*/true});
+    openFailure_ = DescribePortProblem({port->Problem(),
+                                        port->DevicePath(),
+                                        option.settings,
+                                        {},
+                                        /*forCommandLine=*/true,
+                                        port->RateKept()});
     return false;  // created suspended: its thread never ran
   }
   port->OnReceive = [this](TPeripheral* sender, uint8_t value) { PortByteReceived(sender, value); };
@@ -70,6 +83,7 @@ bool CliPorts::OpenOne(int n) {
     Emit(
         {CliEvent::Kind::Device, n, {}, problem.empty() ? "back: " + port->DevicePath() : problem});
   };
+  port->OnLinesChange = [this, n] { LinesChanged(n); };
   ports_[n] = std::move(port);
   return true;
 }
@@ -103,8 +117,49 @@ void CliPorts::FlushReceived() {
   for (int n = 1; n <= 4; ++n) FlushBurst(n);
 }
 
+void CliPorts::SetOutputs(int n) {
+  TRealCom& port = *ports_[n];
+  const bool dtr = options_.dtr[n].has_value(), rts = options_.rts[n].has_value();
+  if (dtr) port.SetOutput(platform::ModemOutput::Dtr, *options_.dtr[n]);
+  if (rts) port.SetOutput(platform::ModemOutput::Rts, *options_.rts[n]);
+  if (dtr || rts) Emit(OutputsEvent(n, port.Lines()));
+}
+
+void CliPorts::EndBreak(int n) {
+  if (!breakHeld_[n]) return;
+  breakHeld_[n] = false;
+  if (ports_[n]) ports_[n]->SetBreak(false);
+  Emit({CliEvent::Kind::Break,
+        n,
+        {},
+        std::to_string(kBreakMs),
+        "\"ms\":" + std::to_string(kBreakMs)});
+  if (sendsWaitForBreaks_ &&
+      std::find(breakHeld_.begin(), breakHeld_.end(), true) == breakHeld_.end()) {
+    sendsWaitForBreaks_ = false;
+    StartSending();
+  }
+}
+
+void CliPorts::LinesChanged(int n) {
+  if (!options_.lines || !ports_[n]) return;
+  const platform::ModemLines& now = ports_[n]->Lines();
+  // Only the inputs count: the outputs change when this program sets them.
+  const auto inputs = [](const platform::ModemLines& l) {
+    return std::make_tuple(l.Known, l.Cts, l.Dsr, l.Dcd, l.Ri, l.Why, l.Code);
+  };
+  if (linesShown_[n] && inputs(*linesShown_[n]) == inputs(now)) return;
+  linesShown_[n] = now;
+  FlushBurst(n);
+  Emit(LinesEvent(n, now));
+}
+
 void CliPorts::StartSending() {
   if (options_.sends.empty()) return;
+  if (std::find(breakHeld_.begin(), breakHeld_.end(), true) != breakHeld_.end()) {
+    sendsWaitForBreaks_ = true;
+    return;
+  }
   QTimer::singleShot(0, [this] { RunReportingErrors([this] { SendAll(); }); });
   if (options_.everyMs > 0) {
     timerEvery_.SetInterval(options_.everyMs);
@@ -121,6 +176,7 @@ void CliPorts::Close() {
   for (auto& pos : pos_) pos.reset();  // and with them their retransmission timers
   burstTimer_.stop();
   for (int n = 1; n <= 4; ++n) FlushBurst(n);
+  for (int n = 1; n <= 4; ++n) EndBreak(n);
   for (int n = 1; n <= 4; ++n) {
     if (!ports_[n]) continue;
     ports_[n].reset();
@@ -137,7 +193,7 @@ void CliPorts::PortByteReceived(TPeripheral* sender, uint8_t value) {
     if (pos_[n]) pos_[n]->ByteReceived(value);
   } else {
     const uint32_t now = clock_.Now();
-    const std::string entry = ReceiveEntry(now - startTick_, value);
+    const std::string entry = ReceiveEntry(now - startTick_, value, options_.hex);
     Burst& burst = bursts_[n];
     if (burst.entries.size() + entry.size() > kBurstMaxChars) FlushBurst(n);
     burst.entries += entry;

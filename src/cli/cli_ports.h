@@ -3,7 +3,8 @@
 // port's received bytes go to its POS terminal (ports given with --pos, as with the "POS" tab
 // in front) or become receive entries; the POS terminals' replies, log lines and repeated
 // messages go out through this object; --send and --packet go out at start and, with
-// --every, again at every tick.
+// --every, again at every tick. --dtr and --rts are set once the ports are open, then --break
+// holds its break; the sends begin when every break has ended.
 //
 // Received entries of a port are gathered into one line while the bytes keep coming: the line
 // is written once the port has been quiet for kBurstQuietMs, before any other event of the
@@ -16,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -82,6 +84,9 @@ class CliPorts : private PosLink {
   void FlushBurst(int port);
   void FlushQuietBursts();
   void Emit(CliEvent event);
+  void LinesChanged(int port);
+  void SetOutputs(int port);
+  void EndBreak(int port);
 
   // PosLink: the ports, log lines and "Pos No:" for every POS terminal and for --packet; the
   // transaction and timer belong to each --pos port (CliPosPort), so here they do nothing.
@@ -110,4 +115,7 @@ class CliPorts : private PosLink {
   std::array<Burst, 5> bursts_{};
   uint32_t startTick_ = 0;
   std::string openFailure_;
+  std::array<std::optional<platform::ModemLines>, 5> linesShown_{};  // [1..4]: the last reported
+  std::array<bool, 5> breakHeld_{};                                  // [1..4]
+  bool sendsWaitForBreaks_ = false;
 };

@@ -91,6 +91,13 @@ ModeFields ReadModeFields(std::string_view mode) {
   fields.ParityNone = CharAt(mode, p + 1) == 'n';
   fields.ParityEven = CharAt(mode, p + 1) == 'e';
   fields.TwoStopBits = CharAt(mode, p + 5) == '2';
+  std::string_view rest = mode;
+  for (int field = 0; field < 4 && !rest.empty(); ++field) {
+    const size_t at = rest.find(',');
+    rest = at == std::string_view::npos ? std::string_view() : rest.substr(at + 1);
+  }
+  if (rest == "p" || rest == "P") fields.Flow = platform::FlowControl::Hardware;
+  if (rest == "x" || rest == "X") fields.Flow = platform::FlowControl::XonXoff;
   return fields;
 }
 
@@ -100,6 +107,7 @@ void LayModeFields(const ModeFields& fields, platform::CommState& state) {
   if (fields.ParityNone) state.ParityMode = platform::Parity::None;
   if (fields.ParityEven) state.ParityMode = platform::Parity::Even;
   state.Stop = fields.TwoStopBits ? platform::StopBits::Two : platform::StopBits::One;
+  state.Flow = fields.Flow;
 }
 
 std::string ModeDevicePath(const platform::ComDevices& devices, std::string_view mode) {
@@ -112,7 +120,9 @@ platform::PortHandle OpenComPort(const platform::ComDevices& devices, std::strin
 }
 
 platform::PortHandle OpenComDevice(const std::string& path, std::string_view mode, bool Binary,
-                                   const platform::DeviceRequestObserver& watch) {
+                                   const platform::DeviceRequestObserver& watch,
+                                   uint32_t* rateKept) {
+  if (rateKept != nullptr) *rateKept = 0;
   if (!ModeStringAccepted(mode) || !platform::SystemAcceptsModeString(std::string(mode))) {
     return platform::PortHandle::Invalid(platform::PortError::SettingsRefused);
   }
@@ -139,6 +149,14 @@ platform::PortHandle OpenComDevice(const std::string& path, std::string_view mod
   // Apply and empty both buffers. The modem lines are left alone: on adapters that use RTS
   // for RS-485 direction or as a reset line, raising it would change the device's state.
   platform::SetCommState(handle, state);
+  // A rate the driver refused or rounded reads back as another: the port would run at a
+  // speed nobody asked for.
+  platform::CommState taken;
+  if (platform::GetCommState(handle, taken) && taken.BaudRate != state.BaudRate) {
+    if (rateKept != nullptr) *rateKept = taken.BaudRate;
+    platform::Close(handle);
+    return platform::PortHandle::Invalid(platform::PortError::SettingsRefused);
+  }
   PurgePort(handle);
   return handle;
 }

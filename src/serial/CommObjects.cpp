@@ -145,7 +145,8 @@ TRealCom::TRealCom(platform::MainThreadCalls& Calls, bool CreateSuspended, TPeri
     devicePath_ = ModeDevicePath(devices, mode_);
     identityPath_ = platform::StableDevicePath(devicePath_);
     if (drains_ != nullptr) drains_->AwaitDrainOf(devicePath_);
-    portHandle_ = OpenComDevice(devicePath_, mode_, true);
+    portHandle_ = OpenComDevice(devicePath_, mode_, true, {}, &rateKept_);
+    lines_ = platform::GetModemLines(portHandle_);
   }
 }
 
@@ -163,6 +164,7 @@ void TRealCom::MarkGone() {
   platform::CloseGone(portHandle_);
   portHandle_ = platform::PortHandle::Invalid(platform::PortError::Gone);
   txStalled_ = false;
+  TakeLines(platform::ModemLines{});
   const std::function<void()> handler = OnDeviceChange;
   if (handler) handler();
 }
@@ -174,6 +176,7 @@ void TRealCom::TryReopen() {
   portHandle_ = handle;
   txStalled_ = false;
   devicePath_ = identityPath_;
+  lines_ = platform::GetModemLines(portHandle_);
   const std::function<void()> handler = OnDeviceChange;
   if (handler) handler();
 }
@@ -187,16 +190,47 @@ void TRealCom::AwaitReturn() {
   }
 }
 
+void TRealCom::TakeLines(const platform::ModemLines& lines) {
+  if (lines == lines_) return;
+  lines_ = lines;
+  const std::function<void()> handler = OnLinesChange;
+  if (handler) handler();
+}
+
+bool TRealCom::SetOutput(platform::ModemOutput line, bool on) {
+  const bool done = platform::SetModemOutput(portHandle_, line, on);
+  TakeLines(platform::GetModemLines(portHandle_));
+  return done;
+}
+
+bool TRealCom::SetBreak(bool on) {
+  return platform::SetBreak(portHandle_, on);
+}
+
 void TRealCom::Execute() {
   uint8_t batch[kReadBatch];
   bool firstPass = true;
   auto lastNodeCheck = std::chrono::steady_clock::now();
+  platform::ModemLines linesSeen;
+  bool linesDelivered = false;  // false: the next reading goes to the main thread as it is
+  auto linesRead = std::chrono::steady_clock::time_point();
   lastByteTick_ = kDisarmed;
   while (!Terminated()) {
     if (DeadlinePassed() || !CheckSuspended()) return;
     if (portHandle_.Error() == platform::PortError::Gone) {
       AwaitReturn();
+      linesDelivered = false;
       continue;
+    }
+    if (portHandle_.IsOpen() &&
+        std::chrono::steady_clock::now() - linesRead >= std::chrono::milliseconds(kLinesPollMs)) {
+      linesRead = std::chrono::steady_clock::now();
+      const platform::ModemLines lines = platform::GetModemLines(portHandle_);
+      if (!linesDelivered || linesSeen != lines) {
+        linesSeen = lines;
+        linesDelivered = true;
+        Synchronize([this, lines] { TakeLines(lines); });
+      }
     }
 
     const size_t waiting = platform::BytesWaiting(portHandle_);

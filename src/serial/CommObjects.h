@@ -104,6 +104,19 @@ class TRealCom : public TPeripheral {
   const std::string& IdentityPath() const { return identityPath_; }
   // Called in the main thread when the port's device goes away or comes back.
   std::function<void()> OnDeviceChange;
+  // The modem lines as last read (main thread). The port thread reads them about every
+  // kLinesPollMs and calls OnLinesChange in the main thread when they differ, and once after
+  // the port opens.
+  static constexpr uint32_t kLinesPollMs = 20;
+  const platform::ModemLines& Lines() const { return lines_; }
+  std::function<void()> OnLinesChange;
+  // Main thread: raises or lowers an output line, then reads the lines back (OnLinesChange
+  // follows). False when the device refused.
+  bool SetOutput(platform::ModemOutput line, bool on);
+  // Main thread: starts or ends a break on the line.
+  bool SetBreak(bool on);
+  // The rate the device kept when it refused the settings' baud rate; 0 otherwise.
+  uint32_t RateKept() const { return rateKept_; }
   uint8_t RxByte() const { return rxByte_; }
   // How many idle waits the polling loop has finished; lets a test wait for whole passes.
   uint64_t IdlePolls() const { return idlePolls_; }
@@ -116,8 +129,9 @@ class TRealCom : public TPeripheral {
   // The polling loop's wait while the device is gone: looks for it again now and then and has
   // the main thread reopen it once it is back.
   void AwaitReturn();
-  void MarkGone();   // main thread
-  void TryReopen();  // main thread
+  void MarkGone();                                    // main thread
+  void TryReopen();                                   // main thread
+  void TakeLines(const platform::ModemLines& lines);  // main thread
 
   platform::PortDrains* drains_;
   std::string mode_;
@@ -128,4 +142,6 @@ class TRealCom : public TPeripheral {
   uint8_t rxByte_ = 0;
   platform::PortHandle portHandle_ = platform::PortHandle::None();
   std::atomic<uint64_t> idlePolls_{0};
+  platform::ModemLines lines_;
+  uint32_t rateKept_ = 0;
 };

@@ -1,6 +1,7 @@
 #include "serial/port_diagnosis.h"
 
 #include "platform/devices/port_advice.h"
+#include "platform/files/system_reason.h"
 #include "serial/ComUtils.h"
 
 namespace {
@@ -85,6 +86,16 @@ std::string DescribePortProblem(const PortDiagnosis& d) {
                 : "gone: " + path +
                       " went away (unplugged?). WireLab opens it again by itself when it is back.";
     case PortError::SettingsRefused:
+      if (d.rateKept != 0) {
+        const std::string asked = d.settings.substr(0, d.settings.find(','));
+        const std::string kept = std::to_string(d.rateKept);
+        return tr ? "ayarlar kabul edilmedi: \"" + d.settings + "\": baud hızı " + asked +
+                        " bu cihazda yok (cihaz " + kept +
+                        " baud'da kaldı). Cihazın desteklediği bir hız yazın."
+                  : "settings not accepted: \"" + d.settings + "\": the baud rate " + asked +
+                        " is not one this device takes (it stayed at " + kept +
+                        "). Give a rate the device supports.";
+      }
       if (tr) {
         return "ayarlar kabul edilmedi: \"" + d.settings + "\": " + SettingsFault(d, tr) +
                ". Şöyle yazın: 9600,n,8,1: baud, parite n/e/o/m/s, veri biti 5-8, stop biti 1, "
@@ -97,4 +108,25 @@ std::string DescribePortProblem(const PortDiagnosis& d) {
       break;
   }
   return tr ? path + " açılamıyor." : "cannot open " + path + ".";
+}
+
+std::string DescribeLinesUnknown(const platform::ModemLines& lines, bool turkish) {
+  using platform::LinesUnknown;
+  switch (lines.Why) {
+    case LinesUnknown::None:
+      // The inputs were read; the system has no read-back of the outputs (Wine has none).
+      if (lines.OutputsKnown) return {};
+      return turkish ? "cihaz DTR ve RTS durumunu bildirmiyor"
+                     : "the device does not report the state of DTR and RTS";
+    case LinesUnknown::NoLines:
+      return turkish ? "bu cihazın modem hatları yok (sözde terminal ya da ağ portu)"
+                     : "the device has no modem lines (a pseudo-terminal or a network port)";
+    case LinesUnknown::Gone:
+      return turkish ? "port açık değil ya da cihaz yok"
+                     : "the port is not open or its device is gone";
+    case LinesUnknown::Failed:
+      break;
+  }
+  return platform::SystemReason(
+      lines.Code, turkish ? platform::Language::Turkish : platform::Language::English);
 }

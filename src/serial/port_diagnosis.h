@@ -12,7 +12,11 @@ struct PortDiagnosis {
   std::string settings;         // the settings text, for refused settings
   std::string settingsNote;     // the error that reading them raised, if any
   bool forCommandLine = false;  // English, and advice for wirelab-cli's options
+  uint32_t rateKept = 0;        // refused settings: the rate the device kept instead of theirs
 };
 
 // One line naming the problem ("meşgul: ...", "busy: ..."), or empty when there is none.
 std::string DescribePortProblem(const PortDiagnosis& diagnosis);
+
+// Why the modem lines are not known, in a few words ("bu cihazın modem hatları yok..."); UTF-8.
+std::string DescribeLinesUnknown(const platform::ModemLines& lines, bool turkish);

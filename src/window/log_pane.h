@@ -13,11 +13,14 @@
 #include <QElapsedTimer>
 #include <QString>
 #include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "window/log_lines.h"
+
+class QMenu;
 
 class LogPane : public QAbstractScrollArea {
  public:
@@ -52,6 +55,8 @@ class LogPane : public QAbstractScrollArea {
   QString SelectedText() const;
   // True while the view keeps the newest text in sight.
   bool FollowsNewText() const { return follow_; }
+  // Adds the owner's items to the end of the pane's right-click menu before it shows.
+  std::function<void(QMenu* menu)> ExtendMenu;
 
  protected:
   void paintEvent(QPaintEvent* event) override;

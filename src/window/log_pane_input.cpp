@@ -184,5 +184,9 @@ void LogPane::contextMenuEvent(QContextMenuEvent* event) {
     Select({text_.FirstNumber(), 0}, text_.End());
   });
   for (QAction* action : {cut, copy, erase}) action->setEnabled(HasSelection());
+  if (ExtendMenu) {
+    menu.addSeparator();
+    ExtendMenu(&menu);
+  }
   menu.exec(event->globalPos());
 }

@@ -109,6 +109,10 @@ void TForm5::FormCreate() {
     PageControl1->setTabVisible(PageControl1->indexOf(tab.sheet), shown);
   }
   comDevices_.Load(profile);
+  for (int n = 1; n <= 4; ++n) {
+    paneHex_[n] = profile.ReadInteger("Ports", "Com" + std::to_string(n) + "Hex", 0) == 1;
+    hexSaved_[n] = paneHex_[n];
+  }
   LastRxTick = clock_.Now();
   for (int n = 1; n <= 4; ++n) ShowPortState(n);
 }
@@ -172,10 +176,12 @@ void TForm5::CreatePortObject(int N) {
   Ports[N] = std::move(made);
   port->OnReceive = [this](TPeripheral* s, uint8_t v) { PortByteReceived(s, v); };
   port->OnDeviceChange = [this, N] { ShowPortState(N); };
+  port->OnLinesChange = [this, N] { ShowLines(N); };
   port->Resume();
 }
 
 void TForm5::DestroyPortObject(int N) {
+  EndBreak(N);
   if (Ports[N]) {
     Ports[N]->Suspend();
     clock_.Sleep(100);
@@ -217,7 +223,7 @@ void TForm5::PortByteReceived(TPeripheral* Sender, uint8_t Value) {
       // A scenario that plays the terminal on the port answers there instead.
       if (!Scenarios.PlaysTerminal(N)) PosByteReceived(Value, Memo[N], N);
     } else {
-      Memo[N]->ExtendLastLine(ReceiveEntry(clock_.Now() - StartTick, Value));
+      Memo[N]->ExtendLastLine(ReceiveEntry(clock_.Now() - StartTick, Value, paneHex_[N]));
     }
   }
   LastRxTick = clock_.Now();

@@ -107,6 +107,16 @@ class TForm5 : public QWidget, private PosLink {
   std::array<QLineEdit*, 5> Edit{};      // [1..4]
   std::array<LogPane*, 5> Memo{};        // [1..4]
   std::array<QLabel*, 5> CaptureMark{};  // [1..4]: shown while the port records, or failed to
+  // The modem lines on each group's title row: lamps for the inputs, toggles for the outputs
+  // (checked as read back from the device), and a break of kBreakMs.
+  struct LinePanel {
+    std::array<QLabel*, 4> Lamp{};  // CTS, DSR, DCD, RI
+    QToolButton* Dtr = nullptr;
+    QToolButton* Rts = nullptr;
+    QToolButton* Break = nullptr;
+  };
+  std::array<LinePanel, 5> Lines{};  // [1..4]
+  static constexpr uint32_t kBreakMs = 250;
   // Timers
   platform::ToolkitTimer TimerSensor;
   platform::ToolkitTimer Timer1;
@@ -155,13 +165,24 @@ class TForm5 : public QWidget, private PosLink {
   // Makes path the device of port N for this run. An open port closes and opens the new
   // device with its settings, as an un-tick and a tick would; a closed one uses it next time.
   void ChoosePortDevice(int N, const std::string& path);
-  // Writes the current device of port N into the "Ports" section of the user's WireLab.ini.
+  // Writes the current device of port N, and whether its pane shows codes in hex, into the
+  // "Ports" section of the user's WireLab.ini (ComN=path, ComNHex=0|1).
   void SavePortDefault(int N);
+  // The codes of port N's received bytes in hex ("<ms>c(x41)") instead of decimal, from the
+  // next byte on; offered in the pane's right-click menu ("Kodları onaltılık göster").
+  void SetPaneHex(int N, bool hex);
+  bool PaneHex(int N) const { return paneHex_[N]; }
+  void AddPaneMenuItems(int N, QMenu* menu);
   // Asks for a device path for "Başka cihaz..."; empty when the user cancels. Tests replace it.
   std::function<std::optional<std::string>(int N, const std::string& current)> AskDevicePath;
   // Shows on the group of port N its device and, while it is ticked without a working
   // device, the reason in red with a warning mark; and where it records, or why that stopped.
   void ShowPortState(int N);
+  // Shows port N's modem lines as its port object last read them; greyed, with the reason in
+  // the tooltips, while they are not known.
+  void ShowLines(int N);
+  // Holds a break on port N for kBreakMs of the window's clock.
+  void SendBreak(int N);
 
   // ---- Byte codes, inter-byte delay, periodic sending ----
   void SendAsciiCodes(int N);
@@ -205,6 +226,8 @@ class TForm5 : public QWidget, private PosLink {
   void LayoutBands();
   void LayoutSheet(TPanel* sheet);
   void LayoutGroup(int n);
+  void BuildLinePanel(int n);
+  void EndBreak(int n);
   int Px(int designPixels) const;
   // The port the Send action would use: the selected item's number, or 0 after showing the
   // "choose a port" box.
@@ -251,6 +274,9 @@ class TForm5 : public QWidget, private PosLink {
   double scale_ = 1.0;
   platform::PortDrains* portDrains_ = nullptr;
   std::array<std::string, 5> openFailure_;  // [1..4]: the error that made a ticked port fail
+  std::array<bool, 5> paneHex_{};           // [1..4]: codes in hex
+  std::array<bool, 5> hexSaved_{};          // [1..4]: what WireLab.ini says of it
+  std::array<std::unique_ptr<platform::ToolkitTimer>, 5> breakTimers_;  // [1..4]: ends a break
   bool tickBusy_ = false;
   bool loopActive_ = false;
   ResultsFile results_;  // of the running or last Omron loop

@@ -224,6 +224,8 @@ void TForm5::BuildPortGroup(int n) {
   mono.setFixedPitch(true);
   mono.setPixelSize(Px(11));
   Memo[n]->setFont(mono);
+  Memo[n]->ExtendMenu = [this, n](QMenu* menu) { AddPaneMenuItems(n, menu); };
+  BuildLinePanel(n);
   GroupBox[n]->OnResize = Guard([this, n] { LayoutGroup(n); });
 }
 
@@ -236,6 +238,22 @@ void TForm5::LayoutGroup(int n) {
   // Between "Open" and the settings field.
   CaptureMark[n]->setGeometry(Px(92), Px(18), std::max(0, w - Px(rightInset + 73 + 96)), Px(17));
   Scenarios.PlaceMark(n, CaptureMark[n]->geometry(), CaptureMark[n]);
+  // The lines sit on the title row, from the right; they give way where the title needs it.
+  const LinePanel& lines = Lines[n];
+  const struct {
+    QWidget* widget;
+    int width;
+  } row[] = {{lines.Lamp[0], 26}, {lines.Lamp[1], 26}, {lines.Lamp[2], 26}, {lines.Lamp[3], 26},
+             {lines.Dtr, 26},     {lines.Rts, 26},     {lines.Break, 34}};
+  int rowWidth = 0;
+  for (const auto& item : row) rowWidth += Px(item.width + 2);
+  int left = w - Px(rightInset) - rowWidth;
+  const bool room = left >= Px(48);
+  for (const auto& item : row) {
+    item.widget->setGeometry(left, 0, Px(item.width), Px(13));
+    item.widget->setVisible(room);
+    left += Px(item.width + 2);
+  }
 }
 
 void TForm5::LayoutSheet(TPanel* sheet) {

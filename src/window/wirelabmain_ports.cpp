@@ -101,9 +101,27 @@ void TForm5::SavePortDefault(int N) {
   try {
     platform::WriteProfileValue(files_.userSettings, "Ports", "Com" + std::to_string(N),
                                 PortDevicePath(N), files_.settingsSeed);
+    // Only a change is written: a file without the key keeps its lines as they were.
+    if (paneHex_[N] != hexSaved_[N]) {
+      platform::WriteProfileValue(files_.userSettings, "Ports", "Com" + std::to_string(N) + "Hex",
+                                  paneHex_[N] ? "1" : "0", files_.settingsSeed);
+      hexSaved_[N] = paneHex_[N];
+    }
   } catch (const std::exception& e) {
     boxes_.Show(platform::Utf8ToCp1254(e.what()));
   }
+}
+
+void TForm5::SetPaneHex(int N, bool hex) {
+  paneHex_[N] = hex;
+}
+
+void TForm5::AddPaneMenuItems(int N, QMenu* menu) {
+  QAction* hex = menu->addAction(Utf8("Kodları onaltılık göster (x41)"));
+  hex->setCheckable(true);
+  hex->setChecked(paneHex_[N]);
+  QObject::connect(hex, &QAction::triggered, this,
+                   [this, N](bool checked) { boxes_.Guarded([&] { SetPaneHex(N, checked); }); });
 }
 
 void TForm5::ShowPortState(int N) {
@@ -115,6 +133,7 @@ void TForm5::ShowPortState(int N) {
   diagnosis.settings = Edit[N]->text().toUtf8().toStdString();
   if (ticked && Ports[N]) {
     diagnosis.error = Ports[N]->Problem();
+    diagnosis.rateKept = Ports[N]->RateKept();
   } else if (ticked) {
     diagnosis.error = platform::PortError::SettingsRefused;
     diagnosis.settingsNote = platform::Cp1254ToUtf8(openFailure_[N]);
@@ -132,6 +151,21 @@ void TForm5::ShowPortState(int N) {
   if (!capture.empty()) tip += "\n" + capture;
   for (const std::string& scenario : {Scenarios.RunState(N), Scenarios.RecordingState(N)}) {
     if (!scenario.empty()) tip += "\n" + scenario;
+  }
+  if (Ports[N] && Ports[N]->PortHandle().IsOpen()) {
+    switch (platform::FlowControlInForce(Ports[N]->PortHandle())) {
+      case platform::FlowControl::Hardware:
+        tip +=
+            "\nAkış kontrolü: donanım (RTS/CTS). CTS kapalıyken bir gönderim en çok yaklaşık "
+            "2 sn bekler, sonra kalanı atılır; pencere donmaz.";
+        break;
+      case platform::FlowControl::XonXoff:
+        tip += "\nAkış kontrolü: XON/XOFF (17 ve 19 kodları veri olarak gelmez).";
+        break;
+      default:
+        tip += "\nAkış kontrolü: yok";
+        break;
+    }
   }
   GroupBox[N]->setToolTip(Utf8(tip));
   CheckBox[N]->setToolTip(Utf8(tip));
@@ -152,4 +186,5 @@ void TForm5::ShowPortState(int N) {
   mark->setToolTip(Utf8(tip));
   Scenarios.ShowMark(N, tip);
   Scenarios.PlaceMark(N, mark->geometry(), mark);
+  ShowLines(N);
 }

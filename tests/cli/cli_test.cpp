@@ -22,6 +22,7 @@
 #include "cash_register_sim.h"
 #include "cli_process.h"
 #include "expected_texts.h"
+#include "line_shim.h"
 #include "platform/text/cp1254.h"
 #include "program/program_version.h"
 #include "pty_pair.h"
@@ -77,6 +78,8 @@ TEST(CliTest, BadInputNamesTheOptionAndExitsWithItsCode) {
       {{"--port", port1 + ":9600,q,8,1"}, 2, "--port 1: settings '9600,q,8,1' are not"},
       {{"--port", port1 + ":19200,e,7,1 "}, 2, "--port 1: settings '19200,e,7,1 ' are not"},
       {{"--port", port1, "--pos", "2"}, 2, "--pos: port 2 has no --port"},
+      {{"--port", port1, "--break", "2"}, 2, "--break: port 2 has no --port"},
+      {{"--port", port1, "--dtr", "1=on"}, 2, "--dtr: '1=on' is not N=0 or N=1"},
       {{"--port", port1, "--send", "3", "065"}, 2, "--send: port 3 has no --port"},
       {{"--port", port1, "--send", "1", "06a"}, 2, "--send: '06a' is not groups of three"},
       {{"--port", port1, "--send", "1", "0650"}, 2, "--send: '0650' is not groups of three"},
@@ -405,6 +408,74 @@ TEST(CliTest, DurationEndsTheRunWithItsPortsClosed) {
   for (const std::string& line : cli.Lines()) events.push_back(WithoutTime(line));
   EXPECT_EQ(events, (Strings{"com1 open " + pty.SlavePath() + " 9600,n,8,1",
                              "com1 close " + pty.SlavePath()}));
+}
+
+}  // namespace
+
+namespace {
+
+// The lines a pseudo-terminal lacks come from the line shim, preloaded into wirelab-cli.
+TEST(CliTest, ReportsTheModemLinesSetsTheOutputsSendsABreakAndNamesARefusedRate) {
+  PtyPair pty;
+  LineShim shim(pty.SlavePath());
+  LineShimState& line = shim.State();
+  line.inputs = TIOCM_CTS;
+  line.outputs = TIOCM_RTS;
+  const std::vector<std::string> env = shim.Environment(WIRELAB_LINE_SHIM_PATH);
+  {
+    CliProcess cli(kCli,
+                   {"--port", "1=" + pty.SlavePath(), "--lines", "--dtr", "1=1", "--rts", "1=0",
+                    "--break", "1", "--send", "1", "065", "--json"},
+                   {}, env);
+    // The sends wait for the break.
+    ASSERT_EQ(pty.ReadExactly(1), std::vector<uint8_t>{65});
+    EXPECT_EQ(line.breaks.load(), 1u);
+    EXPECT_GE(line.lastBreakMs.load(), 250u);
+    EXPECT_LT(line.lastBreakMs.load(), 250u + 200);
+    EXPECT_EQ(line.outputs.load(), static_cast<uint32_t>(TIOCM_DTR));
+    line.inputs = TIOCM_CTS | TIOCM_DSR | TIOCM_CAR;
+    ASSERT_TRUE(cli.WaitForLine([](const std::string& l) { return Contains(l, "\"dsr\":1"); }));
+    cli.Signal(SIGTERM);
+    ASSERT_EQ(cli.Wait(), 0) << cli.Stderr();
+    Strings kinds;
+    for (const std::string& text : cli.Lines()) {
+      const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
+      const std::string kind = o["kind"].toString().toStdString();
+      if (kind == "open" || kind == "close") continue;
+      kinds.push_back(kind + " " + o["text"].toString().toStdString());
+      if (kind == "lines") {
+        EXPECT_TRUE(o["known"].toBool()) << text;
+      }
+    }
+    EXPECT_EQ(kinds, (Strings{"lines cts=1 dsr=0 dcd=0 ri=0", "set dtr=1 rts=0", "break 250",
+                              "sent 065", "lines cts=1 dsr=1 dcd=1 ri=0"}));
+  }
+  {
+    // Without the shim's lines the text form says why, and no state is made up.
+    CliProcess cli(kCli, {"--port", "1=" + pty.SlavePath(), "--lines", "--hex"});
+    ASSERT_TRUE(cli.WaitForLine([](const std::string& l) { return Contains(l, " lines "); }));
+    pty.Write("A");
+    ASSERT_TRUE(cli.WaitForLine([](const std::string& l) { return Contains(l, " rx "); }));
+    cli.Signal(SIGTERM);
+    ASSERT_EQ(cli.Wait(), 0) << cli.Stderr();
+    ASSERT_GE(cli.Lines().size(), 3u);
+    EXPECT_EQ(WithoutTime(cli.Lines()[1]),
+              "com1 lines unknown: the device has no modem lines (a pseudo-terminal or a "
+              "network port)");
+    EXPECT_TRUE(
+        std::regex_match(WithoutTime(cli.Lines()[2]), std::regex(R"(com1 rx <\d+>A\(x41\))")))
+        << cli.Lines()[2];
+  }
+  {
+    line.roundAbove = 115200;  // as a driver that rounds what its clock cannot make
+    CliProcess cli(kCli, {"--port", "1=" + pty.SlavePath() + ":250000,n,8,1"}, {}, env);
+    EXPECT_EQ(cli.Wait(), 1);
+    EXPECT_TRUE(Contains(cli.Stderr(),
+                         "port 1: settings not accepted: \"250000,n,8,1\": the "
+                         "baud rate 250000 is not one this device takes (it "
+                         "stayed at 115200)"))
+        << cli.Stderr();
+  }
 }
 
 }  // namespace

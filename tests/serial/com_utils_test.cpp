@@ -85,7 +85,7 @@ class OpenComPortTest : public testing::Test {
     t.c_iflag |= ICRNL | IXON | BRKINT;
     t.c_oflag |= OPOST | ONLCR;
     t.c_lflag |= ICANON | ECHO | ISIG | IEXTEN;
-    t.c_cflag = (t.c_cflag & ~CSTOPB) | extraCflag;
+    t.c_cflag = (t.c_cflag & ~(CSTOPB | CRTSCTS)) | extraCflag;
     cfsetspeed(&t, B1200);
     tcsetattr(slave.Fd(), TCSANOW, &t);
   }
@@ -133,15 +133,33 @@ TEST_F(OpenComPortTest, SetsSpeedStopBitsAndARawLine) {
   }
 }
 
-TEST_F(OpenComPortTest, KeepsHardwareFlowControlAndCookedModeWithoutBinary) {
-  for (const bool binary : {false, true}) {
-    Prime(CRTSCTS);
-    const PortHandle h = OpenComPort(devices, "com1:19200,n,8,1", binary);
+// A fifth field sets the flow control; without one the port keeps its hardware flow control.
+TEST_F(OpenComPortTest, FlowControlIsTheFifthFieldsOrThePortsOwn) {
+  using platform::FlowControl;
+  const struct {
+    tcflag_t primed;
+    std::string settings;
+    bool binary;
+    bool hardware, software;
+    FlowControl inForce;
+  } rows[] = {
+      {CRTSCTS, "19200,n,8,1", false, true, false, FlowControl::Hardware},
+      {CRTSCTS, "19200,n,8,1", true, true, false, FlowControl::Hardware},
+      {0, "19200,n,8,1", true, false, false, FlowControl::None},
+      {0, "19200,n,8,1,p", true, true, false, FlowControl::Hardware},
+      {CRTSCTS, "19200,n,8,1,X", true, false, true, FlowControl::XonXoff},
+      {0, "19200,n,8,1,x", false, false, true, FlowControl::XonXoff},
+  };
+  for (const auto& row : rows) {
+    Prime(row.primed);
+    const PortHandle h = OpenComPort(devices, "com1:" + row.settings, row.binary);
     ASSERT_TRUE(h.IsOpen());
     const termios t = Line();
     EXPECT_EQ(cfgetospeed(&t), B19200);
-    EXPECT_EQ((t.c_lflag & ICANON) == 0, binary);
-    EXPECT_NE(t.c_cflag & CRTSCTS, 0u);
+    EXPECT_EQ((t.c_lflag & ICANON) == 0, row.binary);
+    EXPECT_EQ((t.c_cflag & CRTSCTS) != 0, row.hardware) << row.settings;
+    EXPECT_EQ((t.c_iflag & (IXON | IXOFF)) == (IXON | IXOFF), row.software) << row.settings;
+    EXPECT_EQ(platform::FlowControlInForce(h), row.inForce) << row.settings;
     platform::Close(h);
   }
 }

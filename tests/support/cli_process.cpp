@@ -16,7 +16,7 @@ using Clock = std::chrono::steady_clock;
 }  // namespace
 
 CliProcess::CliProcess(const std::string& program, const std::vector<std::string>& args,
-                       const std::string& stdoutFile) {
+                       const std::string& stdoutFile, const std::vector<std::string>& environment) {
   int out[2], err[2];
   if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
     throw std::runtime_error("pipe failed");
@@ -27,6 +27,7 @@ CliProcess::CliProcess(const std::string& program, const std::vector<std::string
   std::vector<std::string> copies(args);
   for (std::string& arg : copies) argv.push_back(arg.data());
   argv.push_back(nullptr);
+  std::vector<std::string> env(environment);
 
   pid_ = fork();
   if (pid_ == 0) {
@@ -40,6 +41,7 @@ CliProcess::CliProcess(const std::string& program, const std::vector<std::string
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
     unsetenv("QT_QPA_PLATFORM");
+    for (std::string& entry : env) putenv(entry.data());
     execv(argv[0], argv.data());
     _exit(127);
   }

@@ -14,8 +14,9 @@ class CliProcess {
  public:
   static constexpr const char* kClosedStdout = "<closed>";  // as stdoutFile
 
+  // environment: "NAME=value" entries added to the child's own.
   CliProcess(const std::string& program, const std::vector<std::string>& args,
-             const std::string& stdoutFile = {});
+             const std::string& stdoutFile = {}, const std::vector<std::string>& environment = {});
   ~CliProcess();  // kills and reaps a child that is still running
   CliProcess(const CliProcess&) = delete;
   CliProcess& operator=(const CliProcess&) = delete;

@@ -59,6 +59,16 @@ all_codes() { [ "$(codes)" = "$(seq 0 255 | paste -sd' ')" ]; }
 wait_for 20 all_codes || fail "COM2 received: $(codes)"
 echo "ok: COM2 received the 256 byte values in order"
 
+# The fifth field's hardware flow control reaches the terminal; a pseudo-terminal has no modem
+# lines, so Wine reports none and they are named unknown.
+"${run[@]}" "$cli" --port 2:9600,n,8,1,p --lines --duration 3 >"$work/lines" 2>&1 &
+pids+=($!)
+wait_for 30 grep -q "com2 lines " "$work/lines" || fail "no lines event: $(cat "$work/lines")"
+grep -q "com2 lines unknown: the device has no modem lines" "$work/lines" ||
+  fail "lines: $(cat "$work/lines")"
+stty -F "$work/com2" -a | grep -q -- " crtscts" || fail "RTS/CTS: $(stty -F "$work/com2" -a)"
+echo "ok: RTS/CTS set from the fifth field; a terminal's modem lines are unknown"
+
 # Windows refuses a second open of a COM port (share mode 0); Wine 8 does not enforce share
 # modes on serial devices, so here this is reported, not checked.
 if "${run[@]}" "$cli" --port 1 --duration 1 >"$work/busy" 2>&1; then

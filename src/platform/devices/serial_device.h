@@ -61,6 +61,9 @@ class PortHandle {
 
 enum class Parity : uint8_t { None = 0, Odd = 1, Even = 2, Mark = 3, Space = 4 };
 enum class StopBits : uint8_t { One = 0, OneAndHalf = 1, Two = 2 };
+// Hardware is RTS/CTS, XonXoff both ways. Unchanged leaves the port's own hardware flow
+// control as it was; a binary line then has no XON/XOFF.
+enum class FlowControl : uint8_t { Unchanged, None, Hardware, XonXoff };
 
 // A port's line settings in the terms of the port layer. GetCommState fills it from the
 // device; the fields not named here (flow control, special characters...) travel in Native
@@ -71,6 +74,7 @@ struct CommState {
   Parity ParityMode = Parity::None;
   StopBits Stop = StopBits::One;
   bool Binary = false;                        // raw line: every byte passes unchanged both ways
+  FlowControl Flow = FlowControl::Unchanged;  // SetCommState only; GetCommState leaves it
   alignas(8) unsigned char Native[128] = {};  // the system's own line record
 };
 
@@ -111,6 +115,39 @@ bool DeviceNodePresent(const std::string& path);
 // stalled is the port's own record of that (false for a device just opened): set when the
 // wait ran out, cleared by the next byte the driver takes.
 void TransmitByte(PortHandle handle, uint8_t value, bool& stalled);
+
+// The flow control the port runs with now: None, Hardware or XonXoff (hardware where both are
+// on); None when it cannot be read.
+FlowControl FlowControlInForce(PortHandle handle);
+
+// Why the modem lines are not known.
+enum class LinesUnknown : uint8_t {
+  None,     // they are known
+  NoLines,  // the device has none to report or set (a pseudo-terminal)
+  Gone,     // the device is gone or not open
+  Failed,   // the system refused the query; Code says why
+};
+
+// The modem lines of an open device, as it reports them: never guessed. Inputs and outputs
+// are known or not together where the system reads them in one query.
+struct ModemLines {
+  bool Known = false;  // CTS, DSR, DCD and RI were read
+  bool Cts = false, Dsr = false, Dcd = false, Ri = false;
+  bool OutputsKnown = false;  // DTR and RTS were read back
+  bool Dtr = false, Rts = false;
+  LinesUnknown Why = LinesUnknown::Gone;
+  unsigned long Code = 0;  // the system's error code, for Failed
+  bool operator==(const ModemLines&) const = default;
+};
+enum class ModemOutput : uint8_t { Dtr, Rts };
+
+// Reads the lines; any thread may ask while another sends.
+ModemLines GetModemLines(PortHandle handle);
+// Raises or lowers DTR or RTS; false when the device refuses (GetModemLines says why).
+bool SetModemOutput(PortHandle handle, ModemOutput line, bool on);
+// Starts (on) or ends a break: the line held at space until it is ended. The caller times it
+// (TIOCSBRK and TIOCCBRK; SetCommBreak and ClearCommBreak), so that no thread waits it out.
+bool SetBreak(PortHandle handle, bool on);
 
 // The system's own check of a whole mode string ("com1:9600,n,8,1"), where it has one; the
 // port layer's own check applies as well, since a system may take forms it does not.

@@ -142,6 +142,26 @@ bool BuildRecord(const CommState& state, termios& t, bool& custom) {
     t.c_cc[VTIME] = 0;
   }
 
+  constexpr tcflag_t kSoftware = IXON | IXOFF | IXANY;
+  switch (state.Flow) {
+    case FlowControl::Unchanged:
+      break;
+    case FlowControl::None:
+      t.c_cflag &= ~CRTSCTS;
+      t.c_iflag &= ~kSoftware;
+      break;
+    case FlowControl::Hardware:
+      t.c_cflag |= CRTSCTS;
+      t.c_iflag &= ~kSoftware;
+      break;
+    case FlowControl::XonXoff:
+      t.c_cflag &= ~CRTSCTS;
+      t.c_iflag = (t.c_iflag & ~IXANY) | IXON | IXOFF;
+      t.c_cc[VSTART] = 0x11;
+      t.c_cc[VSTOP] = 0x13;
+      break;
+  }
+
   speed_t code;
   custom = !SpeedCode(state.BaudRate, code);
   if (custom) {
@@ -381,6 +401,51 @@ NativeLineRecord BuildNativeRecord(const CommState& state) {
   bool custom = false;
   if (!BuildRecord(state, t, custom)) std::memcpy(&t, state.Native, sizeof t);
   return NativeLineRecord{t.c_iflag, t.c_oflag, t.c_cflag, t.c_lflag};
+}
+
+FlowControl FlowControlInForce(PortHandle handle) {
+  termios t{};
+  if (!handle.IsOpen() ||
+      RetryOnEintr([&] { return tcgetattr(detail::Descriptor(handle), &t); }) != 0) {
+    return FlowControl::None;
+  }
+  if ((t.c_cflag & CRTSCTS) != 0) return FlowControl::Hardware;
+  if ((t.c_iflag & (IXON | IXOFF)) != 0) return FlowControl::XonXoff;
+  return FlowControl::None;
+}
+
+ModemLines GetModemLines(PortHandle handle) {
+  ModemLines lines;
+  if (!handle.IsOpen()) return lines;
+  int bits = 0;
+  if (Ioctl(detail::Descriptor(handle), TIOCMGET, &bits) != 0) {
+    const int err = errno;
+    lines.Code = static_cast<unsigned long>(err);
+    lines.Why = err == ENOTTY || err == EINVAL                ? LinesUnknown::NoLines
+                : err == EIO || err == ENXIO || err == ENODEV ? LinesUnknown::Gone
+                                                              : LinesUnknown::Failed;
+    return lines;
+  }
+  lines.Known = lines.OutputsKnown = true;
+  lines.Why = LinesUnknown::None;
+  lines.Cts = (bits & TIOCM_CTS) != 0;
+  lines.Dsr = (bits & TIOCM_DSR) != 0;
+  lines.Dcd = (bits & TIOCM_CAR) != 0;
+  lines.Ri = (bits & TIOCM_RNG) != 0;
+  lines.Dtr = (bits & TIOCM_DTR) != 0;
+  lines.Rts = (bits & TIOCM_RTS) != 0;
+  return lines;
+}
+
+bool SetModemOutput(PortHandle handle, ModemOutput line, bool on) {
+  if (!handle.IsOpen()) return false;
+  const int bit = line == ModemOutput::Dtr ? TIOCM_DTR : TIOCM_RTS;
+  return Ioctl(detail::Descriptor(handle), on ? TIOCMBIS : TIOCMBIC, &bit) == 0;
+}
+
+bool SetBreak(PortHandle handle, bool on) {
+  if (!handle.IsOpen()) return false;
+  return Ioctl(detail::Descriptor(handle), on ? TIOCSBRK : TIOCCBRK, 0) == 0;
 }
 
 void Purge(PortHandle handle) {

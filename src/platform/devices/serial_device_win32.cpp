@@ -1,12 +1,15 @@
 // The port layer on Windows, with the system's own communications calls: BuildCommDCBA,
 // CreateFileA on "\\.\COMn" with share mode 0 (the exclusive open), GetCommState and
 // SetCommState, PurgeComm, ClearCommError for the bytes waiting, ReadFile, WriteFile with a
-// bounded wait, and CloseHandle.
+// bounded wait, and CloseHandle; GetCommModemStatus, EscapeCommFunction and the driver's own
+// DTR/RTS query for the modem lines, SetCommBreak and ClearCommBreak for a break.
 //
 // The device is opened overlapped so that the idle port thread can wait on the port's own
 // "a byte came" event (WaitCommEvent with EV_RXCHAR) instead of sleeping out its poll: a byte
 // wakes it at once, and an idle port still looks again every poll period.
 #include <windows.h>
+// After windows.h.
+#include <winioctl.h>
 
 #include <chrono>
 #include <cstdio>
@@ -21,6 +24,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kStallLimit = std::chrono::milliseconds(2000);
+
+// The serial driver's query of the output lines as it holds them (ntddser.h, a driver kit
+// header that user-mode headers do not carry whole).
+constexpr DWORD kGetDtrRts =
+    CTL_CODE(FILE_DEVICE_SERIAL_PORT, 30, METHOD_BUFFERED, FILE_ANY_ACCESS);
+constexpr ULONG kDtrState = 0x1;
+constexpr ULONG kRtsState = 0x2;
 
 static_assert(sizeof(DCB) <= sizeof(CommState::Native));
 
@@ -257,7 +267,93 @@ bool SetCommState(PortHandle handle, const CommState& state) {
     dcb.fAbortOnError = FALSE;
     dcb.fParity = FALSE;
   }
+  const bool hardware = state.Flow == FlowControl::Hardware;
+  const bool software = state.Flow == FlowControl::XonXoff;
+  if (state.Flow != FlowControl::Unchanged) {
+    dcb.fOutxCtsFlow = hardware ? TRUE : FALSE;
+    dcb.fRtsControl = hardware                                   ? RTS_CONTROL_HANDSHAKE
+                      : dcb.fRtsControl == RTS_CONTROL_HANDSHAKE ? RTS_CONTROL_ENABLE
+                                                                 : dcb.fRtsControl;
+    dcb.fOutX = software ? TRUE : FALSE;
+    dcb.fInX = software ? TRUE : FALSE;
+  }
+  if (software) {
+    dcb.XonChar = 0x11;
+    dcb.XoffChar = 0x13;
+    if (dcb.XonLim == 0) dcb.XonLim = 512;
+    if (dcb.XoffLim == 0) dcb.XoffLim = 512;
+  }
   return ::SetCommState(port->file, &dcb) != FALSE;
+}
+
+FlowControl FlowControlInForce(PortHandle handle) {
+  Port* port = PortOf(handle);
+  DCB dcb{};
+  dcb.DCBlength = sizeof dcb;
+  if (port == nullptr || !::GetCommState(port->file, &dcb)) return FlowControl::None;
+  if (dcb.fOutxCtsFlow) return FlowControl::Hardware;
+  if (dcb.fOutX || dcb.fInX) return FlowControl::XonXoff;
+  return FlowControl::None;
+}
+
+namespace {
+
+void LinesUnknownFor(ModemLines& lines, DWORD code) {
+  lines.Code = code;
+  lines.Why = code == ERROR_INVALID_FUNCTION || code == ERROR_NOT_SUPPORTED ||
+                      code == ERROR_INVALID_PARAMETER
+                  ? LinesUnknown::NoLines
+              : IsGoneCode(code) ? LinesUnknown::Gone
+                                 : LinesUnknown::Failed;
+}
+
+}  // namespace
+
+ModemLines GetModemLines(PortHandle handle) {
+  ModemLines lines;
+  Port* port = PortOf(handle);
+  if (port == nullptr) return lines;
+  DWORD status = 0;
+  if (!GetCommModemStatus(port->file, &status)) {
+    LinesUnknownFor(lines, GetLastError());
+    return lines;
+  }
+  lines.Known = true;
+  lines.Why = LinesUnknown::None;
+  lines.Cts = (status & MS_CTS_ON) != 0;
+  lines.Dsr = (status & MS_DSR_ON) != 0;
+  lines.Dcd = (status & MS_RLSD_ON) != 0;
+  lines.Ri = (status & MS_RING_ON) != 0;
+  // The outputs as the driver holds them; the handle is overlapped, so the query is too.
+  OVERLAPPED query{};
+  query.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ULONG outputs = 0;
+  DWORD n = 0;
+  BOOL ok =
+      DeviceIoControl(port->file, kGetDtrRts, nullptr, 0, &outputs, sizeof outputs, &n, &query);
+  if (!ok && GetLastError() == ERROR_IO_PENDING) {
+    ok = GetOverlappedResult(port->file, &query, &n, TRUE);
+  }
+  CloseHandle(query.hEvent);
+  if (ok && n == sizeof outputs) {
+    lines.OutputsKnown = true;
+    lines.Dtr = (outputs & kDtrState) != 0;
+    lines.Rts = (outputs & kRtsState) != 0;
+  }
+  return lines;
+}
+
+bool SetModemOutput(PortHandle handle, ModemOutput line, bool on) {
+  Port* port = PortOf(handle);
+  if (port == nullptr) return false;
+  const DWORD function = line == ModemOutput::Dtr ? (on ? SETDTR : CLRDTR) : (on ? SETRTS : CLRRTS);
+  return EscapeCommFunction(port->file, function) != FALSE;
+}
+
+bool SetBreak(PortHandle handle, bool on) {
+  Port* port = PortOf(handle);
+  if (port == nullptr) return false;
+  return (on ? SetCommBreak(port->file) : ClearCommBreak(port->file)) != FALSE;
 }
 
 void Purge(PortHandle handle) {
