@@ -20,7 +20,7 @@ foreach(suite platform serial pos senders window)
   set(portable ${CMAKE_SOURCE_DIR}/tests/${suite}/*_test.cpp)
   file(GLOB suite_sources CONFIGURE_DEPENDS ${portable})
   # Tests that read a terminal's settings or drive processes from inside need the POSIX side.
-  list(FILTER suite_sources EXCLUDE REGEX "/(com_utils|serial_device|thread|capture|layout|long_send|omron_loop|periodic|port_channel|port_devices|pos_dialogue|send_receive|send|faults|cash_register_e2e)_test\\.cpp$")
+  list(FILTER suite_sources EXCLUDE REGEX "/(com_utils|serial_device|network_port|thread|capture|layout|long_send|omron_loop|periodic|port_channel|port_devices|pos_dialogue|send_receive|send|faults|cash_register_e2e)_test\\.cpp$")
   if(suite_sources)
     add_executable(${suite}_tests ${suite_sources})
     target_link_libraries(${suite}_tests PRIVATE wirelab_test_support)

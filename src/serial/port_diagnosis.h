@@ -3,6 +3,7 @@
 // tooltips, in English for the command line's errors. UTF-8, like the device path it names.
 
 #include <string>
+#include <vector>
 
 #include "platform/devices/serial_device.h"
 
@@ -16,3 +17,7 @@ struct PortDiagnosis {
 
 // One line naming the problem ("meşgul: ...", "busy: ..."), or empty when there is none.
 std::string DescribePortProblem(const PortDiagnosis& diagnosis);
+
+// One line naming the options the server of a port on another machine refused or left
+// unanswered ("sunucu onaylamadı: SET-CONTROL ..."); empty when there are none.
+std::string DescribeLinkNote(const std::vector<std::string>& unconfirmed, bool forCommandLine);

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/devices/network_port.h"
 #include "platform/devices/serial_device.h"
 #include "platform/text/win32_text.h"
 #include "platform/time/ticks.h"
@@ -36,7 +37,8 @@ struct Port {
 };
 
 Port* PortOf(PortHandle handle) {
-  return handle.IsOpen() ? reinterpret_cast<Port*>(handle.Native()) : nullptr;
+  return handle.IsOpen() && !handle.IsNetwork() ? reinterpret_cast<Port*>(handle.Native())
+                                                : nullptr;
 }
 
 PortError PortErrorFromCode(DWORD code) {
@@ -111,6 +113,7 @@ DWORD BitsPerCharacter(const DCB& dcb) {
 }  // namespace
 
 PortHandle OpenExclusive(const std::string& path, const DeviceRequestObserver&) {
+  if (IsNetworkDevice(path)) return OpenNetworkPort(path);
   const std::string name = DeviceName(path);
   const HANDLE file = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
@@ -175,6 +178,7 @@ void DropOutputAndClose(PortHandle handle) {
 }  // namespace detail
 
 void Close(PortHandle handle) {
+  if (handle.IsNetwork()) return CloseNetworkPort(handle);
   Port* port = PortOf(handle);
   if (port == nullptr) return;
   // What is queued leaves within its bound; then the rest is dropped.
@@ -185,10 +189,12 @@ void Close(PortHandle handle) {
 }
 
 void CloseGone(PortHandle handle) {
+  if (handle.IsNetwork()) return CloseNetworkPort(handle);
   detail::DropOutputAndClose(handle);
 }
 
 bool DeviceNodePresent(const std::string& path) {
+  if (IsNetworkDevice(path)) return NetworkPresent(path);
   // A COM name is present while the system's list of serial devices names it.
   const std::string name = DeviceName(path);
   if (name.rfind("\\\\.\\", 0) != 0) {
@@ -200,6 +206,7 @@ bool DeviceNodePresent(const std::string& path) {
 }
 
 bool GetCommState(PortHandle handle, CommState& state) {
+  if (handle.IsNetwork()) return NetworkGetCommState(handle, state);
   Port* port = PortOf(handle);
   if (port == nullptr) return false;
   DCB dcb{};
@@ -233,6 +240,7 @@ bool GetCommState(PortHandle handle, CommState& state) {
 }
 
 bool SetCommState(PortHandle handle, const CommState& state) {
+  if (handle.IsNetwork()) return NetworkSetCommState(handle, state);
   Port* port = PortOf(handle);
   if (port == nullptr || state.ByteSize < 5 || state.ByteSize > 8 || state.BaudRate == 0) {
     return false;
@@ -261,10 +269,12 @@ bool SetCommState(PortHandle handle, const CommState& state) {
 }
 
 void Purge(PortHandle handle) {
+  if (handle.IsNetwork()) return NetworkPurge(handle);
   if (Port* port = PortOf(handle)) PurgeComm(port->file, PURGE_TXCLEAR | PURGE_RXCLEAR);
 }
 
 size_t BytesWaiting(PortHandle handle) {
+  if (handle.IsNetwork()) return NetworkBytesWaiting(handle);
   Port* port = PortOf(handle);
   if (port == nullptr) return 0;
   COMSTAT status{};
@@ -274,6 +284,7 @@ size_t BytesWaiting(PortHandle handle) {
 }
 
 size_t ReadBytes(PortHandle handle, uint8_t* buffer, size_t max) {
+  if (handle.IsNetwork()) return NetworkReadBytes(handle, buffer, max);
   Port* port = PortOf(handle);
   if (port == nullptr || max == 0) return 0;
   OVERLAPPED read{};
@@ -325,6 +336,7 @@ bool AwaitInput(Port& port, uint32_t ms) {
 }  // namespace
 
 bool WaitForInput(PortHandle handle, uint32_t ms) {
+  if (handle.IsNetwork()) return NetworkWaitForInput(handle, ms);
   Port* port = PortOf(handle);
   if (port == nullptr) {
     RealSleep(ms);
@@ -345,6 +357,7 @@ bool WaitForInput(PortHandle handle, uint32_t ms) {
 }
 
 void TransmitByte(PortHandle handle, uint8_t value, bool& stalled) {
+  if (handle.IsNetwork()) return NetworkTransmitByte(handle, value, stalled);
   Port* port = PortOf(handle);
   if (port == nullptr) return;
   OVERLAPPED write{};
