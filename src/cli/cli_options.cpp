@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/devices/com_devices.h"
+#include "platform/devices/network_port.h"
 #include "platform/text/cp1254.h"
 #include "platform/text/int_conv.h"
 #include "serial/ComUtils.h"
@@ -90,13 +91,25 @@ void ReadPort(CliOptions& options, const std::string& value) {
   // After a port name of the system's own ("COM1" on Windows) comes ":SETTINGS" or nothing;
   // after a path, settings are what follows the last colon when it looks like settings or
   // holds a comma (a stray blank must not make them part of the device's name).
+  // A port on another machine (rfc2217://HOST:PORT) ends where its port number does; settings
+  // follow one more colon.
   const size_t equals = portAndDevice.find('=');
   const size_t nameStart = equals == std::string::npos ? portAndDevice.size() : equals + 1;
-  const size_t name = platform::PortNameLength(portAndDevice.substr(nameStart));
+  const size_t network = platform::NetworkDeviceLength(portAndDevice.substr(nameStart));
+  if (network == 0 && platform::IsNetworkDevice(portAndDevice.substr(nameStart))) {
+    Fail("--port", "'" + portAndDevice.substr(nameStart) +
+                       "' is not HOST:PORT after the scheme (rfc2217://HOST:PORT or "
+                       "tcp://HOST:PORT, a port from 1 to 65535)");
+  }
+  const size_t name =
+      network > 0 ? network : platform::PortNameLength(portAndDevice.substr(nameStart));
   const size_t colon = name > 0 ? nameStart + name : portAndDevice.rfind(':');
   if (name > 0 && colon < portAndDevice.size() && portAndDevice[colon] != ':') {
-    Fail("--port", "'" + portAndDevice.substr(nameStart) +
-                       "' is not a port name (COM1, or COM1:" + settings + ")");
+    Fail("--port",
+         "'" + portAndDevice.substr(nameStart) +
+             (network > 0
+                  ? "' has no colon before its settings (rfc2217://HOST:PORT:" + settings + ")"
+                  : "' is not a port name (COM1, or COM1:" + settings + ")"));
   }
   if (colon < portAndDevice.size() &&
       (name > 0 || LooksLikeSettings(portAndDevice.substr(colon + 1)) ||

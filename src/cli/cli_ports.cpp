@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/devices/com_devices.h"
+#include "platform/devices/network_port.h"
 #include "platform/thread/quit_request.h"
 #include "senders/byte_codes.h"
 #include "serial/port_diagnosis.h"
@@ -60,6 +61,15 @@ int CliPorts::Open() {
             n,
             {},
             problem.empty() ? "back: " + port->DevicePath() : problem});
+    };
+    // A server that refused or left unanswered an option: the port goes on, the rig hears
+    // which.
+    port->OnLinkNote = [this, n, port = port.get()] {
+      Emit({CliEvent::Kind::Device,
+            n,
+            {},
+            DescribeLinkNote(platform::UnconfirmedOptions(port->PortHandle()),
+                             /*forCommandLine=*/true)});
     };
     ports_[n] = std::move(port);
   }

@@ -169,6 +169,7 @@ void TForm5::CreatePortObject(int N) {
   Ports[N] = std::move(made);
   port->OnReceive = [this](TPeripheral* s, uint8_t v) { PortByteReceived(s, v); };
   port->OnDeviceChange = [this, N] { ShowPortState(N); };
+  port->OnLinkNote = [this, N] { ShowPortState(N); };
   port->Resume();
 }
 

@@ -1,4 +1,6 @@
 // Ports on other machines against a real ser2net on loopback, a pseudo-terminal behind it.
+#include "platform/devices/network_port.h"
+
 #include <gtest/gtest.h>
 #include <termios.h>
 
@@ -8,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/devices/network_port.h"
 #include "pty_pair.h"
 #include "ser2net_rig.h"
 #include "serial/ComUtils.h"
@@ -77,17 +78,20 @@ TEST(NetworkPortTest, SettingsTextSetsTheServersPort) {
     const char* settings;
     speed_t speed;
     bool twoStopBits;
-  } rows[] = {{"19200,n,8,1", B19200, false}, {"57600,e,7,2", B57600, true}, {"1200,n,8,1", B1200, false}};
+  } rows[] = {
+      {"19200,n,8,1", B19200, false}, {"57600,e,7,2", B57600, true}, {"1200,n,8,1", B1200, false}};
   Ser2netRig rig;
   for (const auto& row : rows) {
     SCOPED_TRACE(row.settings);
     NetworkCom port(rig.Url(), row.settings);
     ASSERT_TRUE(port.com->PortHandle().IsOpen());
     termios t{};
-    EXPECT_TRUE(WaitUntil([&] {
-      return tcgetattr(rig.Line().SlaveFd(), &t) == 0 && cfgetospeed(&t) == row.speed &&
-             ((t.c_cflag & CSTOPB) != 0) == row.twoStopBits;
-    }, std::chrono::seconds(5)));
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+          return tcgetattr(rig.Line().SlaveFd(), &t) == 0 && cfgetospeed(&t) == row.speed &&
+                 ((t.c_cflag & CSTOPB) != 0) == row.twoStopBits;
+        },
+        std::chrono::seconds(5)));
     // The data still passes after the settings.
     port.com->SendByte(nullptr, 'k');
     EXPECT_EQ(rig.Line().ReadExactly(1, std::chrono::seconds(5)), std::vector<uint8_t>{'k'});
@@ -101,7 +105,8 @@ TEST(NetworkPortTest, AnOptionTheServerLeavesUnansweredIsNamedAndThePortGoesOn) 
   Ser2netRig rig;
   NetworkCom port(rig.Url());
   const auto start = Clock::now();
-  EXPECT_TRUE(platform::SetNetworkControl(port.com->PortHandle(), platform::net::LineControl::DtrOn));
+  EXPECT_TRUE(
+      platform::SetNetworkControl(port.com->PortHandle(), platform::net::LineControl::DtrOn));
   ASSERT_TRUE(WaitUntil([&] { return port.notes > 0; }, std::chrono::seconds(10)));
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(6));
   EXPECT_EQ(platform::UnconfirmedOptions(port.com->PortHandle()),
@@ -115,7 +120,8 @@ TEST(NetworkPortTest, AnOptionTheServerLeavesUnansweredIsNamedAndThePortGoesOn) 
   // A tcp:// port has no control to set.
   Ser2netRig raw(Ser2netRig::Kind::Raw);
   NetworkCom rawPort(raw.Url());
-  EXPECT_FALSE(platform::SetNetworkControl(rawPort.com->PortHandle(), platform::net::LineControl::DtrOn));
+  EXPECT_FALSE(
+      platform::SetNetworkControl(rawPort.com->PortHandle(), platform::net::LineControl::DtrOn));
 }
 
 // A server that goes away leaves the port gone; once it listens again the port connects by
@@ -136,14 +142,14 @@ TEST(NetworkPortTest, ServerStoppedIsGoneAndItsReturnIsFoundWithinTwoSeconds) {
   ASSERT_TRUE(WaitUntil([&] { return port.com->Problem() == PortError::None; }));
   EXPECT_LT(Clock::now() - back, std::chrono::milliseconds(2000));
   EXPECT_EQ(port.changes, 2);
-  rig.Line().Write(std::string("back"));
-  EXPECT_TRUE(WaitUntil([&] { return port.received.size() == 4; }));
+  // The first byte out shows the server has the line open and purged; then the other way.
   port.com->SendByte(nullptr, '!');
   EXPECT_EQ(rig.Line().ReadExactly(1, std::chrono::seconds(5)), std::vector<uint8_t>{'!'});
+  rig.Line().Write(std::string("back"));
+  EXPECT_TRUE(WaitUntil([&] { return port.received.size() == 4; }));
   termios t{};
-  EXPECT_TRUE(WaitUntil([&] {
-    return tcgetattr(rig.Line().SlaveFd(), &t) == 0 && cfgetospeed(&t) == B19200;
-  }));
+  EXPECT_TRUE(WaitUntil(
+      [&] { return tcgetattr(rig.Line().SlaveFd(), &t) == 0 && cfgetospeed(&t) == B19200; }));
 }
 
 TEST(NetworkPortTest, NobodyListeningIsRefusedAtOnce) {
@@ -175,7 +181,9 @@ TEST(NetworkPortTest, ServerThatNeverAnswersTimesOutWithoutHoldingUpTheMainThrea
                         std::chrono::seconds(15)));
   const auto waited = Clock::now() - start;
   EXPECT_GE(waited, std::chrono::milliseconds(platform::kNoAnswerMs - 500));
-  EXPECT_GE(ticks, static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(waited).count() / 50 / 2));
+  EXPECT_GE(ticks,
+            static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(waited).count() /
+                             50 / 2));
   const std::string reason = DescribePortProblem({port.com->Problem(), url, {}, {}, false});
   EXPECT_EQ(reason.rfind("yanıt yok: " + url, 0), 0u) << reason;
 }

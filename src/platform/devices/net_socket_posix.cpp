@@ -67,14 +67,14 @@ Socket Connect(const std::string& host, uint16_t port, uint32_t boundMs,
   error = PortError::Other;
   int connected = -1;
   for (addrinfo* a = found; a != nullptr && connected < 0 && !cancel; a = a->ai_next) {
-    const int fd = socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                          a->ai_protocol);
+    const int fd =
+        socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
     if (fd < 0) continue;
     PortError result = PortError::None;
     if (connect(fd, a->ai_addr, a->ai_addrlen) != 0) {
       result = errno == EINPROGRESS || errno == EINTR ? AwaitConnect(fd, until, cancel)
-               : errno == ECONNREFUSED               ? PortError::ConnectionRefused
-                                                     : PortError::Other;
+               : errno == ECONNREFUSED                ? PortError::ConnectionRefused
+                                                      : PortError::Other;
     }
     if (result == PortError::None) {
       const int one = 1;

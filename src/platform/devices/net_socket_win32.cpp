@@ -65,8 +65,8 @@ Socket Connect(const std::string& host, uint16_t port, uint32_t boundMs,
   const int rc = getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
   if (rc != 0) {
     error = rc == WSAHOST_NOT_FOUND || rc == WSANO_DATA ? PortError::NameUnresolved
-            : rc == WSATRY_AGAIN                       ? PortError::NoAnswer
-                                                       : PortError::Other;
+            : rc == WSATRY_AGAIN                        ? PortError::NoAnswer
+                                                        : PortError::Other;
     return kNoSocket;
   }
   error = PortError::Other;

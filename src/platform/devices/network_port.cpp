@@ -83,8 +83,8 @@ std::shared_ptr<Attempt> StartAttempt(const NetworkAddress& address) {
     } else {
       attempt->socket = socket;
     }
-    attempt->error = socket == net::kNoSocket && error == PortError::None ? PortError::Other
-                                                                           : error;
+    attempt->error =
+        socket == net::kNoSocket && error == PortError::None ? PortError::Other : error;
     attempt->done = true;
     attempt->ended = Clock::now();
     attempt->finished.notify_all();
@@ -216,9 +216,11 @@ class NetworkPort {
                     now, output_);
     telnet_.Command(ComPortCommand::SetDataSize, {state.ByteSize}, now, output_);
     // RFC 2217's codes: NONE 1, ODD 2, EVEN 3, MARK 4, SPACE 5; stop bits 1, 2, and 1.5 as 3.
-    telnet_.Command(ComPortCommand::SetParity, {static_cast<uint8_t>(1 + static_cast<int>(state.ParityMode))},
-                    now, output_);
-    const uint8_t stop = state.Stop == StopBits::Two ? 2 : state.Stop == StopBits::OneAndHalf ? 3 : 1;
+    telnet_.Command(ComPortCommand::SetParity,
+                    {static_cast<uint8_t>(1 + static_cast<int>(state.ParityMode))}, now, output_);
+    const uint8_t stop = state.Stop == StopBits::Two          ? 2
+                         : state.Stop == StopBits::OneAndHalf ? 3
+                                                              : 1;
     telnet_.Command(ComPortCommand::SetStopSize, {stop}, now, output_);
     Flush();
   }
@@ -305,7 +307,7 @@ class NetworkPort {
  private:
   void Escape(uint8_t value) {
     if (address_.comPort) {
-      net::TelnetLink::Escape(value, output_);
+      telnet_.Send(value, output_);
     } else {
       output_ += static_cast<char>(value);
     }
@@ -339,15 +341,15 @@ class NetworkPort {
       }
       if (static_cast<size_t>(n) < sizeof chunk) break;
     }
-    if (address_.comPort && telnet_.Check(NowMs())) notice_ = true;
+    if (address_.comPort && telnet_.Check(NowMs(), output_)) notice_ = true;
     Flush();
   }
 
   void Flush() {
     if (socket_ == net::kNoSocket || failure_ != PortError::None) return;
     while (!output_.empty()) {
-      const long n = net::Send(socket_, reinterpret_cast<const uint8_t*>(output_.data()),
-                               output_.size());
+      const long n =
+          net::Send(socket_, reinterpret_cast<const uint8_t*>(output_.data()), output_.size());
       if (n < 0) {
         failure_ = PortError::Gone;
         return;
@@ -397,8 +399,8 @@ size_t NetworkDeviceLength(std::string_view text) {
   }
   if (hostEnd >= text.size() || text[hostEnd] != ':') return 0;
   size_t end = hostEnd + 1;
-  while (end < text.size() && end - hostEnd <= 5 && text[end] >= '0' && text[end] <= '9') ++end;
-  if (end == hostEnd + 1) return 0;
+  while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+  if (end == hostEnd + 1 || end - hostEnd - 1 > 5) return 0;
   const unsigned long port = std::stoul(std::string(text.substr(hostEnd + 1, end - hostEnd - 1)));
   if (port == 0 || port > 65535) return 0;
   return end;

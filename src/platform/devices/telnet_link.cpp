@@ -28,8 +28,8 @@ void Put(std::string& out, std::initializer_list<uint8_t> bytes) {
 
 std::string ComPortCommandName(ComPortCommand command) {
   static constexpr const char* kNames[] = {
-      "SIGNATURE",          "SET-BAUDRATE",       "SET-DATASIZE",      "SET-PARITY",
-      "SET-STOPSIZE",       "SET-CONTROL",        "NOTIFY-LINESTATE",  "NOTIFY-MODEMSTATE",
+      "SIGNATURE",           "SET-BAUDRATE",       "SET-DATASIZE",       "SET-PARITY",
+      "SET-STOPSIZE",        "SET-CONTROL",        "NOTIFY-LINESTATE",   "NOTIFY-MODEMSTATE",
       "FLOWCONTROL-SUSPEND", "FLOWCONTROL-RESUME", "SET-LINESTATE-MASK", "SET-MODEMSTATE-MASK",
       "PURGE-DATA"};
   const auto code = static_cast<size_t>(command);
@@ -63,6 +63,17 @@ void TelnetLink::Ask(uint8_t verb, uint8_t option, uint32_t nowMs, std::string& 
 void TelnetLink::Escape(uint8_t value, std::string& out) {
   if (value == kIac) out += static_cast<char>(kIac);
   out += static_cast<char>(value);
+}
+
+void TelnetLink::Send(uint8_t value, std::string& out) {
+  Escape(value, held_.empty() ? out : heldData_);
+}
+
+void TelnetLink::DropHeld(std::string& out) {
+  for (const auto& held : held_) Note(ComPortCommandName(held.first));
+  held_.clear();
+  out += heldData_;
+  heldData_.clear();
 }
 
 void TelnetLink::Receive(const uint8_t* bytes, size_t count, uint32_t nowMs,
@@ -129,18 +140,19 @@ void TelnetLink::Negotiate(uint8_t verb, uint8_t option, uint32_t nowMs, std::st
     if (state == State::WantYes) Settle(true, option, true);
     state = State::Yes;
     if (forUs && option == kComPort) {
-      for (const auto& [command, value] : held_) SendCommand(static_cast<uint8_t>(command), value, nowMs, out);
+      for (const auto& [command, value] : held_) {
+        SendCommand(static_cast<uint8_t>(command), value, nowMs, out);
+      }
       held_.clear();
+      out += heldData_;
+      heldData_.clear();
     }
     return;
   }
   if (state == State::Yes) Put(out, {kIac, refuse, option});
   if (state == State::WantYes) Settle(true, option, false);
   state = State::No;
-  if (forUs && option == kComPort) {
-    for (const auto& held : held_) Note(ComPortCommandName(held.first));
-    held_.clear();
-  }
+  if (forUs && option == kComPort) DropHeld(out);
 }
 
 void TelnetLink::SubNegotiation(uint32_t nowMs, std::string& out) {
@@ -178,8 +190,8 @@ void TelnetLink::Note(const std::string& name) {
   changed_ = true;
 }
 
-void TelnetLink::Command(ComPortCommand command, const std::vector<uint8_t>& value,
-                         uint32_t nowMs, std::string& out) {
+void TelnetLink::Command(ComPortCommand command, const std::vector<uint8_t>& value, uint32_t nowMs,
+                         std::string& out) {
   if (!comPort_) return;
   if (!ComPortAgreed()) {
     if (us_[kComPort] == State::WantYes) {
@@ -206,14 +218,11 @@ void TelnetLink::SendCommand(uint8_t code, const std::vector<uint8_t>& value, ui
   pending_.push_back({ComPortCommandName(static_cast<ComPortCommand>(code)), code, false, nowMs});
 }
 
-bool TelnetLink::Check(uint32_t nowMs) {
+bool TelnetLink::Check(uint32_t nowMs, std::string& out) {
   for (auto it = pending_.begin(); it != pending_.end();) {
     if (nowMs - it->sentMs >= kConfirmMs) {
       Note(it->name);
-      if (it->option && it->code == kComPort) {
-        for (const auto& held : held_) Note(ComPortCommandName(held.first));
-        held_.clear();
-      }
+      if (it->option && it->code == kComPort) DropHeld(out);
       it = pending_.erase(it);
     } else {
       ++it;

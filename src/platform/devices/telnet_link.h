@@ -62,12 +62,16 @@ class TelnetLink {
                std::string& out);
   // One data byte as it goes on the wire.
   static void Escape(uint8_t value, std::string& out);
+  // One data byte to send: after the commands still held, so that a purge or a setting given
+  // before it reaches the server's port first.
+  void Send(uint8_t value, std::string& out);
   // A COM-PORT-OPTION command with its value; held back until the server agrees to the option.
   void Command(ComPortCommand command, const std::vector<uint8_t>& value, uint32_t nowMs,
                std::string& out);
-  // Looks at the clock: commands still unanswered at their bound become unconfirmed. True when
-  // the list of unconfirmed names changed since the last call.
-  bool Check(uint32_t nowMs);
+  // Looks at the clock: commands still unanswered at their bound become unconfirmed (data held
+  // behind commands that can no longer go is appended to out). True when the list of
+  // unconfirmed names changed since the last call.
+  bool Check(uint32_t nowMs, std::string& out);
 
   bool ComPortAgreed() const { return us_[kComPort] == State::Yes; }
   // Options and commands the server refused or did not confirm in time, by their RFC names
@@ -76,8 +80,8 @@ class TelnetLink {
   // The last modem state the server sent (NOTIFY-MODEMSTATE), if any.
   std::optional<uint8_t> ModemState() const { return modemState_; }
 
-  static constexpr uint8_t kIac = 255, kDont = 254, kDo = 253, kWont = 252, kWill = 251,
-                           kSb = 250, kSe = 240;
+  static constexpr uint8_t kIac = 255, kDont = 254, kDo = 253, kWont = 252, kWill = 251, kSb = 250,
+                           kSe = 240;
   static constexpr uint8_t kBinary = 0, kSuppressGoAhead = 3, kComPort = 44;
 
  private:
@@ -95,19 +99,21 @@ class TelnetLink {
   void SubNegotiation(uint32_t nowMs, std::string& out);
   void Settle(bool option, uint8_t code, bool confirmed);
   void Note(const std::string& name);
+  void DropHeld(std::string& out);  // the held commands can never go: named, data released
   void SendCommand(uint8_t code, const std::vector<uint8_t>& value, uint32_t nowMs,
                    std::string& out);
   bool AcceptsForUs(uint8_t option) const;
   static bool AcceptsForServer(uint8_t option);
 
   bool comPort_;
-  State us_[256] = {};    // options this side performs (WILL)
-  State him_[256] = {};   // options the server performs (DO)
+  State us_[256] = {};   // options this side performs (WILL)
+  State him_[256] = {};  // options the server performs (DO)
   Input input_ = Input::Data;
   uint8_t verb_ = 0;
   std::vector<uint8_t> sub_;
   std::vector<Pending> pending_;
   std::vector<std::pair<ComPortCommand, std::vector<uint8_t>>> held_;
+  std::string heldData_;  // data given while commands were held, as it goes on the wire
   std::vector<std::string> unconfirmed_;
   bool changed_ = false;
   std::optional<uint8_t> modemState_;
