@@ -1,13 +1,14 @@
 // The Telnet side of ports on other machines, without a socket: the device names, the
 // negotiation, 0xFF both ways, the COM-PORT-OPTION commands and what the server left
 // unconfirmed. (The same against a real ser2net: tests/serial/network_port_test.cpp.)
+#include "platform/devices/telnet_link.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "platform/devices/network_port.h"
-#include "platform/devices/telnet_link.h"
 
 namespace {
 
@@ -65,8 +66,8 @@ TEST(TelnetLinkTest, OffersItsOptionsAndRefusesEveryOther) {
   link.Open(0, out);
   EXPECT_EQ(out, Bytes({IAC, WILL, 44, IAC, WILL, 0, IAC, DO, 0, IAC, WILL, 3, IAC, DO, 3}));
   // ser2net's own opening: it offers ECHO (refused), asks for the rest (agreed, once).
-  const std::string server = Bytes({IAC, WILL, 3, IAC, DO, 3, IAC, WILL, 1, IAC, DONT, 1, IAC,
-                                    DO, 0, IAC, WILL, 0, IAC, DO, 44, IAC, DO, 24});
+  const std::string server = Bytes({IAC, WILL, 3, IAC, DO,   3, IAC, WILL, 1,  IAC, DONT, 1,
+                                    IAC, DO,   0, IAC, WILL, 0, IAC, DO,   44, IAC, DO,   24});
   std::vector<uint8_t> data;
   out.clear();
   link.Receive(reinterpret_cast<const uint8_t*>(server.data()), server.size(), 10, data, out);
@@ -114,12 +115,12 @@ TEST(TelnetLinkTest, CommandsWaitForTheOptionAndTheUnansweredAreNamed) {
       Bytes({IAC, DO, 44, IAC, DO, 0, IAC, WILL, 0, IAC, DO, 3, IAC, WILL, 3});
   std::vector<uint8_t> data;
   link.Receive(reinterpret_cast<const uint8_t*>(agree.data()), agree.size(), 100, data, out);
-  EXPECT_EQ(out, Bytes({IAC, SB, 44, 1, 0, 0, 0x4B, 0, IAC, SE, IAC, SB, 44, 5, 8, IAC, SE, IAC,
-                        SB, 44, 11, 255, 255, IAC, SE, 255, 255, '!'}));
+  EXPECT_EQ(out, Bytes({IAC, SB,  44, 1,   0,  0,  0x4B, 0,   IAC, SE,  IAC, SB,  44,  5,
+                        8,   IAC, SE, IAC, SB, 44, 11,   255, 255, IAC, SE,  255, 255, '!'}));
   // The server answers the speed (with 0xFF inside another answer) and reports modem lines;
   // SET-CONTROL stays unanswered.
-  const std::string answers = Bytes({IAC, SB, 44, 101, 0, 0, 0x4B, 0, IAC, SE, IAC, SB, 44, 111,
-                                     255, 255, IAC, SE, IAC, SB, 44, 107, 0x30, IAC, SE});
+  const std::string answers = Bytes({IAC, SB,  44,  101, 0,  0,   0x4B, 0,  IAC, SE,   IAC, SB, 44,
+                                     111, 255, 255, IAC, SE, IAC, SB,   44, 107, 0x30, IAC, SE});
   out.clear();
   link.Receive(reinterpret_cast<const uint8_t*>(answers.data()), answers.size(), 200, data, out);
   EXPECT_TRUE(data.empty());
@@ -155,9 +156,8 @@ TEST(TelnetLinkTest, AServerThatRefusesOrIgnoresTheOptionLeavesItsCommandsNamed)
     EXPECT_EQ(out, "");
     EXPECT_TRUE(link.Check(TelnetLink::kConfirmMs, out));
     EXPECT_EQ(out, "x") << "data held behind commands that cannot go is released";
-    EXPECT_EQ(link.Unconfirmed(),
-              (std::vector<std::string>{"COM-PORT-OPTION", "PURGE-DATA", "BINARY",
-                                        "SUPPRESS-GO-AHEAD"}));
+    EXPECT_EQ(link.Unconfirmed(), (std::vector<std::string>{"COM-PORT-OPTION", "PURGE-DATA",
+                                                            "BINARY", "SUPPRESS-GO-AHEAD"}));
   }
 }
 

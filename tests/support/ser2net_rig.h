@@ -24,7 +24,8 @@ class Ser2netRig {
   static constexpr const char* kMissing =
       "ser2net is not installed (tools/install-deps.sh --tests installs it)";
 
-  explicit Ser2netRig(Kind kind = Kind::Rfc2217);
+  // charDelay off: ser2net passes what the line gives at once, without waiting for more.
+  explicit Ser2netRig(Kind kind = Kind::Rfc2217, bool charDelay = true);
   ~Ser2netRig();
   Ser2netRig(const Ser2netRig&) = delete;
   Ser2netRig& operator=(const Ser2netRig&) = delete;

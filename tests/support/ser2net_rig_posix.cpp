@@ -68,7 +68,7 @@ uint16_t FreeLoopbackPort() {
   return ntohs(address.sin_port);
 }
 
-Ser2netRig::Ser2netRig(Kind kind) : kind_(kind) {
+Ser2netRig::Ser2netRig(Kind kind, bool charDelay) : kind_(kind) {
   char dir[] = "/tmp/wirelab-ser2net-XXXXXX";
   if (mkdtemp(dir) == nullptr) throw std::runtime_error("no folder for ser2net");
   dir_ = dir;
@@ -79,7 +79,8 @@ Ser2netRig::Ser2netRig(Kind kind) : kind_(kind) {
       << "  accepter: " << accepter << ",127.0.0.1," << port_ << "\n"
       << "  connector: serialdev," << line_.SlavePath() << ",9600n81,local\n"
       << "  options:\n"
-      << "    kickolduser: true\n";
+      << "    kickolduser: true\n"
+      << (charDelay ? "" : "    chardelay: false\n");
   Start();
 }
 
