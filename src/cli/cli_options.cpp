@@ -84,7 +84,7 @@ void CheckSettings(int port, const std::string& settings) {
 
 // N[=DEVICE][:SETTINGS]. The settings follow the last colon; a device path that has colons
 // of its own (the by-path names) keeps them, since what follows its last colon is no
-// settings text.
+// settings text. A port on another machine (rfc2217://HOST:PORT) ends at its port number.
 void ReadPort(CliOptions& options, const std::string& value) {
   std::string portAndDevice = value;
   std::string settings = "9600,n,8,1";
