@@ -35,6 +35,10 @@ add_test(NAME wine_serial_check
   COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/wine_serial_check.sh $<TARGET_FILE:wirelab-cli>)
 # It restarts the Wine server, which ends every Windows program running meanwhile.
 set_tests_properties(wine_serial_check PROPERTIES LABELS serial TIMEOUT 300 RUN_SERIAL TRUE)
+# Ports on other machines through Winsock, against a real ser2net on loopback.
+add_test(NAME wine_network_check
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/wine_network_check.sh $<TARGET_FILE:wirelab-cli>)
+set_tests_properties(wine_network_check PROPERTIES LABELS serial TIMEOUT 300 RUN_SERIAL TRUE)
 
 # The window's benchmarks that run under Wine too, on the same socat-joined terminals; they
 # print figures and are run by hand: tests/windows/wine_run.sh build-win/window_bench.exe four-fast

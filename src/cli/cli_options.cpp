@@ -95,21 +95,25 @@ void ReadPort(CliOptions& options, const std::string& value) {
   // follow one more colon.
   const size_t equals = portAndDevice.find('=');
   const size_t nameStart = equals == std::string::npos ? portAndDevice.size() : equals + 1;
-  const size_t network = platform::NetworkDeviceLength(portAndDevice.substr(nameStart));
-  if (network == 0 && platform::IsNetworkDevice(portAndDevice.substr(nameStart))) {
-    Fail("--port", "'" + portAndDevice.substr(nameStart) +
-                       "' is not HOST:PORT after the scheme (rfc2217://HOST:PORT or "
+  const std::string device = portAndDevice.substr(nameStart);
+  const size_t network = platform::NetworkDeviceLength(device);
+  // Built by appending: GCC 12 warns falsely of an overlap on the chain of + here.
+  std::string quoted = "'";
+  quoted += device;
+  quoted += "'";
+  if (network == 0 && platform::IsNetworkDevice(device)) {
+    Fail("--port", quoted +
+                       " is not HOST:PORT after the scheme (rfc2217://HOST:PORT or "
                        "tcp://HOST:PORT, a port from 1 to 65535)");
   }
-  const size_t name =
-      network > 0 ? network : platform::PortNameLength(portAndDevice.substr(nameStart));
+  const size_t name = network > 0 ? network : platform::PortNameLength(device);
   const size_t colon = name > 0 ? nameStart + name : portAndDevice.rfind(':');
   if (name > 0 && colon < portAndDevice.size() && portAndDevice[colon] != ':') {
-    Fail("--port",
-         "'" + portAndDevice.substr(nameStart) +
-             (network > 0
-                  ? "' has no colon before its settings (rfc2217://HOST:PORT:" + settings + ")"
-                  : "' is not a port name (COM1, or COM1:" + settings + ")"));
+    Fail("--port", network > 0 ? quoted +
+                                     " has no colon before its settings "
+                                     "(rfc2217://HOST:PORT:" +
+                                     settings + ")"
+                               : quoted + " is not a port name (COM1, or COM1:" + settings + ")");
   }
   if (colon < portAndDevice.size() &&
       (name > 0 || LooksLikeSettings(portAndDevice.substr(colon + 1)) ||
