@@ -152,6 +152,22 @@ TEST(NetworkPortTest, ServerStoppedIsGoneAndItsReturnIsFoundWithinTwoSeconds) {
       [&] { return tcgetattr(rig.Line().SlaveFd(), &t) == 0 && cfgetospeed(&t) == B19200; }));
 }
 
+// A port made while its server is down says so, and connects once the server listens, as an
+// adapter plugged in after the port was ticked.
+TEST(NetworkPortTest, APortRefusedAtFirstConnectsOnceTheServerListens) {
+  REQUIRE_SER2NET();
+  Ser2netRig rig;
+  rig.Stop();
+  NetworkCom port(rig.Url());
+  EXPECT_EQ(port.com->Problem(), PortError::ConnectionRefused);
+  rig.Start();
+  const auto listening = Clock::now();
+  ASSERT_TRUE(WaitUntil([&] { return port.com->Problem() == PortError::None; }));
+  EXPECT_LT(Clock::now() - listening, std::chrono::milliseconds(2000));
+  port.com->SendByte(nullptr, '!');
+  EXPECT_EQ(rig.Line().ReadExactly(1, std::chrono::seconds(5)), std::vector<uint8_t>{'!'});
+}
+
 TEST(NetworkPortTest, NobodyListeningIsRefusedAtOnce) {
   const std::string url = "rfc2217://127.0.0.1:" + std::to_string(FreeLoopbackPort());
   platform::ComDevices devices;
@@ -162,6 +178,23 @@ TEST(NetworkPortTest, NobodyListeningIsRefusedAtOnce) {
   EXPECT_EQ(handle.Error(), PortError::ConnectionRefused);
   const std::string reason = DescribePortProblem({handle.Error(), url, {}, {}, true});
   EXPECT_EQ(reason.rfind("connection refused: nothing listens at " + url, 0), 0u) << reason;
+  // The other reasons of a network port, as each program words them.
+  const struct {
+    PortError error;
+    const char* turkish;
+    const char* english;
+  } rows[] = {
+      {PortError::NameUnresolved, "ad çözülemedi: ", "name does not resolve: the host of "},
+      {PortError::NoAnswer, "yanıt yok: ", "no answer: "},
+      {PortError::ConnectionRefused,
+       "bağlantı reddedildi: ", "connection refused: nothing listens at "},
+      {PortError::Gone, "bağlantı koptu: ", "gone: the server at "},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(DescribePortProblem({row.error, url, {}, {}, false}).rfind(row.turkish + url, 0), 0u);
+    EXPECT_EQ(DescribePortProblem({row.error, url, {}, {}, true}).rfind(row.english + url, 0), 0u)
+        << row.english;
+  }
 }
 
 // A server that never answers: the port opens at once, connecting; the main thread goes on
