@@ -44,7 +44,7 @@ TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/ts
 echo "== Fuzzing (bounded runs)"
 CC=clang CXX=clang++ configure build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DWIRELAB_FUZZ=ON -DWIRELAB_SANITIZE=address -DWIRELAB_BENCH=OFF
-fuzzers=(int_conv_fuzz mode_string_fuzz byte_codes_fuzz pos_receiver_fuzz)
+fuzzers=(int_conv_fuzz mode_string_fuzz byte_codes_fuzz pos_receiver_fuzz scenario_file_fuzz)
 cmake --build build-fuzz -j "$jobs" --target "${fuzzers[@]}"
 for f in "${fuzzers[@]}"; do
   corpus=tests/fuzz/corpus/${f%_fuzz}

@@ -1,7 +1,8 @@
 # The Windows build's tests, run here under Wine by ctest: the rules of the POS terminal and
-# the send modes, the platform's pure parts and the window's log pane, built with MinGW; and
-# the serial layer through the real wirelab-cli.exe on pseudo-terminals that Wine's COM names
-# point at (tests/windows/wine_serial_check.sh).
+# the send modes, the scenario files' parsing and report, the platform's pure parts and the
+# window's log pane, built with MinGW; the serial layer through the real wirelab-cli.exe on
+# pseudo-terminals that Wine's COM names point at (tests/windows/wine_serial_check.sh); and the
+# installer (tests/windows/wine_install_check.sh).
 enable_testing()
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
@@ -16,11 +17,11 @@ target_link_libraries(wirelab_test_support PUBLIC wirelab_widgets wirelab_cli gt
   Qt6::Test)
 
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tests/windows/wine_run.sh)
-foreach(suite platform serial pos senders window)
+foreach(suite platform serial pos senders window scenario)
   set(portable ${CMAKE_SOURCE_DIR}/tests/${suite}/*_test.cpp)
   file(GLOB suite_sources CONFIGURE_DEPENDS ${portable})
   # Tests that read a terminal's settings or drive processes from inside need the POSIX side.
-  list(FILTER suite_sources EXCLUDE REGEX "/(com_utils|serial_device|network_port|thread|capture|layout|long_send|omron_loop|periodic|port_channel|port_devices|pos_dialogue|send_receive|send|faults|cash_register_e2e)_test\\.cpp$")
+  list(FILTER suite_sources EXCLUDE REGEX "/(com_utils|serial_device|network_port|thread|capture|layout|long_send|omron_loop|periodic|port_channel|port_devices|pos_dialogue|send_receive|send|faults|cash_register_e2e|scenario_window)_test\\.cpp$")
   if(suite_sources)
     add_executable(${suite}_tests ${suite_sources})
     target_link_libraries(${suite}_tests PRIVATE wirelab_test_support)
@@ -39,6 +40,12 @@ set_tests_properties(wine_serial_check PROPERTIES LABELS serial TIMEOUT 300 RUN_
 add_test(NAME wine_network_check
   COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/wine_network_check.sh $<TARGET_FILE:wirelab-cli>)
 set_tests_properties(wine_network_check PROPERTIES LABELS serial TIMEOUT 300 RUN_SERIAL TRUE)
+
+# The installer that tools/build-windows.sh writes, installed and uninstalled in a Wine prefix
+# of its own.
+add_test(NAME wine_install_check COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/wine_install_check.sh
+  ${CMAKE_SOURCE_DIR}/dist/WireLab-${PROJECT_VERSION}-setup.exe)
+set_tests_properties(wine_install_check PROPERTIES LABELS install TIMEOUT 400 RUN_SERIAL TRUE)
 
 # The window's benchmarks that run under Wine too, on the same socat-joined terminals; they
 # print figures and are run by hand: tests/windows/wine_run.sh build-win/window_bench.exe four-fast

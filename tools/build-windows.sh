@@ -2,10 +2,11 @@
 # Builds WireLab for 64-bit Windows here, on Debian: installs what is missing (MinGW-w64 with
 # POSIX threads, Wine, Qt's source from Debian's own archive), builds a static Qt once into a
 # cache folder outside the tree, then WireLab.exe and wirelab-cli.exe, and writes
-# dist/WireLab-win64.zip. Prints how long each stage took.
+# dist/WireLab-win64.zip and the installer dist/WireLab-<version>-setup.exe (NSIS). Prints how
+# long each stage took.
 #
-#   tools/build-windows.sh           the zip
-#   tools/build-windows.sh --tests   the zip, then the Windows tests under Wine
+#   tools/build-windows.sh           the zip and the installer
+#   tools/build-windows.sh --tests   the same, then the Windows tests under Wine
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -43,8 +44,16 @@ cp LICENSE "$pack/licenses/WireLab-LICENSE.txt"
 cp -r "$qt/licenses/." "$pack/licenses/qt/"
 rm -f "$dist/WireLab-win64.zip"
 (cd "$stagedir" && zip -qr "$dist/WireLab-win64.zip" WireLab)
-rm -rf "$stagedir"
 stage "Zip ($(du -h "$dist/WireLab-win64.zip" | cut -f1), dist/WireLab-win64.zip)" "$t"
+
+# The installer takes the zip's files; its script carries the version of project().
+t=$(date +%s)
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+setup=$dist/WireLab-$version-setup.exe
+rm -f "$dist"/WireLab-*-setup.exe
+makensis -V2 -INPUTCHARSET UTF8 -DSTAGE="$pack" -DOUTFILE="$setup" "$build/installer.nsi"
+rm -rf "$stagedir"
+stage "Installer ($(du -h "$setup" | cut -f1), dist/${setup##*/})" "$t"
 
 if [ $tests = 1 ]; then
   t=$(date +%s)

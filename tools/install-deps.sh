@@ -9,9 +9,11 @@ set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libudev-dev
           fonts-dejavu-core fonts-liberation2)
 # Building for Windows: MinGW-w64 with POSIX threads, Qt's host tools (moc and the others run
-# here), the source package tools, and Wine with its fonts to run and test the programs.
+# here), the source package tools, the icon drawn from its SVG into an .ico (librsvg2-bin,
+# icoutils), NSIS for the installer, and Wine with its fonts to run and test the programs.
 windows=(mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix qt6-base-dev-tools
-         dpkg-dev wine64 wine fonts-wine googletest socat zip xvfb xdotool)
+         dpkg-dev librsvg2-bin icoutils nsis wine64 wine fonts-wine googletest socat zip xvfb
+         xdotool)
 # Building the .deb and checking it: build-essential (dpkg-buildpackage asks for it), debhelper,
 # the icon's PNGs drawn from its SVG, lintian and the desktop entry's and AppStream file's
 # validators.

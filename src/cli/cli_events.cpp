@@ -19,6 +19,10 @@ const char* KindName(CliEvent::Kind kind) {
       return "sent";
     case CliEvent::Kind::Device:
       return "device";
+    case CliEvent::Kind::Step:
+      return "step";
+    case CliEvent::Kind::Scenario:
+      return "scenario";
     case CliEvent::Kind::Log:
       break;
   }
@@ -92,7 +96,54 @@ std::string WallClockNow() {
       .toStdString();
 }
 
+std::string QuotedBytes(const std::string& cp1254) {
+  // Built a piece at a time: GCC 12 for MinGW takes "\"" + ... for an overlap (-Wrestrict).
+  std::string quoted = "\"";
+  quoted += EscapeControls(platform::Cp1254ToUtf8(cp1254));
+  quoted += '"';
+  return quoted;
+}
+
+namespace {
+
+std::string FormatStep(const CliEvent& event, const std::string& time, bool json) {
+  const CliStepReport& step = event.step;
+  const char* result = step.passed ? "passed" : "failed";
+  if (!json) {
+    std::string line = time + " com" + std::to_string(event.port) + " step line " +
+                       std::to_string(step.line) + ": " + EscapeControls(step.step) + " " + result +
+                       " " + std::to_string(step.ms) + " ms";
+    if (!step.reason.empty()) line += ": " + EscapeControls(step.reason);
+    if (!step.expected.empty()) line += ": expected " + QuotedBytes(step.expected);
+    if (!step.got.empty()) line += " got " + QuotedBytes(step.got);
+    return line;
+  }
+  std::string line = "{\"time\":\"" + time + "\",\"port\":" + std::to_string(event.port) +
+                     ",\"kind\":\"step\",\"line\":" + std::to_string(step.line) +
+                     ",\"step\":" + JsonString(step.step) + ",\"result\":\"" + result +
+                     "\",\"ms\":" + std::to_string(step.ms);
+  if (!step.passed) {
+    line += ",\"reason\":" + JsonString(step.reason) +
+            ",\"expected\":" + JsonString(EscapeControls(platform::Cp1254ToUtf8(step.expected))) +
+            ",\"got\":" + JsonString(EscapeControls(platform::Cp1254ToUtf8(step.got)));
+  }
+  return line + "}";
+}
+
+std::string FormatScenario(const CliEvent& event, const std::string& time, bool json) {
+  const size_t blank = event.text.rfind(' ');
+  const std::string file = event.text.substr(0, blank);
+  const std::string result = event.text.substr(blank + 1);
+  if (!json) return time + " scenario " + EscapeControls(file) + " " + result;
+  return "{\"time\":\"" + time + "\",\"kind\":\"scenario\",\"file\":" + JsonString(file) +
+         ",\"result\":\"" + result + "\"}";
+}
+
+}  // namespace
+
 std::string FormatEvent(const CliEvent& event, const std::string& time, bool json) {
+  if (event.kind == CliEvent::Kind::Step) return FormatStep(event, time, json);
+  if (event.kind == CliEvent::Kind::Scenario) return FormatScenario(event, time, json);
   const std::string text = event.kind == CliEvent::Kind::Sent ? ThreeDigitCodes(event.bytes)
                                                               : platform::Cp1254ToUtf8(event.text);
   if (!json) {

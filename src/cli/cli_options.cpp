@@ -111,9 +111,8 @@ void ReadPort(CliOptions& options, const std::string& value) {
   if (name > 0 && colon < portAndDevice.size() && portAndDevice[colon] != ':') {
     Fail("--port", network > 0 ? quoted +
                                      " has no colon before its settings "
-                                     "(rfc2217://HOST:PORT:" +
-                                     settings + ")"
-                               : quoted + " is not a port name (COM1, or COM1:" + settings + ")");
+                                     "(rfc2217://HOST:PORT:9600,n,8,1)"
+                               : quoted + " is not a port name (COM1, or COM1:9600,n,8,1)");
   }
   if (colon < portAndDevice.size() &&
       (name > 0 || LooksLikeSettings(portAndDevice.substr(colon + 1)) ||
@@ -150,7 +149,8 @@ void CheckByteCodes(const std::string& codes) {
 const char* CliUsage() {
   return "usage: wirelab-cli --port N[=DEVICE][:SETTINGS]... [--pos N] [--pos-number TEXT] "
          "[--send N CODES] [--packet N TEXT] [--sleep MS] [--every MS] [--duration S] "
-         "[--json] [--log FILE] | --list-ports | --help | --version";
+         "[--json] [--log FILE] [--scenario FILE]... [--junit FILE] [--record-scenario FILE] | "
+         "--list-ports | --help | --version";
 }
 
 CliParse ParseCliOptions(const std::vector<std::string>& args) {
@@ -194,6 +194,15 @@ CliParse ParseCliOptions(const std::vector<std::string>& args) {
       } else if (arg == "--log") {
         options.logPath = value(arg);
         if (options.logPath.empty()) Fail(arg, "empty file name");
+      } else if (arg == "--scenario") {
+        options.scenarios.push_back(value(arg));
+        if (options.scenarios.back().empty()) Fail(arg, "empty file name");
+      } else if (arg == "--junit") {
+        options.junitPath = value(arg);
+        if (options.junitPath.empty()) Fail(arg, "empty file name");
+      } else if (arg == "--record-scenario") {
+        options.recordPath = value(arg);
+        if (options.recordPath.empty()) Fail(arg, "empty file name");
       } else if (arg == "--list-ports") {
         options.listPorts = true;
       } else {
@@ -218,6 +227,13 @@ CliParse ParseCliOptions(const std::vector<std::string>& args) {
       if (!given(send.port)) Fail(option, "port " + std::to_string(send.port) + " has no --port");
     }
     if (options.everyMs > 0 && options.sends.empty()) Fail("--every", "nothing to send");
+    if (!options.junitPath.empty() && options.scenarios.empty()) Fail("--junit", "no --scenario");
+    if (!options.recordPath.empty()) {
+      if (!options.scenarios.empty()) Fail("--record-scenario", "not with --scenario");
+      bool anyPos = false;
+      for (int n = 1; n <= 4; ++n) anyPos = anyPos || options.pos[n];
+      if (!anyPos) Fail("--record-scenario", "no --pos port to record");
+    }
     return {options, {}};
   } catch (const UsageError& e) {
     return {std::nullopt, e.what()};

@@ -2,7 +2,8 @@
 // The command line of wirelab-cli, read and checked before anything is opened.
 //
 //   --port N[=DEVICE][:SETTINGS]  --pos N  --pos-number TEXT  --send N CODES  --packet N TEXT
-//   --sleep MS  --every MS  --duration S  --json  --log FILE  --list-ports  --help  --version
+//   --sleep MS  --every MS  --duration S  --json  --log FILE  --scenario FILE  --junit FILE
+//   --record-scenario FILE  --list-ports  --help  --version
 //
 // Texts that go on the line or into packets (CODES, TEXT, --pos-number) are taken from the
 // command line as UTF-8 and held as the system's CP1254.
@@ -34,7 +35,10 @@ struct CliOptions {
   int everyMs = 0;                       // 0: the sends go once
   int durationMs = 0;                    // 0: until SIGINT or SIGTERM
   bool json = false;
-  std::string logPath;  // empty: no log file
+  std::string logPath;                 // empty: no log file
+  std::vector<std::string> scenarios;  // run one after the other; then the program ends
+  std::string junitPath;               // empty: no JUnit report
+  std::string recordPath;              // --record-scenario: empty, none
   bool listPorts = false;
   bool help = false;     // --help or -h: the usage on stdout, nothing else
   bool version = false;  // --version: the version on stdout, nothing else

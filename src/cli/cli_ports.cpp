@@ -5,6 +5,7 @@
 
 #include "platform/devices/com_devices.h"
 #include "platform/devices/network_port.h"
+#include "platform/devices/serial_device.h"
 #include "platform/thread/quit_request.h"
 #include "senders/byte_codes.h"
 #include "serial/port_diagnosis.h"
@@ -35,43 +36,11 @@ CliPorts::~CliPorts() {
 
 int CliPorts::Open() {
   for (int n = 1; n <= 4; ++n) {
-    const CliPortOption& option = options_.ports[n];
-    if (!option.given) continue;
-    if (!option.device.empty()) devices_.Set(n, option.device);
-    auto port =
-        std::make_unique<TRealCom>(calls_, true, nullptr, n, option.settings, devices_, &drains_);
-    if (!port->PortHandle().IsOpen()) {
-      openFailure_ = DescribePortProblem(
-          {port->Problem(), port->DevicePath(), option.settings, {}, /*forCommandLine=*/true});
-      port.reset();  // created suspended: its thread never ran
+    if (!options_.ports[n].given) continue;
+    if (!OpenOne(n)) {
       for (auto& opened : ports_) opened.reset();
       return n;
     }
-    port->OnReceive = [this](TPeripheral* sender, uint8_t value) {
-      PortByteReceived(sender, value);
-    };
-    // An unplugged port stays open and comes back by itself; the rig hears of both.
-    port->OnDeviceChange = [this, n, port = port.get()] {
-      const std::string problem = DescribePortProblem({port->Problem(),
-                                                       port->DevicePath(),
-                                                       options_.ports[n].settings,
-                                                       {},
-                                                       /*forCommandLine=*/true});
-      Emit({CliEvent::Kind::Device,
-            n,
-            {},
-            problem.empty() ? "back: " + port->DevicePath() : problem});
-    };
-    // A server that refused or left unanswered an option: the port goes on, the rig hears
-    // which.
-    port->OnLinkNote = [this, n, port = port.get()] {
-      Emit({CliEvent::Kind::Device,
-            n,
-            {},
-            DescribeLinkNote(platform::UnconfirmedOptions(port->PortHandle()),
-                             /*forCommandLine=*/true)});
-    };
-    ports_[n] = std::move(port);
   }
   for (int n = 1; n <= 4; ++n) {
     if (ports_[n] == nullptr) continue;
@@ -79,6 +48,68 @@ int CliPorts::Open() {
     Emit({CliEvent::Kind::Opened, n, {}, devices_.Path(n) + " " + options_.ports[n].settings});
   }
   return 0;
+}
+
+bool CliPorts::OpenOne(int n) {
+  const CliPortOption& option = options_.ports[n];
+  if (!option.device.empty()) devices_.Set(n, option.device);
+  auto port =
+      std::make_unique<TRealCom>(calls_, true, nullptr, n, option.settings, devices_, &drains_);
+  if (!port->PortHandle().IsOpen()) {
+    openFailure_ = DescribePortProblem(
+        {port->Problem(), port->DevicePath(), option.settings, {}, /*forCommandLine=*/true});
+    return false;  // created suspended: its thread never ran
+  }
+  port->OnReceive = [this](TPeripheral* sender, uint8_t value) { PortByteReceived(sender, value); };
+  // An unplugged port stays open and comes back by itself; the rig hears of both.
+  port->OnDeviceChange = [this, n, port = port.get()] {
+    const std::string problem = DescribePortProblem({port->Problem(),
+                                                     port->DevicePath(),
+                                                     options_.ports[n].settings,
+                                                     {},
+                                                     /*forCommandLine=*/true});
+    Emit(
+        {CliEvent::Kind::Device, n, {}, problem.empty() ? "back: " + port->DevicePath() : problem});
+  };
+  // A server that refused or left unanswered an option: the port goes on, the rig hears which.
+  port->OnLinkNote = [this, n, port = port.get()] {
+    Emit({CliEvent::Kind::Device,
+          n,
+          {},
+          DescribeLinkNote(platform::UnconfirmedOptions(port->PortHandle()),
+                           /*forCommandLine=*/true)});
+  };
+  ports_[n] = std::move(port);
+  return true;
+}
+
+void CliPorts::ClosePort(int port) {
+  if (!PortPresent(port)) return;
+  FlushBurst(port);
+  ports_[port].reset();
+  Emit({CliEvent::Kind::Closed, port, {}, devices_.Path(port)});
+}
+
+bool CliPorts::ReopenPort(int port, std::string& reason) {
+  if (PortPresent(port)) return true;
+  if (!OpenOne(port)) {
+    reason = openFailure_;
+    return false;
+  }
+  ports_[port]->Resume();
+  Emit({CliEvent::Kind::Opened,
+        port,
+        {},
+        devices_.Path(port) + " " + options_.ports[port].settings});
+  return true;
+}
+
+void CliPorts::PurgePort(int port) {
+  if (PortPresent(port)) platform::PurgeInput(ports_[port]->PortHandle());
+}
+
+void CliPorts::FlushReceived() {
+  for (int n = 1; n <= 4; ++n) FlushBurst(n);
 }
 
 void CliPorts::StartSending() {
@@ -110,6 +141,7 @@ void CliPorts::PortByteReceived(TPeripheral* sender, uint8_t value) {
   // A byte from a port object that is no longer the port's (closed meanwhile) is dropped.
   const int n = sender->PortNumber();
   if (n < 1 || n > 4 || ports_[n].get() != sender) return;
+  if (ByteTap) ByteTap(n, value);
   if (options_.pos[n]) {
     if (pos_[n]) pos_[n]->ByteReceived(value);
   } else {
@@ -186,6 +218,7 @@ void CliPorts::SendBytes(int port, const std::vector<uint8_t>& bytes) {
   if (!PortPresent(port)) return;
   FlushBurst(port);
   ports_[port]->SendBuffer(nullptr, bytes.data(), static_cast<int32_t>(bytes.size()));
+  if (SentTap) SentTap(port, bytes);
   Emit({CliEvent::Kind::Sent, port, bytes, {}});
 }
 

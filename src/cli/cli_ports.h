@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,6 +54,19 @@ class CliPorts : private PosLink {
   // ports. Idempotent.
   void Close();
 
+  // For a scenario run: every byte received on a port also goes to tap; the ports, log lines
+  // and "Pos No:" as the POS terminals have them; one port closed and opened again, or its
+  // received bytes purged (what was sent still goes out); the received bytes gathered so far
+  // written out.
+  std::function<void(int port, uint8_t value)> ByteTap;
+  // Every send on a port, the POS terminals' frames included.
+  std::function<void(int port, const std::vector<uint8_t>& bytes)> SentTap;
+  PosLink& Link() { return *this; }
+  void ClosePort(int port);
+  bool ReopenPort(int port, std::string& reason);
+  void PurgePort(int port);
+  void FlushReceived();
+
  private:
   struct Burst {
     std::string entries;  // CP1254
@@ -60,6 +74,8 @@ class CliPorts : private PosLink {
     uint32_t lastTick = 0;
   };
 
+  // Opens port n and binds its events; false, with openFailure_ set, when it cannot be had.
+  bool OpenOne(int n);
   void PortByteReceived(TPeripheral* sender, uint8_t value);
   void SendAll();
   void SendByteCodes(int port, const std::string& codes);

@@ -1,14 +1,18 @@
 // wirelab-cli: WireLab without a window, for test rigs. It opens the ports of the command
 // line, answers a cash register as the POS terminal, sends byte codes and packets, and
 // reports every event as a line on stdout (and in a log file), until SIGINT, SIGTERM or the
-// end of --duration.
+// end of --duration. With --scenario it runs the scenario files instead, one after the other,
+// and ends after the last.
 //
 // Exit codes: 0 after --help or --version and after a clean end (SIGINT, SIGTERM, SIGHUP, the end
 // of --duration, or a reader of stdout that has gone), 1 when a port cannot be opened or the output
-// cannot be written, 2 for a usage error.
+// cannot be written, 2 for a usage error. With --scenario: 0 when every step of every file
+// passed, 1 when one failed or the run was ended before its end, 2 when a file cannot be read or
+// parsed (then nothing is opened or sent).
 #include <QCoreApplication>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,9 +20,12 @@
 #include "cli/cli_events.h"
 #include "cli/cli_options.h"
 #include "cli/cli_ports.h"
+#include "cli/cli_recording.h"
+#include "cli/cli_scenario.h"
 #include "platform/devices/com_devices.h"
 #include "platform/devices/port_drains.h"
 #include "platform/devices/serial_ports.h"
+#include "platform/files/file_io.h"
 #include "platform/files/output_stream.h"
 #include "platform/settings/app_files.h"
 #include "platform/settings/profile.h"
@@ -46,6 +53,26 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  // The scenario files, read and checked whole before anything is opened.
+  const CliScenarioLoad scenarios = LoadScenarios(options);
+  const auto writeJunit = [&options](const std::vector<CliScenarioVerdict>& verdicts) {
+    if (options.junitPath.empty()) return true;
+    std::string step, reason;
+    if (platform::ReplaceFileContent(platform::ResolveLinks(options.junitPath),
+                                     JunitReport(verdicts), step, reason,
+                                     platform::Language::English)) {
+      return true;
+    }
+    std::fprintf(stderr, "wirelab-cli: --junit: %s: %s: %s\n",
+                 EscapeControls(options.junitPath).c_str(), step.c_str(), reason.c_str());
+    return false;
+  };
+  if (!scenarios.error.empty()) {
+    std::fprintf(stderr, "wirelab-cli: --scenario: %s\n", scenarios.error.c_str());
+    writeJunit(scenarios.verdicts);
+    return 2;
+  }
+
   const std::string stdoutFault = platform::ReserveStandardStreams();
   if (!stdoutFault.empty()) {
     std::fprintf(stderr, "wirelab-cli: stdout: %s\n", stdoutFault.c_str());
@@ -71,6 +98,14 @@ int main(int argc, char** argv) {
   }
 
   platform::SetProgramName("wirelab-cli");
+  CliRecording recording;
+  std::string recordFault;
+  if (!options.recordPath.empty() && !recording.Open(options.recordPath, recordFault)) {
+    std::fprintf(stderr, "wirelab-cli: --record-scenario: cannot write %s: %s\n",
+                 EscapeControls(options.recordPath).c_str(), recordFault.c_str());
+    return 2;
+  }
+
   platform::InstallQuitSignals([] { QCoreApplication::quit(); });
   platform::ComDevices devices;
   const std::string ini = platform::LocateAppFiles().settings;
@@ -89,7 +124,14 @@ int main(int argc, char** argv) {
                  EscapeControls(ports.OpenFailure()).c_str());
     return 1;
   }
+  if (!options.recordPath.empty()) recording.Attach(ports, clock, options);
   ports.StartSending();
+  std::unique_ptr<CliScenarioRun> run;
+  if (!options.scenarios.empty()) {
+    run = std::make_unique<CliScenarioRun>(scenarios.files, ports, events, clock,
+                                           [] { QCoreApplication::quit(); });
+    run->Start();
+  }
   if (options.durationMs > 0) {
     QTimer::singleShot(options.durationMs, [] { QCoreApplication::quit(); });
   }
@@ -97,12 +139,23 @@ int main(int argc, char** argv) {
   QTimer logWatch;
   QObject::connect(&logWatch, &QTimer::timeout, [&events] { events.CheckLog(); });
   logWatch.start(1000);
-  const int code = platform::QuitRequested() ? 0 : app.exec();
+  int code = platform::QuitRequested() ? 0 : app.exec();
+  if (run) {
+    run->Interrupt();
+    code = run->ExitCode();
+    if (!writeJunit(run->Verdicts())) code = 1;
+    run.reset();
+  }
   ports.Close();
   // What was still queued for a port leaves before the end, a signal or not: the bound of a
   // quick end after a signal is lifted for it.
   platform::RemoveQuitSignals();
   drains.WaitForAll();
+  if (!options.recordPath.empty() && !recording.Finish(recordFault)) {
+    std::fprintf(stderr, "wirelab-cli: --record-scenario: cannot write %s: %s\n",
+                 EscapeControls(options.recordPath).c_str(), recordFault.c_str());
+    code = 1;
+  }
   events.Finish();
   const CliEventWriter::Failure failure = events.FirstFailure();
   if (!failure.failed) return code;

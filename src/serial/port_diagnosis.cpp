@@ -63,6 +63,8 @@ std::string DescribePortProblem(const PortDiagnosis& d) {
       return "busy: " + path + " is held by another program" + who +
              ". Stop the other program, then run again.";
     }
+    case PortError::StaleHold:
+      return platform::StaleHoldText(path, language);
     case PortError::NotSerial:
       return tr ? "seri cihaz değil: " + path + " " + platform::DeviceKindText(path, language) + "."
                 : "not a serial device: " + path + " is " +

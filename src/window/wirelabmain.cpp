@@ -34,6 +34,7 @@ TForm5::TForm5(platform::Clock& clock, platform::MessageBoxes& boxes, platform::
       Timer1(clock),
       TimerQueue(clock),
       Recordings(Memo, files_, this, [this](int N) { ShowPortState(N); }),
+      Scenarios(clock, boxes, this),
       clock_(clock),
       boxes_(boxes),
       files_(std::move(files)),
@@ -44,6 +45,7 @@ TForm5::TForm5(platform::Clock& clock, platform::MessageBoxes& boxes, platform::
     if (dpi > 0) scale_ = dpi / 96.0;
   }
   BuildControls();
+  WireScenarios();
   TimerSensor.SetInterval(800);
   TimerSensor.OnTimer = Guard([this] { TimerSensorTimer(); });
   // Timer1 is part of the window but nothing switches it on; see Timer1Timer.
@@ -116,6 +118,7 @@ void TForm5::FormDestroy() {
   destroyed_ = true;
   TimerSensor.SetEnabled(false);
   TimerQueue.SetEnabled(false);
+  Scenarios.EndAll();
   for (int n = 1; n <= 4; ++n) Ports[n].reset();
   // After the ports: the recordings end with everything the panes got. No box can show a
   // recording left incomplete now: it goes to stderr and into the exit code.
@@ -210,8 +213,10 @@ void TForm5::PortByteReceived(TPeripheral* Sender, uint8_t Value) {
     if (Ports[n].get() == Sender) N = n;
   }
   if (N != 0) {
+    Scenarios.ByteReceived(N, Value);
     if (ActivePage() == TabSheetPos) {
-      PosByteReceived(Value, Memo[N], N);
+      // A scenario that plays the terminal on the port answers there instead.
+      if (!Scenarios.PlaysTerminal(N)) PosByteReceived(Value, Memo[N], N);
     } else {
       Memo[N]->ExtendLastLine(ReceiveEntry(clock_.Now() - StartTick, Value));
     }

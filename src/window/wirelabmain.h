@@ -32,6 +32,7 @@
 #include "window/log_pane.h"
 #include "window/message_boxes.h"
 #include "window/port_recordings.h"
+#include "window/port_scenarios.h"
 #include "window/results_file.h"
 
 class SendHold;
@@ -114,6 +115,9 @@ class TForm5 : public QWidget, private PosLink {
   // The recordings of the ports' panes to files; the window shows their state on the port
   // groups and offers them in the device menu.
   PortRecordings Recordings;
+  // The scenarios run on the ports and the sessions recorded as scenarios, from the device
+  // menu; their marks are on the port groups.
+  PortScenarios Scenarios;
 
   // ---- What the window holds, to read ----
   // The state behind the controls, for those who watch the window (tests, benchmarks); only
@@ -144,7 +148,9 @@ class TForm5 : public QWidget, private PosLink {
   // ---- The device behind each port ----
   // The port group's context menu: the detected devices (the current one checked), "Başka
   // cihaz..." (another device) and "comN için varsayılan olarak kaydet" (save as default), and
-  // "Dosyaya kaydet..." (record to a file, see PortRecordings). Made anew at each request.
+  // "Dosyaya kaydet..." (record to a file, see PortRecordings), "Senaryo çalıştır..." (run a
+  // scenario) and "Senaryo olarak kaydet..." (record as a scenario, see PortScenarios). Made
+  // anew at each request.
   QMenu* BuildPortMenu(int N);
   // Makes path the device of port N for this run. An open port closes and opens the new
   // device with its settings, as an un-tick and a tick would; a closed one uses it next time.
@@ -188,6 +194,8 @@ class TForm5 : public QWidget, private PosLink {
 
  private:
   void BuildControls();
+  // Hands Scenarios the ports, panes and groups (window/wirelabmain_scenarios.cpp).
+  void WireScenarios();
   void BuildAsciiSheet();
   void BuildOmronSheet();
   void BuildPosSheet();

@@ -235,6 +235,7 @@ void TForm5::LayoutGroup(int n) {
   Memo[n]->setGeometry(2, Px(40), std::max(0, w - 4), std::max(0, h - Px(40) - 2));
   // Between "Open" and the settings field.
   CaptureMark[n]->setGeometry(Px(92), Px(18), std::max(0, w - Px(rightInset + 73 + 96)), Px(17));
+  Scenarios.PlaceMark(n, CaptureMark[n]->geometry(), CaptureMark[n]);
 }
 
 void TForm5::LayoutSheet(TPanel* sheet) {

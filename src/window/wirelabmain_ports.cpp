@@ -89,6 +89,16 @@ QMenu* TForm5::BuildPortMenu(int N) {
   record->setChecked(Recordings.Capturing(N));
   QObject::connect(record, &QAction::triggered, this,
                    [this, N] { boxes_.Guarded([&] { Recordings.CaptureMenuChosen(N); }); });
+  QAction* run = menu->addAction(Utf8("Senaryo çalıştır..."));
+  run->setCheckable(true);
+  run->setChecked(Scenarios.Running(N));
+  QObject::connect(run, &QAction::triggered, this,
+                   [this, N] { boxes_.Guarded([&] { Scenarios.RunMenuChosen(N); }); });
+  QAction* recordScenario = menu->addAction(Utf8("Senaryo olarak kaydet..."));
+  recordScenario->setCheckable(true);
+  recordScenario->setChecked(Scenarios.Recording(N));
+  QObject::connect(recordScenario, &QAction::triggered, this,
+                   [this, N] { boxes_.Guarded([&] { Scenarios.RecordMenuChosen(N); }); });
   return menu;
 }
 
@@ -139,6 +149,9 @@ void TForm5::ShowPortState(int N) {
   const bool recordingFailed = Recordings.CaptureFailed(N);
   const std::string capture = Recordings.CaptureState(N);
   if (!capture.empty()) tip += "\n" + capture;
+  for (const std::string& scenario : {Scenarios.RunState(N), Scenarios.RecordingState(N)}) {
+    if (!scenario.empty()) tip += "\n" + scenario;
+  }
   GroupBox[N]->setToolTip(Utf8(tip));
   CheckBox[N]->setToolTip(Utf8(tip));
 
@@ -156,4 +169,6 @@ void TForm5::ShowPortState(int N) {
   markPalette.setColor(QPalette::WindowText, recording ? QColor(192, 0, 0) : QColor(160, 96, 0));
   mark->setPalette(markPalette);
   mark->setToolTip(Utf8(tip));
+  Scenarios.ShowMark(N, tip);
+  Scenarios.PlaceMark(N, mark->geometry(), mark);
 }

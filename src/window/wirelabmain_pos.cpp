@@ -29,6 +29,7 @@ bool TForm5::PortPresent(int port) {
 void TForm5::SendBytes(int port, const std::vector<uint8_t>& bytes) {
   if (!PortPresent(port)) return;
   Ports[port]->SendBuffer(nullptr, bytes.data(), static_cast<int32_t>(bytes.size()));
+  Scenarios.TerminalSent(port, bytes);
 }
 
 void TForm5::AddLogLine(int port, const std::string& line) {

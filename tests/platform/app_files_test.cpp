@@ -6,10 +6,12 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
 
 #include "expected_texts.h"
+#include "platform/settings/app_paths.h"
 #include "platform/settings/profile_writer.h"
 #include "test_support.h"
 
@@ -37,38 +39,49 @@ TEST(AppFiles, TheProgramsFolderWinsThenTheUsersFileThenTheSystems) {
   EXPECT_EQ(beside.settingsSeed, "");
   EXPECT_EQ(beside.outputDir, at.program);
   const std::string user = at.places.userConfigDir + "WireLab.ini";
-  const std::string system = at.places.systemConfigDir + "WireLab.ini";
+  // As the Windows installer lays it out: the sample in the program folder's "defaults".
+  platform::InstalledPlaces sampleInProgram = at.places;
+  sampleInProgram.systemConfigDir = at.program + "defaults/";
+  std::filesystem::create_directories(sampleInProgram.systemConfigDir);
   const struct {
     const char* name;
-    bool besideProgram, users, systems, installedForm;
-    std::string read;  // empty: everything beside the program
+    bool besideProgram, users, systems, installedForm, sampleInProgramFolder;
+    bool readsUsers;  // else the system's, where not everything is beside the program
+    bool beside;
   } rows[] = {
-      {"a build folder or a copy on a stick", true, true, true, true, ""},
-      {"installed, the user saved before", false, true, true, true, user},
-      {"installed, first run", false, false, true, true, system},
-      {"installed, the system's file removed", false, false, false, true, system},
-      {"a system without an installed form", false, true, true, false, ""},
+      {"a build folder or a copy on a stick", true, true, true, true, false, false, true},
+      {"installed, the user saved before", false, true, true, true, false, true, false},
+      {"installed, first run", false, false, true, true, false, false, false},
+      {"installed, the system's file removed", false, false, false, true, false, false, false},
+      {"a system without an installed form", false, true, true, false, false, false, true},
+      {"installed on Windows, first run", false, false, true, true, true, false, false},
+      {"installed on Windows, the user saved before", false, true, true, true, true, true, false},
+      {"a copy with the installed sample as well", true, false, true, true, true, false, true},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
+    const platform::InstalledPlaces& places =
+        row.sampleInProgramFolder ? sampleInProgram : at.places;
+    const std::string system = places.systemConfigDir + "WireLab.ini";
     std::filesystem::remove_all(at.places.userConfigDir);
     std::filesystem::remove(at.program + "WireLab.ini");
-    std::filesystem::remove(system);
+    std::filesystem::remove(at.places.systemConfigDir + "WireLab.ini");
+    std::filesystem::remove(sampleInProgram.systemConfigDir + "WireLab.ini");
     if (row.besideProgram) at.dir.WriteFile("bin/WireLab.ini", "");
     if (row.users) {
       std::filesystem::create_directories(at.places.userConfigDir);
       at.dir.WriteFile("config/wirelab/WireLab.ini", "");
     }
-    if (row.systems) at.dir.WriteFile("etc/wirelab/WireLab.ini", "");
+    if (row.systems) std::ofstream(system).flush();
     const AppFiles files = platform::ChooseAppFiles(
-        at.program, row.installedForm ? std::optional(at.places) : std::nullopt);
-    if (row.read.empty()) {
+        at.program, row.installedForm ? std::optional(places) : std::nullopt);
+    if (row.beside) {
       EXPECT_EQ(files.settings, beside.settings);
       EXPECT_EQ(files.userSettings, beside.userSettings);
       EXPECT_EQ(files.settingsSeed, "");
       EXPECT_EQ(files.outputDir, at.program);
     } else {
-      EXPECT_EQ(files.settings, row.read);
+      EXPECT_EQ(files.settings, row.readsUsers ? user : system);
       EXPECT_EQ(files.userSettings, user);
       EXPECT_EQ(files.settingsSeed, system);
       EXPECT_EQ(files.outputDir, at.places.documentsDir);
@@ -139,8 +152,21 @@ TEST(AppFiles, AnInstalledProgramsFoldersFollowTheUsersXdgSettings) {
   EXPECT_EQ(places->systemConfigDir.substr(places->systemConfigDir.size() - 9), "/wirelab/");
 }
 #else
-TEST(AppFiles, OnWindowsTheProgramIsAlwaysACopyOfItsOwn) {
-  EXPECT_FALSE(platform::detail::SystemInstalledPlaces());
+// An installed program keeps the user's settings in the roaming application data, its output
+// in the documents, and reads the installer's sample from its own folder's "defaults".
+TEST(AppFiles, OnWindowsAnInstalledProgramUsesTheUsersAppDataAndDocuments) {
+  const std::optional<platform::InstalledPlaces> places = platform::detail::SystemInstalledPlaces();
+  ASSERT_TRUE(places);
+  const char* const appData = std::getenv("APPDATA");
+  ASSERT_NE(appData, nullptr);
+  std::string roaming = appData;
+  for (char& c : roaming) {
+    if (c == '\\') c = '/';
+  }
+  EXPECT_EQ(places->userConfigDir, roaming + "/WireLab/");
+  EXPECT_EQ(places->documentsDir.substr(places->documentsDir.size() - 9), "/WireLab/");
+  EXPECT_NE(places->documentsDir, places->userConfigDir);
+  EXPECT_EQ(places->systemConfigDir, platform::ExecutableDir() + "defaults/");
 }
 #endif
 

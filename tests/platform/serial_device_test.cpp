@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/devices/port_advice.h"
 #include "platform/devices/port_drains.h"
 #include "platform/devices/serial_posix_detail.h"
 #include "pty_pair.h"
@@ -79,18 +81,22 @@ TEST(SerialDevice, AnOpenThatFailsSaysWhy) {
   const int other = open(exclusive.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   ASSERT_EQ(ioctl(other, TIOCEXCL), 0);
   // A program that locked it the traditional way; this live process stands for it.
-  const std::string lockName = "/var/lock/LCK.." + locked.SlavePath().substr(5);
-  std::string lockFile = lockName;
-  for (size_t i = 15; i < lockFile.size(); ++i) {
-    if (lockFile[i] == '/') lockFile[i] = '_';
-  }
-  mkdir("/var/lock", 0755);
-  {
+  const auto lockFileOf = [](const PtyPair& pty) {
+    std::string lockFile = "/var/lock/LCK.." + pty.SlavePath().substr(5);
+    for (size_t i = 15; i < lockFile.size(); ++i) {
+      if (lockFile[i] == '/') lockFile[i] = '_';
+    }
+    return lockFile;
+  };
+  const auto writeLockFile = [](const std::string& lockFile, pid_t pid) {
     FILE* f = std::fopen(lockFile.c_str(), "w");
-    ASSERT_NE(f, nullptr) << lockFile;
-    std::fprintf(f, "%10d\n", static_cast<int>(getpid()));
-    std::fclose(f);
-  }
+    if (f == nullptr) return false;
+    std::fprintf(f, "%10d\n", static_cast<int>(pid));
+    return std::fclose(f) == 0;
+  };
+  const std::string lockFile = lockFileOf(locked);
+  mkdir("/var/lock", 0755);
+  ASSERT_TRUE(writeLockFile(lockFile, getpid())) << lockFile;
   const platform::PortHandle held = platform::OpenExclusive(ours.SlavePath());
   ASSERT_TRUE(held.IsOpen());
 
@@ -113,6 +119,32 @@ TEST(SerialDevice, AnOpenThatFailsSaysWhy) {
   platform::Close(unlocked);
   platform::Close(held);
   close(other);
+
+  // A WireLab killed on a terminal that socat keeps open leaves its exclusive flag there, and
+  // its lock file naming a process that has ended. Root takes the port over and gives it back
+  // with the flag cleared; anyone else is told whose flag it is and how to clear it.
+  PtyPair left;
+  const int keeper = open(left.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_EQ(ioctl(keeper, TIOCEXCL), 0);
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  ASSERT_EQ(waitpid(ended, nullptr, 0), ended);
+  ASSERT_TRUE(writeLockFile(lockFileOf(left), ended));
+  const std::string advice = platform::StaleHoldText(left.SlavePath(), platform::Language::English);
+  EXPECT_NE(advice.find("(pid " + std::to_string(ended) + ", named in its lock file)"),
+            std::string::npos)
+      << advice;
+  EXPECT_NE(advice.find("kept open by "), std::string::npos) << advice;
+  EXPECT_NE(advice.find("sudo wirelab-cli --port 1=" + left.SlavePath()), std::string::npos);
+  const platform::PortHandle taken = platform::OpenExclusive(left.SlavePath());
+  ASSERT_TRUE(taken.IsOpen());
+  platform::Close(taken);
+  int flag = -1;
+  EXPECT_EQ(ioctl(keeper, TIOCGEXCL, &flag), 0);
+  EXPECT_EQ(flag, 0);
+  struct stat lockStat {};
+  EXPECT_NE(stat(lockFileOf(left).c_str(), &lockStat), 0) << "the lock file goes with the port";
+  close(keeper);
 }
 
 // Opening asks whether the port is held and leaves its modem lines alone.

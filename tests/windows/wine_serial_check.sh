@@ -79,6 +79,21 @@ echo "ok: a COM port that does not exist is named as such"
 grep -q "^COM1 " "$work/list" && grep -q "^COM2 " "$work/list" || fail "--list-ports: $(cat "$work/list")"
 echo "ok: --list-ports names COM1 and COM2"
 
+# A path with Turkish letters reaches the program whole (Windows gives arguments in UTF-16).
+LC_ALL=C.UTF-8 "${run[@]}" "$cli" --port 3=COM200 --log "$work/kayıt çğış İÖÜ.log" \
+  >"$work/turkish" 2>&1 && fail "COM200 opened"
+test -f "$work/kayıt çğış İÖÜ.log" || fail "the log's name: $(ls "$work")"
+echo "ok: a log path with Turkish letters is taken whole"
+
+# Windows' reserved names are named for what they are, not as files.
+for row in 'NUL:the null device' 'CON:the console' 'CONIN$:the console'; do
+  name=${row%%:*}
+  "${run[@]}" "$cli" --port "1=$name" --duration 1 >"$work/reserved" 2>&1 && fail "$name opened"
+  grep -q "not a serial device: $name is ${row#*:}" "$work/reserved" ||
+    fail "$name: $(cat "$work/reserved")"
+done
+echo "ok: NUL, CON and CONIN\$ are named for what they are"
+
 # A stray character in the settings is refused with the usage code, never opened at 9600.
 for port in '1=COM1:19200,e,7,1 ' '1=COM1 :19200,e,7,1' '1=COM1;19200,e,7,1' '1=\\.\COM1: 9600,n,8,1'; do
   status=0

@@ -40,6 +40,25 @@ std::string DeviceHoldersText(const std::string& path, Language language) {
   return text;
 }
 
+std::string StaleHoldText(const std::string& path, Language language) {
+  const std::string holders = DeviceHoldersText(path, language);
+  const std::string owner = std::to_string(StaleLockFileHolder(path));
+  // Root takes such a port over, and gives it back with the flag cleared.
+  const std::string clear = "sudo wirelab-cli --port 1=" + path + " --duration 0.1";
+  if (language == Language::Turkish) {
+    return "meşgul: " + path + ", kapanırken portu geri vermeyen bir programın (pid " + owner +
+           ", kilit dosyasında) özel bayrağını taşıyor" +
+           (holders.empty() ? "" : "; terminali açık tutan: " + holders) +
+           ". Bayrağı bir kez root olarak temizleyin: " + clear;
+  }
+  return "busy: " + path +
+         " still carries the exclusive flag of a program that ended without giving the port "
+         "back (pid " +
+         owner + ", named in its lock file)" +
+         (holders.empty() ? "" : "; the terminal is kept open by " + holders) +
+         ". Clear the flag once as root: " + clear;
+}
+
 std::string PermissionAdvice(Language language) {
   return language == Language::Turkish
              ? "Seri cihazlar dialout grubundadır: \"sudo usermod -aG dialout $USER\" komutunu "

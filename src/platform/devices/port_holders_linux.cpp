@@ -1,9 +1,11 @@
 #include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <set>
@@ -40,10 +42,13 @@ bool SameDevice(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-}  // namespace
+std::string LockFilePath(const std::string& devicePath) {
+  return "/var/lock/LCK.." + LockName(devicePath);
+}
 
-int64_t LockFileHolder(const std::string& devicePath) {
-  std::ifstream file("/var/lock/LCK.." + LockName(devicePath), std::ios::binary);
+// The process id the lock file names, alive or not; 0 when there is none.
+pid_t LockFilePidAt(const std::string& lockPath) {
+  std::ifstream file(lockPath, std::ios::binary);
   if (!file) return 0;
   std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   pid_t pid = 0;
@@ -56,7 +61,45 @@ int64_t LockFileHolder(const std::string& devicePath) {
   } else {
     pid = static_cast<pid_t>(std::strtol(content.c_str(), nullptr, 10));
   }
+  return pid;
+}
+
+pid_t LockFilePid(const std::string& devicePath) {
+  return LockFilePidAt(LockFilePath(devicePath));
+}
+
+}  // namespace
+
+int64_t LockFileHolder(const std::string& devicePath) {
+  const pid_t pid = LockFilePid(devicePath);
   return ProcessAlive(pid) ? pid : 0;
+}
+
+int64_t StaleLockFileHolder(const std::string& devicePath) {
+  const pid_t pid = LockFilePid(devicePath);
+  return pid > 0 && !ProcessAlive(pid) ? pid : 0;
+}
+
+std::string TakeLockFile(const std::string& devicePath) {
+  const std::string lock = LockFilePath(devicePath);
+  const std::string mine = lock + "." + std::to_string(getpid());
+  const int fd = open(mine.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return {};
+  char line[16];
+  const int n = std::snprintf(line, sizeof line, "%10d\n", static_cast<int>(getpid()));
+  const bool written = write(fd, line, static_cast<size_t>(n)) == n;
+  close(fd);
+  // link() makes the name only where none is: of two programs, one gets the port's lock.
+  if (written && link(mine.c_str(), lock.c_str()) != 0 && errno == EEXIST &&
+      StaleLockFileHolder(devicePath) != 0 && unlink(lock.c_str()) == 0) {
+    link(mine.c_str(), lock.c_str());
+  }
+  unlink(mine.c_str());
+  return LockFilePidAt(lock) == getpid() ? lock : std::string();
+}
+
+void ReleaseLockFile(const std::string& lockPath) {
+  if (!lockPath.empty() && LockFilePidAt(lockPath) == getpid()) unlink(lockPath.c_str());
 }
 
 std::vector<PortHolder> PortHolders(const std::string& devicePath) {

@@ -20,7 +20,10 @@ enum class PortError : uint8_t {
   None,
   NoSuchDevice,
   PermissionDenied,
-  Busy,         // held by another program, or by another port of this one
+  Busy,  // held by another program, or by another port of this one
+  // Only the exclusive flag of a program that ended without giving the port back (killed)
+  // holds it, kept alive by whoever still has the terminal open; not ours to clear here.
+  StaleHold,
   NotSerial,    // a file, a directory, a FIFO, /dev/null, /dev/ptmx...
   OwnTerminal,  // the terminal this program runs on (/dev/tty, its stdin, stdout or stderr)
   LinkLoop,     // symbolic links that lead back to themselves
@@ -100,7 +103,8 @@ uint32_t DrainBoundMs(size_t queuedBytes, uint32_t baud, uint32_t bitsPerCharact
 
 bool GetCommState(PortHandle handle, CommState& state);
 bool SetCommState(PortHandle handle, const CommState& state);
-void Purge(PortHandle handle);  // empties both driver buffers
+void Purge(PortHandle handle);       // empties both driver buffers
+void PurgeInput(PortHandle handle);  // empties the receive buffer; output still goes out
 
 // Bytes waiting in the driver's receive buffer; 0 when the query fails.
 size_t BytesWaiting(PortHandle handle);

@@ -8,6 +8,9 @@
 
 #include <chrono>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
 
 #include "platform/devices/network_port.h"
 #include "platform/devices/port_holders.h"
@@ -201,11 +204,36 @@ size_t OutputQueued(int fd) {
 }
 
 void FlushAndClose(int fd) {
+  ReleaseLockFileOf(fd);
   RetryOnEintr([&] { return tcflush(fd, TCOFLUSH); });
   close(fd);  // never retried: the descriptor is gone even when close reports EINTR
 }
 
+namespace {
+std::mutex lockedPathsMutex;
+std::map<int, std::string> lockedPaths;  // the open ports' lock files, by descriptor
+}  // namespace
+
+void RememberLockFile(int fd, const std::string& lockPath) {
+  if (lockPath.empty()) return;
+  std::lock_guard lock(lockedPathsMutex);
+  lockedPaths[fd] = lockPath;
+}
+
+void ReleaseLockFileOf(int fd) {
+  std::string path;
+  {
+    std::lock_guard lock(lockedPathsMutex);
+    const auto found = lockedPaths.find(fd);
+    if (found == lockedPaths.end()) return;
+    path = std::move(found->second);
+    lockedPaths.erase(found);
+  }
+  ReleaseLockFile(path);
+}
+
 uint32_t GiveBackAndDrainBound(int fd) {
+  ReleaseLockFileOf(fd);
   Ioctl(fd, TIOCNXCL, 0);
   const size_t queued = OutputQueued(fd);
   termios t{};
@@ -254,7 +282,14 @@ PortHandle OpenExclusive(const std::string& path, const DeviceRequestObserver& w
   }
   const int fd =
       RetryOnEintr([&] { return open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
-  if (fd < 0) return PortHandle::Invalid(PortErrorFromErrno(errno));
+  if (fd < 0) {
+    const int error = errno;
+    // Refused for an exclusive flag whose owner's lock file names a process that has ended.
+    if (error == EBUSY && StaleLockFileHolder(path) != 0) {
+      return PortHandle::Invalid(PortError::StaleHold);
+    }
+    return PortHandle::Invalid(PortErrorFromErrno(error));
+  }
   const auto refuse = [fd](PortError error) {
     close(fd);
     return PortHandle::Invalid(error);
@@ -263,13 +298,18 @@ PortHandle OpenExclusive(const std::string& path, const DeviceRequestObserver& w
   if (RetryOnEintr([&] { return tcgetattr(fd, &t); }) != 0) {
     return refuse(PortErrorFromErrno(errno));
   }
-  // Root passes another program's exclusive hold, so ask for it before taking the port.
-  if (detail::HeldExclusively(fd, watch)) return refuse(PortError::Busy);
   if (LockFileHolder(path) != 0) return refuse(PortError::Busy);
   if (RetryOnEintr([&] { return flock(fd, LOCK_EX | LOCK_NB); }) != 0) {
     return refuse(PortErrorFromErrno(errno));
   }
+  // Root passes another program's exclusive hold, so ask for it before taking the port. A
+  // hold that no lock backs and whose owner's lock file names an ended process was left by
+  // a program that was killed (a terminal that socat keeps open keeps its flag): taken over.
+  if (detail::HeldExclusively(fd, watch) && StaleLockFileHolder(path) == 0) {
+    return refuse(PortError::Busy);
+  }
   if (Ioctl(fd, TIOCEXCL, 0, &watch) != 0) return refuse(PortErrorFromErrno(errno));
+  detail::RememberLockFile(fd, TakeLockFile(path));
   return PortHandle::FromNative(fd);
 }
 
@@ -354,6 +394,11 @@ void Purge(PortHandle handle) {
   if (handle.IsNetwork()) return NetworkPurge(handle);
   if (!handle.IsOpen()) return;
   RetryOnEintr([&] { return tcflush(detail::Descriptor(handle), TCIOFLUSH); });
+}
+
+void PurgeInput(PortHandle handle) {
+  if (!handle.IsOpen()) return;
+  RetryOnEintr([&] { return tcflush(detail::Descriptor(handle), TCIFLUSH); });
 }
 
 size_t BytesWaiting(PortHandle handle) {

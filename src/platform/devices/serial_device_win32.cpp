@@ -273,6 +273,10 @@ void Purge(PortHandle handle) {
   if (Port* port = PortOf(handle)) PurgeComm(port->file, PURGE_TXCLEAR | PURGE_RXCLEAR);
 }
 
+void PurgeInput(PortHandle handle) {
+  if (Port* port = PortOf(handle)) PurgeComm(port->file, PURGE_RXCLEAR);
+}
+
 size_t BytesWaiting(PortHandle handle) {
   if (handle.IsNetwork()) return NetworkBytesWaiting(handle);
   Port* port = PortOf(handle);

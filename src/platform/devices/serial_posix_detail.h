@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "platform/devices/serial_device.h"
 
@@ -70,6 +71,10 @@ bool IsPtyMultiplexer(const struct stat& device);
 size_t OutputQueued(int fd);
 // Drops what is still queued and gives the descriptor back.
 void FlushAndClose(int fd);
+// The lock file of an open port, which goes when the port is given back.
+void RememberLockFile(int fd, const std::string& lockPath);
+// Removes the lock file of the port on fd (once; later calls do nothing).
+void ReleaseLockFileOf(int fd);
 // Lifts the exclusive hold before the descriptor is given back and says how long what is
 // queued may take to leave (DrainBoundMs); 0 when nothing is queued.
 uint32_t GiveBackAndDrainBound(int fd);

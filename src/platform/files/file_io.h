@@ -59,6 +59,9 @@ class WritableFile {
   const std::string& Reason() const { return reason_; }
 
  private:
+  // The system's open, how being its flags (O_CREAT...) or its creation disposition.
+  bool OpenWith(const std::string& path, int how, bool& existed);
+
   Language language_;
   intptr_t native_ = -1;
   bool open_ = false;

@@ -145,19 +145,16 @@ WritableFile::~WritableFile() {
 }
 
 bool WritableFile::Open(const std::string& path, bool truncate) {
-  const int fd =
-      open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (truncate ? O_TRUNC : 0), 0666);
-  if (fd < 0) {
-    reason_ = SystemReason(errno, language_);
-    return false;
-  }
-  native_ = fd;
-  open_ = true;
-  return true;
+  bool existed = false;
+  return OpenWith(path, O_CREAT | (truncate ? O_TRUNC : 0), existed);
 }
 
 bool WritableFile::CreateNew(const std::string& path, bool& existed) {
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  return OpenWith(path, O_CREAT | O_EXCL, existed);
+}
+
+bool WritableFile::OpenWith(const std::string& path, int how, bool& existed) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC | how, 0666);
   existed = fd < 0 && errno == EEXIST;
   if (fd < 0) {
     reason_ = SystemReason(errno, language_);

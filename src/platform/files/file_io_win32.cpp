@@ -118,21 +118,17 @@ WritableFile::~WritableFile() {
 }
 
 bool WritableFile::Open(const std::string& path, bool truncate) {
-  const HANDLE h =
-      CreateFileW(ToWide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                  truncate ? CREATE_ALWAYS : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
-    reason_ = LastError(language_);
-    return false;
-  }
-  native_ = reinterpret_cast<intptr_t>(h);
-  open_ = true;
-  return true;
+  bool existed = false;
+  return OpenWith(path, truncate ? CREATE_ALWAYS : OPEN_ALWAYS, existed);
 }
 
 bool WritableFile::CreateNew(const std::string& path, bool& existed) {
+  return OpenWith(path, CREATE_NEW, existed);
+}
+
+bool WritableFile::OpenWith(const std::string& path, int how, bool& existed) {
   const HANDLE h = CreateFileW(ToWide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+                               static_cast<DWORD>(how), FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     const DWORD err = GetLastError();
     existed = err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS;

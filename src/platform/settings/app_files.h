@@ -5,8 +5,7 @@
 // stick) reads and writes everything beside itself. An installed one, whose folder belongs to
 // the system, reads the user's WireLab.ini, else the system's; its saves go to the user's file
 // and its output files (the Omron loop's results, port captures) to a folder in the user's
-// documents. On Windows the programs are always such a copy. Paths are UTF-8; folders end
-// in "/".
+// documents. Paths are UTF-8; folders end in "/".
 
 #include <optional>
 #include <string>
@@ -24,15 +23,14 @@ struct AppFiles {
 
 // The folders an installed program uses on this system.
 struct InstalledPlaces {
-  std::string userConfigDir;    // $XDG_CONFIG_HOME/wirelab/
-  std::string systemConfigDir;  // /etc/wirelab/
+  std::string userConfigDir;    // $XDG_CONFIG_HOME/wirelab/; Windows: %APPDATA%/WireLab/
+  std::string systemConfigDir;  // /etc/wirelab/; Windows: the program folder's defaults/
   std::string documentsDir;     // the user's documents folder's WireLab/
 };
 
 // Everything in folder.
 AppFiles FilesBeside(const std::string& folder);
-// The rule above, for a program in programDir; places is empty where there is no installed
-// form (Windows).
+// The rule above, for a program in programDir; without places, everything is beside it.
 AppFiles ChooseAppFiles(const std::string& programDir,
                         const std::optional<InstalledPlaces>& places);
 // The rule for this program on this machine.
@@ -44,7 +42,7 @@ AppFiles LocateAppFiles();
 std::string OutputFilePath(const AppFiles& files, std::string_view name);
 
 namespace detail {
-// This system's folders for an installed program; empty where it has none.
+// This system's folders for an installed program; empty where the system names none.
 std::optional<InstalledPlaces> SystemInstalledPlaces();
 }  // namespace detail
 
