@@ -259,8 +259,9 @@ class NetworkPort {
       {
         std::lock_guard<std::mutex> lock(mutex_);
         Pump();
-        if (failure_ != PortError::None) return false;
+        // What came before the connection ended is read first.
         if (inputAt_ < input_.size()) return true;
+        if (failure_ != PortError::None) return false;
         attempt = attempt_;
         socket = socket_;
       }
@@ -272,7 +273,7 @@ class NetworkPort {
       } else if (net::WaitFor(socket, false, leftMs) == net::Wait::TimedOut) {
         std::lock_guard<std::mutex> lock(mutex_);
         Pump();
-        return failure_ == PortError::None;
+        return failure_ == PortError::None || inputAt_ < input_.size();
       }
     }
   }
