@@ -313,7 +313,7 @@ TEST(CliTest, PosTerminalAnswersARegisterBehindRfc2217) {
     return Contains(l, " com1 open " + rig.Url() + " 19200,n,8,1");
   })) << cli.Stderr();
   // The byte sent first shows the server has the line open and purged.
-  EXPECT_EQ(reg.ReadRaw(), "!");
+  EXPECT_EQ(rig.Line().ReadExactly(1), std::vector<uint8_t>{'!'});
   reg.Send(CashRegisterSim::Sttx("001", "1", "10"));
   EXPECT_EQ(reg.ReadRaw(), CashRegisterSim::Framed(reg.Ack("001")));
   termios t{};
