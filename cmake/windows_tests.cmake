@@ -21,7 +21,7 @@ foreach(suite platform serial pos senders window scenario)
   set(portable ${CMAKE_SOURCE_DIR}/tests/${suite}/*_test.cpp)
   file(GLOB suite_sources CONFIGURE_DEPENDS ${portable})
   # Tests that read a terminal's settings or drive processes from inside need the POSIX side.
-  list(FILTER suite_sources EXCLUDE REGEX "/(com_utils|modem_lines|serial_device|thread|capture|layout|long_send|omron_loop|periodic|port_channel|port_devices|pos_dialogue|send_receive|send|faults|cash_register_e2e|scenario_window)_test\\.cpp$")
+  list(FILTER suite_sources EXCLUDE REGEX "/(com_utils|modem_lines|serial_device|network_port|thread|capture|layout|long_send|omron_loop|periodic|port_channel|port_devices|pos_dialogue|send_receive|send|faults|cash_register_e2e|scenario_window)_test\\.cpp$")
   if(suite_sources)
     add_executable(${suite}_tests ${suite_sources})
     target_link_libraries(${suite}_tests PRIVATE wirelab_test_support)
@@ -36,6 +36,10 @@ add_test(NAME wine_serial_check
   COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/wine_serial_check.sh $<TARGET_FILE:wirelab-cli>)
 # It restarts the Wine server, which ends every Windows program running meanwhile.
 set_tests_properties(wine_serial_check PROPERTIES LABELS serial TIMEOUT 300 RUN_SERIAL TRUE)
+# Ports on other machines through Winsock, against a real ser2net on loopback.
+add_test(NAME wine_network_check
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/wine_network_check.sh $<TARGET_FILE:wirelab-cli>)
+set_tests_properties(wine_network_check PROPERTIES LABELS serial TIMEOUT 300 RUN_SERIAL TRUE)
 
 # The installer that tools/build-windows.sh writes, installed and uninstalled in a Wine prefix
 # of its own.

@@ -20,7 +20,7 @@ windows=(mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix qt6-bas
 package=(build-essential debhelper dpkg-dev librsvg2-bin lintian desktop-file-utils appstream)
 case "${1:-}" in
   --tests)
-    packages+=(libqt6test6 googletest libgtest-dev libgmock-dev clang clang-format libclang-rt-14-dev
+    packages+=(libqt6test6 googletest libgtest-dev libgmock-dev clang clang-format libclang-rt-14-dev ser2net
                "${windows[@]}")
     ;;
   --windows) packages+=("${windows[@]}") ;;

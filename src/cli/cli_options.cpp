@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/devices/com_devices.h"
+#include "platform/devices/network_port.h"
 #include "platform/text/cp1254.h"
 #include "platform/text/int_conv.h"
 #include "serial/ComUtils.h"
@@ -83,23 +84,35 @@ void CheckSettings(int port, const std::string& settings) {
 
 // N[=DEVICE][:SETTINGS]. The settings follow the last colon; a device path that has colons
 // of its own (the by-path names) keeps them, since what follows its last colon is no
-// settings text.
+// settings text. A port on another machine (rfc2217://HOST:PORT) ends at its port number.
 void ReadPort(CliOptions& options, const std::string& value) {
   std::string portAndDevice = value;
   std::string settings = "9600,n,8,1";
   // After a port name of the system's own ("COM1" on Windows) comes ":SETTINGS" or nothing;
   // after a path, settings are what follows the last colon when it looks like settings or
   // holds a comma (a stray blank must not make them part of the device's name).
+  // A port on another machine (rfc2217://HOST:PORT) ends where its port number does; settings
+  // follow one more colon.
   const size_t equals = portAndDevice.find('=');
   const size_t nameStart = equals == std::string::npos ? portAndDevice.size() : equals + 1;
-  const size_t name = platform::PortNameLength(portAndDevice.substr(nameStart));
+  const std::string device = portAndDevice.substr(nameStart);
+  const size_t network = platform::NetworkDeviceLength(device);
+  // Built by appending: GCC 12 warns falsely of an overlap on the chain of + here.
+  std::string quoted = "'";
+  quoted += device;
+  quoted += "'";
+  if (network == 0 && platform::IsNetworkDevice(device)) {
+    Fail("--port", quoted +
+                       " is not HOST:PORT after the scheme (rfc2217://HOST:PORT or "
+                       "tcp://HOST:PORT, a port from 1 to 65535)");
+  }
+  const size_t name = network > 0 ? network : platform::PortNameLength(device);
   const size_t colon = name > 0 ? nameStart + name : portAndDevice.rfind(':');
   if (name > 0 && colon < portAndDevice.size() && portAndDevice[colon] != ':') {
-    // Built a piece at a time: GCC 12 takes a one-line concatenation here for an overlap.
-    std::string what = "'";
-    what += portAndDevice.substr(nameStart);
-    what += "' is not a port name (COM1, or COM1:9600,n,8,1)";
-    Fail("--port", what);
+    Fail("--port", network > 0 ? quoted +
+                                     " has no colon before its settings "
+                                     "(rfc2217://HOST:PORT:9600,n,8,1)"
+                               : quoted + " is not a port name (COM1, or COM1:9600,n,8,1)");
   }
   if (colon < portAndDevice.size() &&
       (name > 0 || LooksLikeSettings(portAndDevice.substr(colon + 1)) ||

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/devices/com_devices.h"
+#include "platform/devices/network_port.h"
 #include "platform/devices/serial_device.h"
 #include "platform/thread/quit_request.h"
 #include "senders/byte_codes.h"
@@ -84,6 +85,14 @@ bool CliPorts::OpenOne(int n) {
         {CliEvent::Kind::Device, n, {}, problem.empty() ? "back: " + port->DevicePath() : problem});
   };
   port->OnLinesChange = [this, n] { LinesChanged(n); };
+  // A server that refused or left unanswered an option: the port goes on, the rig hears which.
+  port->OnLinkNote = [this, n, port = port.get()] {
+    Emit({CliEvent::Kind::Device,
+          n,
+          {},
+          DescribeLinkNote(platform::UnconfirmedOptions(port->PortHandle()),
+                           /*forCommandLine=*/true)});
+  };
   ports_[n] = std::move(port);
   return true;
 }

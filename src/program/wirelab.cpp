@@ -13,9 +13,11 @@
 #include <cstdio>
 #include <memory>
 
+#include "platform/devices/com_devices.h"
 #include "platform/devices/port_drains.h"
 #include "platform/devices/serial_ports.h"
 #include "platform/settings/app_files.h"
+#include "platform/settings/profile.h"
 #include "platform/text/program_arguments.h"
 #include "platform/thread/quit_request.h"
 #include "platform/time/qt_clock.h"
@@ -46,7 +48,9 @@ int main(int argc, char** argv) {
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
   if (options.listPorts) {
-    platform::PrintPortTable();
+    platform::ComDevices mapped;
+    mapped.Load(platform::Profile::Load(platform::LocateAppFiles().settings));
+    platform::PrintPortTable(mapped.NetworkPorts());
     return 0;
   }
 

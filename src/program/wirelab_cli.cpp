@@ -47,7 +47,9 @@ int main(int argc, char** argv) {
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
   if (options.listPorts) {
-    platform::PrintPortTable();
+    platform::ComDevices mapped;
+    mapped.Load(platform::Profile::Load(platform::LocateAppFiles().settings));
+    platform::PrintPortTable(mapped.NetworkPorts());
     return 0;
   }
 

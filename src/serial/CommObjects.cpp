@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "platform/devices/network_port.h"
 #include "platform/devices/serial_ports.h"
 #include "platform/time/ticks.h"
 #include "serial/ComUtils.h"
@@ -14,6 +15,14 @@ constexpr uint32_t kGonePollMs = 100;
 // How often an idle port checks that its device node still exists.
 constexpr uint32_t kNodeCheckMs = 500;
 constexpr size_t kReadBatch = 4096;
+
+// A port in one of these states is looked for again and reopened once it is back: a device
+// that went away, or a server on another machine that could not be reached.
+bool AwaitsReturn(platform::PortError error) {
+  using platform::PortError;
+  return error == PortError::Gone || error == PortError::NameUnresolved ||
+         error == PortError::ConnectionRefused || error == PortError::NoAnswer;
+}
 
 // The tick count that arms a time-out. The one tick value that means "disarmed" is moved
 // back by a millisecond, so an arming at that instant is not lost.
@@ -161,8 +170,9 @@ TRealCom::~TRealCom() {
 }
 
 void TRealCom::MarkGone() {
+  const platform::PortError reason = platform::GoneReason(portHandle_);
   platform::CloseGone(portHandle_);
-  portHandle_ = platform::PortHandle::Invalid(platform::PortError::Gone);
+  portHandle_ = platform::PortHandle::Invalid(reason);
   txStalled_ = false;
   TakeLines(platform::ModemLines{});
   const std::function<void()> handler = OnDeviceChange;
@@ -182,7 +192,7 @@ void TRealCom::TryReopen() {
 }
 
 void TRealCom::AwaitReturn() {
-  while (!Terminated() && portHandle_.Error() == platform::PortError::Gone) {
+  while (!Terminated() && AwaitsReturn(portHandle_.Error())) {
     if (!CheckSuspended()) return;
     platform::RealSleep(kGonePollMs);
     ++idlePolls_;
@@ -217,7 +227,7 @@ void TRealCom::Execute() {
   lastByteTick_ = kDisarmed;
   while (!Terminated()) {
     if (DeadlinePassed() || !CheckSuspended()) return;
-    if (portHandle_.Error() == platform::PortError::Gone) {
+    if (AwaitsReturn(portHandle_.Error())) {
       AwaitReturn();
       linesDelivered = false;
       continue;
@@ -267,7 +277,14 @@ void TRealCom::Execute() {
         lastNodeCheck = now;
         present = platform::DeviceNodePresent(devicePath_);
       }
-      if (!present) Synchronize([this] { MarkGone(); });
+      if (!present) {
+        Synchronize([this] { MarkGone(); });
+      } else if (platform::TakeLinkNotice(portHandle_)) {
+        Synchronize([this] {
+          const std::function<void()> handler = OnLinkNote;
+          if (handler) handler();
+        });
+      }
     }
 
     if (firstPass) {

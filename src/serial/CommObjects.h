@@ -96,7 +96,8 @@ class TRealCom : public TPeripheral {
   platform::PortHandle PortHandle() const { return portHandle_; }
   // Why the port has no working device (PortError::None while it has one). A port whose
   // device went away is Gone until a device of the same identity comes back; then it reopens
-  // with its settings by itself.
+  // with its settings by itself. A port on another machine whose server cannot be reached
+  // (NameUnresolved, ConnectionRefused, NoAnswer) or dropped it (Gone) does the same.
   platform::PortError Problem() const { return portHandle_.Error(); }
   // The device path the port was opened from, and the path it reopens after an unplug: the
   // device's /dev/serial/by-id link where it has one.
@@ -117,6 +118,9 @@ class TRealCom : public TPeripheral {
   bool SetBreak(bool on);
   // The rate the device kept when it refused the settings' baud rate; 0 otherwise.
   uint32_t RateKept() const { return rateKept_; }
+  // Called in the main thread when the server of a port on another machine has refused or
+  // left unanswered an option (platform::UnconfirmedOptions names them); the port goes on.
+  std::function<void()> OnLinkNote;
   uint8_t RxByte() const { return rxByte_; }
   // How many idle waits the polling loop has finished; lets a test wait for whole passes.
   uint64_t IdlePolls() const { return idlePolls_; }

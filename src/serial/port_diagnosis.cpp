@@ -1,5 +1,6 @@
 #include "serial/port_diagnosis.h"
 
+#include "platform/devices/network_port.h"
 #include "platform/devices/port_advice.h"
 #include "platform/files/system_reason.h"
 #include "serial/ComUtils.h"
@@ -80,6 +81,14 @@ std::string DescribePortProblem(const PortDiagnosis& d) {
       return tr ? "bağlantı döngüsü: " + path + " kendine dönen bir sembolik bağlantı."
                 : "a link loop: " + path + " is a symbolic link that leads back to itself.";
     case PortError::Gone:
+      if (platform::IsNetworkDevice(path)) {
+        return tr ? "bağlantı koptu: " + path +
+                        " sunucusu bağlantıyı kapattı. Sunucu geri gelince WireLab kendiliğinden "
+                        "yeniden bağlanır."
+                  : "gone: the server at " + path +
+                        " dropped the connection. WireLab connects again by itself when it is "
+                        "back.";
+      }
       return tr ? "bağlantı koptu: " + path +
                       " kayboldu (kablo mu çıktı?). Geri takılınca WireLab onu kendiliğinden "
                       "yeniden açar."
@@ -104,6 +113,25 @@ std::string DescribePortProblem(const PortDiagnosis& d) {
       return "settings not accepted: \"" + d.settings + "\": " + SettingsFault(d, tr) +
              ". Write them as 9600,n,8,1: baud, parity n/e/o/m/s, data bits 5 to 8, stop bits 1, "
              "1.5 or 2.";
+    case PortError::NameUnresolved:
+      return tr ? "ad çözülemedi: " + path +
+                      " adresindeki sunucu adı bulunamadı. Adı denetleyin ya da IP adresini yazın."
+                : "name does not resolve: the host of " + path +
+                      " is not known. Check the name, or give its IP address.";
+    case PortError::ConnectionRefused:
+      return tr ? "bağlantı reddedildi: " + path +
+                      " adresinde dinleyen yok. ser2net çalışıyor mu, port numarası doğru mu? "
+                      "Sunucu açılınca WireLab kendiliğinden bağlanır."
+                : "connection refused: nothing listens at " + path +
+                      ". Is ser2net running there, on that port? WireLab connects by itself once "
+                      "it listens.";
+    case PortError::NoAnswer:
+      return tr ? "yanıt yok: " + path +
+                      " birkaç saniye içinde yanıt vermedi. Ağ bağlantısını ve güvenlik duvarını "
+                      "denetleyin; WireLab yeniden denemeyi sürdürür."
+                : "no answer: " + path +
+                      " did not answer within a few seconds. Check the network and any firewall "
+                      "on the way; WireLab keeps trying.";
     case PortError::Other:
       break;
   }
@@ -129,4 +157,16 @@ std::string DescribeLinesUnknown(const platform::ModemLines& lines, bool turkish
   }
   return platform::SystemReason(
       lines.Code, turkish ? platform::Language::Turkish : platform::Language::English);
+}
+
+std::string DescribeLinkNote(const std::vector<std::string>& unconfirmed, bool forCommandLine) {
+  if (unconfirmed.empty()) return {};
+  std::string names;
+  for (const std::string& name : unconfirmed) names += (names.empty() ? "" : ", ") + name;
+  return forCommandLine ? "not confirmed by the server: " + names +
+                              " (the port goes on without it; a server with no modem lines, "
+                              "such as ser2net on a pseudo-terminal, never confirms SET-CONTROL)"
+                        : "sunucu onaylamadı: " + names +
+                              " (port onsuz çalışmayı sürdürür; modem hattı olmayan bir sunucu, "
+                              "örneğin sahte terminaldeki ser2net, SET-CONTROL'ü hiç onaylamaz)";
 }

@@ -3,6 +3,7 @@
 // tooltips, in English for the command line's errors. UTF-8, like the device path it names.
 
 #include <string>
+#include <vector>
 
 #include "platform/devices/serial_device.h"
 
@@ -20,3 +21,6 @@ std::string DescribePortProblem(const PortDiagnosis& diagnosis);
 
 // Why the modem lines are not known, in a few words ("bu cihazın modem hatları yok..."); UTF-8.
 std::string DescribeLinesUnknown(const platform::ModemLines& lines, bool turkish);
+// One line naming the options the server of a port on another machine refused or left
+// unanswered ("sunucu onaylamadı: SET-CONTROL ..."); empty when there are none.
+std::string DescribeLinkNote(const std::vector<std::string>& unconfirmed, bool forCommandLine);

@@ -177,6 +177,7 @@ void TForm5::CreatePortObject(int N) {
   port->OnReceive = [this](TPeripheral* s, uint8_t v) { PortByteReceived(s, v); };
   port->OnDeviceChange = [this, N] { ShowPortState(N); };
   port->OnLinesChange = [this, N] { ShowLines(N); };
+  port->OnLinkNote = [this, N] { ShowPortState(N); };
   port->Resume();
 }
 

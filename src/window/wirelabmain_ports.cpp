@@ -3,8 +3,10 @@
 #include <QAction>
 #include <QInputDialog>
 #include <QStyle>
+#include <utility>
 
 #include "platform/devices/com_devices.h"
+#include "platform/devices/network_port.h"
 #include "platform/devices/serial_ports.h"
 #include "platform/settings/profile_writer.h"
 #include "platform/text/cp1254.h"
@@ -40,11 +42,23 @@ QMenu* TForm5::BuildPortMenu(int N) {
   auto* menu = new QMenu(this);
   const std::string current = PortDevicePath(N);
   bool currentListed = false;
+  bool networkFirst = true;
   for (const platform::SerialPortInfo& port : platform::ListSerialPorts()) {
     const std::string& path = port.PreferredPath();
     QAction* action = menu->addAction(Utf8(port.Description() + "  " + path));
     action->setCheckable(true);
     const bool isCurrent = platform::SameDevicePath(path, current) || path == current;
+    action->setChecked(isCurrent);
+    currentListed = currentListed || isCurrent;
+    QObject::connect(action, &QAction::triggered, this,
+                     [this, N, path] { boxes_.Guarded([&] { ChoosePortDevice(N, path); }); });
+  }
+  // The ports on other machines that WireLab.ini names.
+  for (const auto& [number, path] : comDevices_.NetworkPorts()) {
+    if (std::exchange(networkFirst, false)) menu->addSeparator();
+    QAction* action = menu->addAction(Utf8(path + "  (com" + std::to_string(number) + ")"));
+    action->setCheckable(true);
+    const bool isCurrent = path == current;
     action->setChecked(isCurrent);
     currentListed = currentListed || isCurrent;
     QObject::connect(action, &QAction::triggered, this,
@@ -145,6 +159,11 @@ void TForm5::ShowPortState(int N) {
     tip += "\n" + Ports[N]->IdentityPath();
   }
   if (!problem.empty()) tip += "\n" + problem;
+  if (ticked && Ports[N]) {
+    const std::string note =
+        DescribeLinkNote(platform::UnconfirmedOptions(Ports[N]->PortHandle()), false);
+    if (!note.empty()) tip += "\n" + note;
+  }
   const bool recording = Recordings.Capturing(N);
   const bool recordingFailed = Recordings.CaptureFailed(N);
   const std::string capture = Recordings.CaptureState(N);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <QJsonArray>
@@ -26,6 +27,7 @@
 #include "platform/text/cp1254.h"
 #include "program/program_version.h"
 #include "pty_pair.h"
+#include "ser2net_rig.h"
 #include "test_support.h"
 
 namespace {
@@ -63,6 +65,7 @@ TEST(CliTest, BadInputNamesTheOptionAndExitsWithItsCode) {
   ASSERT_EQ(symlink(loop.c_str(), loop.c_str()), 0);
   const std::string fifo = dir.Path() + "fifo";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string refused = std::to_string(FreeLoopbackPort());
   const struct {
     Strings args;
     int code;  // a usage line goes with 2, but for a log that cannot be opened
@@ -111,6 +114,16 @@ TEST(CliTest, BadInputNamesTheOptionAndExitsWithItsCode) {
       {{"--port", "1=/dev/ptmx"}, 1, "port 1: not a serial device: /dev/ptmx is the pseudo-term"},
       {{"--port", "1=" + loop}, 1, "port 1: a link loop: " + loop + " is a symbolic link"},
       {{"--port", "1=/dev/null"}, 1, "port 1: not a serial device: /dev/null is a device that is"},
+      {{"--port", "1=rfc2217://127.0.0.1:" + refused},
+       1,
+       "port 1: connection refused: nothing listens at rfc2217://127.0.0.1:" + refused + ". Is"},
+      {{"--port", "1=rfc2217://127.0.0.1:" + refused + ":9600"},
+       2,
+       "--port 1: settings '9600' have no comma"},
+      {{"--port", "1=tcp://127.0.0.1:" + refused + "9600,n,8,1"},
+       2,
+       "--port: 'tcp://127.0.0.1:" + refused + "9600,n,8,1' is not HOST:PORT after the scheme"},
+      {{"--port", "1=rfc2217://rig7"}, 2, "--port: 'rfc2217://rig7' is not HOST:PORT after"},
       {{"--port", port1, "--log", "/dev/full"},
        1,
        "--log: cannot write /dev/full: No space left on device",
@@ -289,6 +302,35 @@ TEST(CliTest, SendsRepeatedlyWritesJsonLinesAndEndsCleanlyOnSigterm) {
   EXPECT_GE(packets, 2);
   ASSERT_FALSE(lines.empty());
   EXPECT_TRUE(Contains(lines.back(), "\"kind\":\"close\"")) << lines.back();
+}
+
+// The POS terminal answers a register behind ser2net as it does one on a local line; the
+// settings after the URL set the server's port, and a server that restarts is gone, then back.
+TEST(CliTest, PosTerminalAnswersARegisterBehindRfc2217) {
+  if (!Ser2netRig::Available()) GTEST_SKIP() << Ser2netRig::kMissing;
+  Ser2netRig rig;
+  CashRegisterSim reg(rig.Line());
+  CliProcess cli(kCli,
+                 {"--port", "1=" + rig.Url() + ":19200,n,8,1", "--pos", "1", "--send", "1", "033"});
+  ASSERT_TRUE(cli.WaitForLine([&](const std::string& l) {
+    return Contains(l, " com1 open " + rig.Url() + " 19200,n,8,1");
+  })) << cli.Stderr();
+  // The byte sent first shows the server has the line open and purged.
+  EXPECT_EQ(rig.Line().ReadExactly(1), std::vector<uint8_t>{'!'});
+  reg.Send(CashRegisterSim::Sttx("001", "1", "10"));
+  EXPECT_EQ(reg.ReadRaw(), CashRegisterSim::Framed(reg.Ack("001")));
+  termios t{};
+  EXPECT_TRUE(WaitUntil(
+      [&] { return tcgetattr(rig.Line().SlaveFd(), &t) == 0 && cfgetospeed(&t) == B19200; }));
+
+  rig.Stop();
+  EXPECT_TRUE(cli.WaitForLine([&](const std::string& l) {
+    return Contains(l, " com1 device gone: the server at " + rig.Url() + " dropped");
+  })) << cli.Stdout();
+  rig.Start();
+  EXPECT_TRUE(cli.WaitForLine([&](const std::string& l) {
+    return Contains(l, " com1 device back: " + rig.Url());
+  })) << cli.Stdout();
 }
 
 // Each --pos port has a terminal of its own: a packet cut in two by another port's packet is

@@ -13,9 +13,11 @@
 #include <filesystem>
 
 #include "expected_texts.h"
+#include "platform/devices/network_port.h"
 #include "platform/devices/serial_ports.h"
 #include "platform/settings/app_paths.h"
 #include "program/program_options.h"
+#include "ser2net_rig.h"
 #include "window_rig.h"
 
 namespace {
@@ -39,6 +41,7 @@ TEST_F(PortDevicesTest, ATickedPortWithoutAWorkingDeviceShowsTheReason) {
   const int holder = open(held.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   ASSERT_EQ(ioctl(holder, TIOCEXCL), 0);
   const std::string self = "(pid " + std::to_string(getpid());
+  const std::string refused = "rfc2217://127.0.0.1:" + std::to_string(FreeLoopbackPort());
   const struct {
     std::string device;  // empty: the pty of the rig
     std::string settings;
@@ -53,6 +56,7 @@ TEST_F(PortDevicesTest, ATickedPortWithoutAWorkingDeviceShowsTheReason) {
       {"/dev/ptmx", "9600,n,8,1", {"seri cihaz değil", "sözde terminal çoklayıcısı"}},
       {"/dev/tty", "9600,n,8,1", {"port değil", "bu programın çalıştığı terminal"}},
       {held.SlavePath(), "9600,n,8,1", {"meşgul", self + ", bu WireLab)"}},
+      {refused, "9600,n,8,1", {"bağlantı reddedildi: " + refused + " adresinde dinleyen yok"}},
       {"", "9600,n,8,1 ", {"ayarlar kabul edilmedi", "stop biti geçersiz"}},
       {"", "", {"ayarlar kabul edilmedi", "baud hızı geçersiz"}},
       {"", "0,n,8,1", {"ayarlar kabul edilmedi", "baud hızı geçersiz"}},
@@ -217,9 +221,51 @@ TEST_F(PortDevicesTest, AnUnpluggedPortIsMarkedGoneAndComesBackByItselfIntoTheSa
   EXPECT_TRUE(boxes.Messages.empty());
 }
 
+// A port on another machine, chosen as any other device: listed in every port's menu, its
+// bytes in its pane, what its server does not confirm in the tooltip without a mark, a server
+// that restarts gone and back by itself.
+TEST_F(PortDevicesTest, APortBehindSer2netWorksAsALocalOneAndSaysWhatTheServerLacks) {
+  if (!Ser2netRig::Available()) GTEST_SKIP() << Ser2netRig::kMissing;
+  Ser2netRig rig;
+  Create();
+  form->ChoosePortDevice(2, rig.Url());
+  QAction* listed = MenuItem(1, QString::fromStdString(rig.Url() + "  (com2)"));
+  ASSERT_NE(listed, nullptr);
+  EXPECT_FALSE(listed->isChecked());
+  Click(2);
+  EXPECT_FALSE(Marked(2)) << Tip(2);
+  // A byte each way: the first one out shows the server has the line open and purged.
+  Port(2)->SendByte(nullptr, '!');
+  EXPECT_EQ(rig.Line().ReadExactly(1), BytesOf("!"));
+  rig.Line().Write(std::string("A\xff", 2));
+  ASSERT_TRUE(WaitForInLastLine(2, "A(65 )"));
+  ASSERT_TRUE(WaitForInLastLine(2, "(255)")) << form->Memo[2]->LastLine();
+
+  platform::SetNetworkControl(Port(2)->PortHandle(), platform::net::LineControl::RtsOn);
+  ASSERT_TRUE(WaitUntil([&] {
+    return Tip(2).find("sunucu onaylamadı: SET-CONTROL") != std::string::npos;
+  })) << Tip(2);
+  EXPECT_FALSE(Marked(2));
+
+  rig.Stop();
+  ASSERT_TRUE(WaitUntil([&] {
+    return Tip(2).find("bağlantı koptu: " + rig.Url()) != std::string::npos;
+  })) << Tip(2);
+  EXPECT_TRUE(Marked(2));
+  rig.Start();
+  ASSERT_TRUE(WaitUntil([&] { return !Marked(2); }, std::chrono::milliseconds(3000))) << Tip(2);
+  Port(2)->SendByte(nullptr, '?');
+  EXPECT_EQ(rig.Line().ReadExactly(1), BytesOf("?"));
+  rig.Line().Write("z");
+  ASSERT_TRUE(WaitForInLastLine(2, "z(122)"));
+  EXPECT_TRUE(boxes.Messages.empty());
+}
+
 TEST(ProgramOptions, ComNMapsAPortAndBadOptionsAreRefused) {
-  const ProgramOptions ok = ParseProgramOptions({"--com1", "/dev/ttyUSB0", "--com4", "/tmp/x"});
+  const ProgramOptions ok = ParseProgramOptions(
+      {"--com1", "/dev/ttyUSB0", "--com4", "/tmp/x", "--com2", "rfc2217://rig7:4001"});
   EXPECT_EQ(ok.error, "");
+  EXPECT_EQ(ok.com[2], "rfc2217://rig7:4001");
   EXPECT_EQ(ok.com[1], "/dev/ttyUSB0");
   EXPECT_EQ(ok.com[4], "/tmp/x");
   EXPECT_TRUE(ParseProgramOptions({"--list-ports"}).listPorts);
@@ -259,6 +305,13 @@ TEST(SerialPortList, ATableOfWhatAPersonRecognisesADeviceBy) {
             "/dev/ttyS4                                       ttyS4    -          -             "
             "-                -\n");
   EXPECT_EQ(platform::FormatPortTable({}), "No serial devices found.\n");
+  // The ports on other machines that WireLab.ini maps follow the local ones.
+  EXPECT_EQ(
+      platform::FormatPortTable({uart}, {{2, "rfc2217://rig7:4001"}, {3, "tcp://[::1]:4002"}}),
+      "PATH                 DEVICE  USB ID  MANUFACTURER  PRODUCT   SERIAL NUMBER\n"
+      "/dev/ttyS4           ttyS4   -       -             -         -\n"
+      "rfc2217://rig7:4001  com2    -       -             RFC 2217  -\n"
+      "tcp://[::1]:4002     com3    -       -             raw TCP   -\n");
   EXPECT_EQ(usb.Description(), "FTDI FT232R USB UART (ttyUSB0)");
   EXPECT_EQ(uart.Description(), "Seri port (ttyS4)");
 }

@@ -1,5 +1,6 @@
 #include "platform/devices/com_devices.h"
 
+#include "platform/devices/network_port.h"
 #include "platform/settings/profile.h"
 
 namespace platform {
@@ -23,6 +24,14 @@ void ComDevices::Set(int number, const std::string& path) {
 std::string ComDevices::Path(int number) const {
   const auto it = paths_.find(number);
   return it != paths_.end() ? it->second : DefaultComDevice(number);
+}
+
+std::vector<std::pair<int, std::string>> ComDevices::NetworkPorts() const {
+  std::vector<std::pair<int, std::string>> found;
+  for (const auto& [number, path] : paths_) {
+    if (IsNetworkDevice(path)) found.emplace_back(number, path);
+  }
+  return found;
 }
 
 }  // namespace platform

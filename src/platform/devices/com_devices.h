@@ -6,6 +6,8 @@
 
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -25,6 +27,8 @@ class ComDevices {
   void Load(const Profile& profile);
   void Set(int number, const std::string& path);  // empty path: back to the default
   std::string Path(int number) const;
+  // The ports on other machines (rfc2217://, tcp://) mapped, by port number.
+  std::vector<std::pair<int, std::string>> NetworkPorts() const;
 
  private:
   std::map<int, std::string> paths_;

@@ -9,6 +9,7 @@ void DropOutputAndClose(PortHandle handle);
 }  // namespace detail
 
 void PortDrains::Close(PortHandle handle) {
+  if (handle.IsNetwork()) return platform::Close(handle);  // it flushes with its own bound
   if (!handle.IsOpen()) return;
   const uint32_t bound = detail::QueuedOutputBoundMs(handle);
   if (bound == 0) {

@@ -30,6 +30,10 @@ enum class PortError : uint8_t {
   Gone,         // hung up or removed while open (an adapter pulled out)
   SettingsRefused,
   Other,
+  // A port on another machine (rfc2217://HOST:PORT, tcp://HOST:PORT):
+  NameUnresolved,     // the host's name does not resolve
+  ConnectionRefused,  // nothing listens at the host's port
+  NoAnswer,           // the host did not answer within a few seconds
 };
 
 class PortHandle {
@@ -42,16 +46,21 @@ class PortHandle {
   static PortHandle FromNative(intptr_t native) {
     return PortHandle(State::Open, native, PortError::None);
   }
+  // An open port on another machine, by the network layer's own value for it.
+  static PortHandle FromNetwork(intptr_t native) {
+    return PortHandle(State::Network, native, PortError::None);
+  }
 
   bool IsNone() const { return state_ == State::None; }
   bool IsInvalid() const { return state_ == State::Invalid; }
-  bool IsOpen() const { return state_ == State::Open; }
+  bool IsOpen() const { return state_ == State::Open || state_ == State::Network; }
+  bool IsNetwork() const { return state_ == State::Network; }
   intptr_t Native() const { return native_; }
   PortError Error() const { return error_; }
   bool operator==(const PortHandle&) const = default;
 
  private:
-  enum class State : uint8_t { None, Invalid, Open };
+  enum class State : uint8_t { None, Invalid, Open, Network };
   PortHandle(State state, intptr_t native, PortError error)
       : state_(state), native_(native), error_(error) {}
   State state_;

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/devices/network_port.h"
 #include "platform/devices/port_holders.h"
 #include "platform/devices/serial_device.h"
 #include "platform/devices/serial_posix_detail.h"
@@ -295,6 +296,7 @@ PortError PortErrorFromErrno(int err) {
 }
 
 PortHandle OpenExclusive(const std::string& path, const DeviceRequestObserver& watch) {
+  if (IsNetworkDevice(path)) return OpenNetworkPort(path);
   if (const PortError refused = RefusedBeforeOpening(path); refused != PortError::None) {
     return PortHandle::Invalid(refused);
   }
@@ -332,6 +334,7 @@ PortHandle OpenExclusive(const std::string& path, const DeviceRequestObserver& w
 }
 
 void Close(PortHandle handle) {
+  if (handle.IsNetwork()) return CloseNetworkPort(handle);
   if (!handle.IsOpen()) return;
   const int fd = detail::Descriptor(handle);
   if (detail::GiveBackAndDrainBound(fd) == 0) {
@@ -342,16 +345,19 @@ void Close(PortHandle handle) {
 }
 
 void CloseGone(PortHandle handle) {
+  if (handle.IsNetwork()) return CloseNetworkPort(handle);
   if (!handle.IsOpen()) return;
   detail::FlushAndClose(detail::Descriptor(handle));
 }
 
 bool DeviceNodePresent(const std::string& path) {
+  if (IsNetworkDevice(path)) return NetworkPresent(path);
   struct stat st {};
   return stat(path.c_str(), &st) == 0 || errno != ENOENT;
 }
 
 bool GetCommState(PortHandle handle, CommState& state) {
+  if (handle.IsNetwork()) return NetworkGetCommState(handle, state);
   if (!handle.IsOpen()) return false;
   const int fd = detail::Descriptor(handle);
   termios t{};
@@ -387,6 +393,7 @@ bool GetCommState(PortHandle handle, CommState& state) {
 }
 
 bool SetCommState(PortHandle handle, const CommState& state) {
+  if (handle.IsNetwork()) return NetworkSetCommState(handle, state);
   if (!handle.IsOpen()) return false;
   const int fd = detail::Descriptor(handle);
   termios t{};
@@ -404,6 +411,7 @@ NativeLineRecord BuildNativeRecord(const CommState& state) {
 }
 
 FlowControl FlowControlInForce(PortHandle handle) {
+  if (handle.IsNetwork()) return FlowControl::None;  // not reported by the server
   termios t{};
   if (!handle.IsOpen() ||
       RetryOnEintr([&] { return tcgetattr(detail::Descriptor(handle), &t); }) != 0) {
@@ -415,6 +423,7 @@ FlowControl FlowControlInForce(PortHandle handle) {
 }
 
 ModemLines GetModemLines(PortHandle handle) {
+  if (handle.IsNetwork()) return NetworkModemLines(handle);
   ModemLines lines;
   if (!handle.IsOpen()) return lines;
   int bits = 0;
@@ -438,27 +447,32 @@ ModemLines GetModemLines(PortHandle handle) {
 }
 
 bool SetModemOutput(PortHandle handle, ModemOutput line, bool on) {
+  if (handle.IsNetwork()) return NetworkSetModemOutput(handle, line, on);
   if (!handle.IsOpen()) return false;
   const int bit = line == ModemOutput::Dtr ? TIOCM_DTR : TIOCM_RTS;
   return Ioctl(detail::Descriptor(handle), on ? TIOCMBIS : TIOCMBIC, &bit) == 0;
 }
 
 bool SetBreak(PortHandle handle, bool on) {
+  if (handle.IsNetwork()) return NetworkSetBreak(handle, on);
   if (!handle.IsOpen()) return false;
   return Ioctl(detail::Descriptor(handle), on ? TIOCSBRK : TIOCCBRK, 0) == 0;
 }
 
 void Purge(PortHandle handle) {
+  if (handle.IsNetwork()) return NetworkPurge(handle);
   if (!handle.IsOpen()) return;
   RetryOnEintr([&] { return tcflush(detail::Descriptor(handle), TCIOFLUSH); });
 }
 
 void PurgeInput(PortHandle handle) {
+  if (handle.IsNetwork()) return NetworkPurge(handle);
   if (!handle.IsOpen()) return;
   RetryOnEintr([&] { return tcflush(detail::Descriptor(handle), TCIFLUSH); });
 }
 
 size_t BytesWaiting(PortHandle handle) {
+  if (handle.IsNetwork()) return NetworkBytesWaiting(handle);
   if (!handle.IsOpen()) return 0;
   int count = 0;
   if (Ioctl(detail::Descriptor(handle), FIONREAD, &count) != 0) return 0;
@@ -466,12 +480,14 @@ size_t BytesWaiting(PortHandle handle) {
 }
 
 size_t ReadBytes(PortHandle handle, uint8_t* buffer, size_t max) {
+  if (handle.IsNetwork()) return NetworkReadBytes(handle, buffer, max);
   if (!handle.IsOpen() || max == 0) return 0;
   const ssize_t n = RetryOnEintr([&] { return read(detail::Descriptor(handle), buffer, max); });
   return n > 0 ? static_cast<size_t>(n) : 0;
 }
 
 bool WaitForInput(PortHandle handle, uint32_t ms) {
+  if (handle.IsNetwork()) return NetworkWaitForInput(handle, ms);
   const Clock::time_point until = Clock::now() + std::chrono::milliseconds(ms);
   bool present = true;
   if (handle.IsOpen()) {
@@ -488,6 +504,7 @@ bool WaitForInput(PortHandle handle, uint32_t ms) {
 }
 
 void TransmitByte(PortHandle handle, uint8_t value, bool& stalled) {
+  if (handle.IsNetwork()) return NetworkTransmitByte(handle, value, stalled);
   if (!handle.IsOpen()) return;
   const int fd = detail::Descriptor(handle);
   Clock::time_point until{};

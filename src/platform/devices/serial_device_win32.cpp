@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/devices/network_port.h"
 #include "platform/devices/serial_device.h"
 #include "platform/text/win32_text.h"
 #include "platform/time/ticks.h"
@@ -46,7 +47,8 @@ struct Port {
 };
 
 Port* PortOf(PortHandle handle) {
-  return handle.IsOpen() ? reinterpret_cast<Port*>(handle.Native()) : nullptr;
+  return handle.IsOpen() && !handle.IsNetwork() ? reinterpret_cast<Port*>(handle.Native())
+                                                : nullptr;
 }
 
 PortError PortErrorFromCode(DWORD code) {
@@ -121,6 +123,7 @@ DWORD BitsPerCharacter(const DCB& dcb) {
 }  // namespace
 
 PortHandle OpenExclusive(const std::string& path, const DeviceRequestObserver&) {
+  if (IsNetworkDevice(path)) return OpenNetworkPort(path);
   const std::string name = DeviceName(path);
   const HANDLE file = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
@@ -185,6 +188,7 @@ void DropOutputAndClose(PortHandle handle) {
 }  // namespace detail
 
 void Close(PortHandle handle) {
+  if (handle.IsNetwork()) return CloseNetworkPort(handle);
   Port* port = PortOf(handle);
   if (port == nullptr) return;
   // What is queued leaves within its bound; then the rest is dropped.
@@ -195,10 +199,12 @@ void Close(PortHandle handle) {
 }
 
 void CloseGone(PortHandle handle) {
+  if (handle.IsNetwork()) return CloseNetworkPort(handle);
   detail::DropOutputAndClose(handle);
 }
 
 bool DeviceNodePresent(const std::string& path) {
+  if (IsNetworkDevice(path)) return NetworkPresent(path);
   // A COM name is present while the system's list of serial devices names it.
   const std::string name = DeviceName(path);
   if (name.rfind("\\\\.\\", 0) != 0) {
@@ -210,6 +216,7 @@ bool DeviceNodePresent(const std::string& path) {
 }
 
 bool GetCommState(PortHandle handle, CommState& state) {
+  if (handle.IsNetwork()) return NetworkGetCommState(handle, state);
   Port* port = PortOf(handle);
   if (port == nullptr) return false;
   DCB dcb{};
@@ -243,6 +250,7 @@ bool GetCommState(PortHandle handle, CommState& state) {
 }
 
 bool SetCommState(PortHandle handle, const CommState& state) {
+  if (handle.IsNetwork()) return NetworkSetCommState(handle, state);
   Port* port = PortOf(handle);
   if (port == nullptr || state.ByteSize < 5 || state.ByteSize > 8 || state.BaudRate == 0) {
     return false;
@@ -287,6 +295,7 @@ bool SetCommState(PortHandle handle, const CommState& state) {
 }
 
 FlowControl FlowControlInForce(PortHandle handle) {
+  if (handle.IsNetwork()) return FlowControl::None;  // not reported by the server
   Port* port = PortOf(handle);
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
@@ -310,6 +319,7 @@ void LinesUnknownFor(ModemLines& lines, DWORD code) {
 }  // namespace
 
 ModemLines GetModemLines(PortHandle handle) {
+  if (handle.IsNetwork()) return NetworkModemLines(handle);
   ModemLines lines;
   Port* port = PortOf(handle);
   if (port == nullptr) return lines;
@@ -344,6 +354,7 @@ ModemLines GetModemLines(PortHandle handle) {
 }
 
 bool SetModemOutput(PortHandle handle, ModemOutput line, bool on) {
+  if (handle.IsNetwork()) return NetworkSetModemOutput(handle, line, on);
   Port* port = PortOf(handle);
   if (port == nullptr) return false;
   const DWORD function = line == ModemOutput::Dtr ? (on ? SETDTR : CLRDTR) : (on ? SETRTS : CLRRTS);
@@ -351,20 +362,24 @@ bool SetModemOutput(PortHandle handle, ModemOutput line, bool on) {
 }
 
 bool SetBreak(PortHandle handle, bool on) {
+  if (handle.IsNetwork()) return NetworkSetBreak(handle, on);
   Port* port = PortOf(handle);
   if (port == nullptr) return false;
   return (on ? SetCommBreak(port->file) : ClearCommBreak(port->file)) != FALSE;
 }
 
 void Purge(PortHandle handle) {
+  if (handle.IsNetwork()) return NetworkPurge(handle);
   if (Port* port = PortOf(handle)) PurgeComm(port->file, PURGE_TXCLEAR | PURGE_RXCLEAR);
 }
 
 void PurgeInput(PortHandle handle) {
+  if (handle.IsNetwork()) return NetworkPurge(handle);
   if (Port* port = PortOf(handle)) PurgeComm(port->file, PURGE_RXCLEAR);
 }
 
 size_t BytesWaiting(PortHandle handle) {
+  if (handle.IsNetwork()) return NetworkBytesWaiting(handle);
   Port* port = PortOf(handle);
   if (port == nullptr) return 0;
   COMSTAT status{};
@@ -374,6 +389,7 @@ size_t BytesWaiting(PortHandle handle) {
 }
 
 size_t ReadBytes(PortHandle handle, uint8_t* buffer, size_t max) {
+  if (handle.IsNetwork()) return NetworkReadBytes(handle, buffer, max);
   Port* port = PortOf(handle);
   if (port == nullptr || max == 0) return 0;
   OVERLAPPED read{};
@@ -425,6 +441,7 @@ bool AwaitInput(Port& port, uint32_t ms) {
 }  // namespace
 
 bool WaitForInput(PortHandle handle, uint32_t ms) {
+  if (handle.IsNetwork()) return NetworkWaitForInput(handle, ms);
   Port* port = PortOf(handle);
   if (port == nullptr) {
     RealSleep(ms);
@@ -445,6 +462,7 @@ bool WaitForInput(PortHandle handle, uint32_t ms) {
 }
 
 void TransmitByte(PortHandle handle, uint8_t value, bool& stalled) {
+  if (handle.IsNetwork()) return NetworkTransmitByte(handle, value, stalled);
   Port* port = PortOf(handle);
   if (port == nullptr) return;
   OVERLAPPED write{};

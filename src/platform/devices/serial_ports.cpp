@@ -13,7 +13,16 @@ std::string SerialPortInfo::Description() const {
   return text + " (" + kernelName + ")";
 }
 
-std::string FormatPortTable(const std::vector<SerialPortInfo>& ports) {
+std::string FormatPortTable(const std::vector<SerialPortInfo>& local,
+                            const std::vector<std::pair<int, std::string>>& network) {
+  std::vector<SerialPortInfo> ports = local;
+  for (const auto& [number, path] : network) {
+    SerialPortInfo row;
+    row.devicePath = path;
+    row.kernelName = "com" + std::to_string(number);
+    row.product = path.find("://") == 3 ? "raw TCP" : "RFC 2217";  // tcp:// or rfc2217://
+    ports.push_back(row);
+  }
   if (ports.empty()) return "No serial devices found.\n";
   const std::vector<std::string> heading = {"PATH",         "DEVICE",  "USB ID",
                                             "MANUFACTURER", "PRODUCT", "SERIAL NUMBER"};
@@ -40,8 +49,8 @@ std::string FormatPortTable(const std::vector<SerialPortInfo>& ports) {
   return table;
 }
 
-void PrintPortTable() {
-  std::fputs(FormatPortTable(ListSerialPorts()).c_str(), stdout);
+void PrintPortTable(const std::vector<std::pair<int, std::string>>& network) {
+  std::fputs(FormatPortTable(ListSerialPorts(), network).c_str(), stdout);
 }
 
 }  // namespace platform

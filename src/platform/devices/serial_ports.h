@@ -2,6 +2,7 @@
 // The serial devices present on this machine, with what a person recognises them by.
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -26,11 +27,14 @@ struct SerialPortInfo {
 // are left out.
 std::vector<SerialPortInfo> ListSerialPorts();
 
-// The list as a table with a heading line, for a terminal.
-std::string FormatPortTable(const std::vector<SerialPortInfo>& ports);
+// The list as a table with a heading line, for a terminal; the ports on other machines that
+// WireLab.ini maps (by port number) follow as rows of their own.
+std::string FormatPortTable(const std::vector<SerialPortInfo>& ports,
+                            const std::vector<std::pair<int, std::string>>& network = {});
 
-// --list-ports in both programs: the devices present as that table on stdout.
-void PrintPortTable();
+// --list-ports in both programs: the devices present and the ports on other machines as that
+// table on stdout.
+void PrintPortTable(const std::vector<std::pair<int, std::string>>& network = {});
 
 // The /dev/serial/by-id link of the device that path names, or path itself when the device
 // has none (or path already is such a link).
