@@ -282,7 +282,9 @@ class NetworkPort {
     std::unique_lock<std::mutex> lock(mutex_);
     if (failure_ != PortError::None) return;
     if (socket_ == net::kNoSocket) {
-      if (output_.size() < kHeldOutputMax) Escape(value);
+      // Kept as it is until the connection opens: it goes behind the opening's commands (the
+      // server's purge among them), or the purge would throw it away.
+      if (connecting_.size() < kHeldOutputMax) connecting_ += static_cast<char>(value);
       return;
     }
     Flush();
@@ -326,6 +328,8 @@ class NetworkPort {
       std::string opening;
       if (address_.comPort) telnet_.Open(NowMs(), opening);
       output_.insert(0, opening);
+      for (const char value : connecting_) Escape(static_cast<uint8_t>(value));
+      connecting_.clear();
     }
     uint8_t chunk[kReceiveChunk];
     for (;;) {
@@ -370,6 +374,7 @@ class NetworkPort {
   std::vector<uint8_t> input_;  // received data not yet read, from inputAt_
   size_t inputAt_ = 0;
   std::string output_;  // what is on its way to the server, as it goes on the wire
+  std::string connecting_;  // data given while the connection was still being made
   CommState state_;
   bool notice_ = false;
 };
