@@ -102,11 +102,14 @@ TEST(TelnetLinkTest, EveryByteValuePassesAndFFIsDoubledBothWays) {
 TEST(TelnetLinkTest, CommandsWaitForTheOptionAndTheUnansweredAreNamed) {
   TelnetLink link(true);
   std::string out;
+  // Given while the connection is made, or before the server agrees: held, the value's 0xFF
+  // doubled once sent; both line controls go.
+  link.Command(ComPortCommand::SetBaudRate, {0, 0, 0x4B, 0}, 0, out);
+  EXPECT_EQ(out, "");
   link.Open(0, out);
   out.clear();
-  // Given before the server agrees: held, the value's 0xFF doubled once sent.
-  link.Command(ComPortCommand::SetBaudRate, {0, 0, 0x4B, 0}, 5, out);
   link.Command(ComPortCommand::SetControl, {8}, 5, out);
+  link.Command(ComPortCommand::SetControl, {11}, 5, out);
   link.Command(ComPortCommand::SetModemStateMask, {0xFF}, 5, out);
   link.Send(0xFF, out);
   link.Send('!', out);
@@ -115,8 +118,9 @@ TEST(TelnetLinkTest, CommandsWaitForTheOptionAndTheUnansweredAreNamed) {
       Bytes({IAC, DO, 44, IAC, DO, 0, IAC, WILL, 0, IAC, DO, 3, IAC, WILL, 3});
   std::vector<uint8_t> data;
   link.Receive(reinterpret_cast<const uint8_t*>(agree.data()), agree.size(), 100, data, out);
-  EXPECT_EQ(out, Bytes({IAC, SB,  44, 1,   0,  0,  0x4B, 0,   IAC, SE,  IAC, SB,  44,  5,
-                        8,   IAC, SE, IAC, SB, 44, 11,   255, 255, IAC, SE,  255, 255, '!'}));
+  EXPECT_EQ(
+      out, Bytes({IAC, SB, 44, 1,  0,   0,  0x4B, 0,  IAC, SE, IAC, SB,  44,  5,  8,   IAC, SE, IAC,
+                  SB,  44, 5,  11, IAC, SE, IAC,  SB, 44,  11, 255, 255, IAC, SE, 255, 255, '!'}));
   // The server answers the speed (with 0xFF inside another answer) and reports modem lines;
   // SET-CONTROL stays unanswered.
   const std::string answers = Bytes({IAC, SB,  44,  101, 0,  0,   0x4B, 0,  IAC, SE,   IAC, SB, 44,

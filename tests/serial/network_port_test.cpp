@@ -64,7 +64,7 @@ TEST(NetworkPortTest, EveryByteValueArrivesAsSentBothWays) {
     }
     twice.push_back(0xFF);
     port.com->SendBuffer(nullptr, twice.data(), static_cast<int32_t>(twice.size()));
-    EXPECT_EQ(rig.Line().ReadExactly(twice.size(), std::chrono::seconds(10)), twice);
+    EXPECT_EQ(rig.ReadLine(twice.size(), std::chrono::seconds(10)), twice);
     rig.Line().Write(twice);
     EXPECT_TRUE(WaitUntil([&] { return port.received.size() >= twice.size(); }));
     EXPECT_EQ(port.received, twice);
@@ -94,7 +94,7 @@ TEST(NetworkPortTest, SettingsTextSetsTheServersPort) {
         std::chrono::seconds(5)));
     // The data still passes after the settings.
     port.com->SendByte(nullptr, 'k');
-    EXPECT_EQ(rig.Line().ReadExactly(1, std::chrono::seconds(5)), std::vector<uint8_t>{'k'});
+    EXPECT_EQ(rig.ReadLine(1, std::chrono::seconds(5)), std::vector<uint8_t>{'k'});
   }
 }
 
@@ -144,7 +144,7 @@ TEST(NetworkPortTest, ServerStoppedIsGoneAndItsReturnIsFoundWithinTwoSeconds) {
   EXPECT_EQ(port.changes, 2);
   // The first byte out shows the server has the line open and purged; then the other way.
   port.com->SendByte(nullptr, '!');
-  EXPECT_EQ(rig.Line().ReadExactly(1, std::chrono::seconds(5)), std::vector<uint8_t>{'!'});
+  EXPECT_EQ(rig.ReadLine(1, std::chrono::seconds(5)), std::vector<uint8_t>{'!'});
   rig.Line().Write(std::string("back"));
   EXPECT_TRUE(WaitUntil([&] { return port.received.size() == 4; }));
   termios t{};
@@ -165,7 +165,7 @@ TEST(NetworkPortTest, APortRefusedAtFirstConnectsOnceTheServerListens) {
   ASSERT_TRUE(WaitUntil([&] { return port.com->Problem() == PortError::None; }));
   EXPECT_LT(Clock::now() - listening, std::chrono::milliseconds(2000));
   port.com->SendByte(nullptr, '!');
-  EXPECT_EQ(rig.Line().ReadExactly(1, std::chrono::seconds(5)), std::vector<uint8_t>{'!'});
+  EXPECT_EQ(rig.ReadLine(1, std::chrono::seconds(5)), std::vector<uint8_t>{'!'});
 }
 
 TEST(NetworkPortTest, NobodyListeningIsRefusedAtOnce) {

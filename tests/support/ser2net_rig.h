@@ -9,6 +9,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -33,6 +34,11 @@ class Ser2netRig {
   std::string Url() const;
   uint16_t Port() const { return port_; }
   PtyPair& Line() { return line_; }
+  // What the server passed on to the line, count bytes or what came by the deadline, read
+  // while the caller's events go on: a port's thread answers the server, and it waits on the
+  // main thread now and then, as it does in the programs.
+  std::vector<uint8_t> ReadLine(size_t count,
+                                std::chrono::milliseconds deadline = std::chrono::seconds(20));
   // Ends the server (its connections drop) and waits until it is gone.
   void Stop();
   // Starts it again on the same port and waits until it listens.

@@ -97,6 +97,18 @@ std::string Ser2netRig::Url() const {
          std::to_string(port_);
 }
 
+std::vector<uint8_t> Ser2netRig::ReadLine(size_t count, std::chrono::milliseconds deadline) {
+  std::vector<uint8_t> read;
+  WaitUntil(
+      [&] {
+        const std::vector<uint8_t> more = line_.ReadAvailable(std::chrono::milliseconds(0));
+        read.insert(read.end(), more.begin(), more.end());
+        return read.size() >= count;
+      },
+      deadline);
+  return read;
+}
+
 void Ser2netRig::Start() {
   if (pid_ > 0) return;
   const std::string config = dir_ + "/ser2net.yaml";

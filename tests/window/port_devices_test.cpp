@@ -236,7 +236,7 @@ TEST_F(PortDevicesTest, APortBehindSer2netWorksAsALocalOneAndSaysWhatTheServerLa
   EXPECT_FALSE(Marked(2)) << Tip(2);
   // A byte each way: the first one out shows the server has the line open and purged.
   Port(2)->SendByte(nullptr, '!');
-  EXPECT_EQ(rig.Line().ReadExactly(1), BytesOf("!"));
+  EXPECT_EQ(rig.ReadLine(1), BytesOf("!"));
   rig.Line().Write(std::string("A\xff", 2));
   ASSERT_TRUE(WaitForInLastLine(2, "A(65 )"));
   ASSERT_TRUE(WaitForInLastLine(2, "(255)")) << form->Memo[2]->LastLine();
@@ -255,7 +255,7 @@ TEST_F(PortDevicesTest, APortBehindSer2netWorksAsALocalOneAndSaysWhatTheServerLa
   rig.Start();
   ASSERT_TRUE(WaitUntil([&] { return !Marked(2); }, std::chrono::milliseconds(3000))) << Tip(2);
   Port(2)->SendByte(nullptr, '?');
-  EXPECT_EQ(rig.Line().ReadExactly(1), BytesOf("?"));
+  EXPECT_EQ(rig.ReadLine(1), BytesOf("?"));
   rig.Line().Write("z");
   ASSERT_TRUE(WaitForInLastLine(2, "z(122)"));
   EXPECT_TRUE(boxes.Messages.empty());

@@ -373,7 +373,7 @@ class NetworkPort {
   net::TelnetLink telnet_;
   std::vector<uint8_t> input_;  // received data not yet read, from inputAt_
   size_t inputAt_ = 0;
-  std::string output_;  // what is on its way to the server, as it goes on the wire
+  std::string output_;      // what is on its way to the server, as it goes on the wire
   std::string connecting_;  // data given while the connection was still being made
   CommState state_;
   bool notice_ = false;

@@ -45,6 +45,7 @@ bool TelnetLink::AcceptsForServer(uint8_t option) {
 }
 
 void TelnetLink::Open(uint32_t nowMs, std::string& out) {
+  opened_ = true;
   if (comPort_) Ask(kWill, kComPort, nowMs, out);
   Ask(kWill, kBinary, nowMs, out);
   Ask(kDo, kBinary, nowMs, out);
@@ -194,9 +195,14 @@ void TelnetLink::Command(ComPortCommand command, const std::vector<uint8_t>& val
                          std::string& out) {
   if (!comPort_) return;
   if (!ComPortAgreed()) {
-    if (us_[kComPort] == State::WantYes) {
-      // The same command given again replaces the one waiting.
-      std::erase_if(held_, [command](const auto& held) { return held.first == command; });
+    // Before the opening (the connection still being made) and while the server has not
+    // answered the option, commands wait.
+    if (!opened_ || us_[kComPort] == State::WantYes) {
+      // A setting given again replaces the one waiting; SET-CONTROL's values (DTR, RTS, the
+      // break, the flow control) are each their own, so they all go, in order.
+      if (command != ComPortCommand::SetControl) {
+        std::erase_if(held_, [command](const auto& held) { return held.first == command; });
+      }
       held_.emplace_back(command, value);
     } else {
       Note(ComPortCommandName(command));

@@ -65,7 +65,8 @@ class TelnetLink {
   // One data byte to send: after the commands still held, so that a purge or a setting given
   // before it reaches the server's port first.
   void Send(uint8_t value, std::string& out);
-  // A COM-PORT-OPTION command with its value; held back until the server agrees to the option.
+  // A COM-PORT-OPTION command with its value; held back until the server agrees to the option
+  // (given before Open, until then too).
   void Command(ComPortCommand command, const std::vector<uint8_t>& value, uint32_t nowMs,
                std::string& out);
   // Looks at the clock: commands still unanswered at their bound become unconfirmed (data held
@@ -106,6 +107,7 @@ class TelnetLink {
   static bool AcceptsForServer(uint8_t option);
 
   bool comPort_;
+  bool opened_ = false;
   State us_[256] = {};   // options this side performs (WILL)
   State him_[256] = {};  // options the server performs (DO)
   Input input_ = Input::Data;
