@@ -14,6 +14,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -61,7 +62,15 @@ class LineShim {
   LineShimState& State() { return *state_; }
   // For a child process: the shim preloaded, and where its state is.
   std::vector<std::string> Environment(const std::string& library) const {
-    return {"LD_PRELOAD=" + library, "WIRELAB_LINE_SHIM=" + path_};
+    std::vector<std::string> env{"LD_PRELOAD=" + library, "WIRELAB_LINE_SHIM=" + path_};
+#if defined(__SANITIZE_ADDRESS__)
+    // The preloaded shim comes before the AddressSanitizer runtime the program links, which
+    // that runtime refuses by default; the shim only forwards ioctl, so the order is harmless.
+    const char* options = std::getenv("ASAN_OPTIONS");
+    env.push_back(std::string("ASAN_OPTIONS=") + (options ? options : "") +
+                  ":verify_asan_link_order=0");
+#endif
+    return env;
   }
 
  private:
