@@ -137,7 +137,9 @@ echo "ok: the installed WireLab.exe is up"
 user_ini="$appdata/WireLab/WireLab.ini"
 save_default() {
   [ -f "$user_ini" ] && return 0
-  xdotool mousemove --window "$window" 20 196 click 3 key --delay 150 Up Up Return
+  # From the menu's foot: "Senaryo olarak kaydet...", "Senaryo çalıştır...", "Dosyaya
+  # kaydet...", then the save as default.
+  xdotool mousemove --window "$window" 20 196 click 3 key --delay 150 Up Up Up Up Return
   wait_for 3 test -f "$user_ini"
 }
 wait_for 30 save_default || fail "com1's save as default wrote no $user_ini"
