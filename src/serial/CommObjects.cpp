@@ -312,5 +312,10 @@ void TRealCom::SendBuffer(TPeripheral* /*Sender*/, const uint8_t* Buffer, int32_
 }
 
 void TRealCom::TransmitByte() {
+  const bool wasStalled = txStalled_;
   platform::TransmitByte(portHandle_, txByte_, txStalled_);
+  if (txStalled_ != wasStalled && OnSendStallChange) {
+    const std::function<void()> handler = OnSendStallChange;
+    handler();
+  }
 }

@@ -121,6 +121,12 @@ class TRealCom : public TPeripheral {
   // Called in the main thread when the server of a port on another machine has refused or
   // left unanswered an option (platform::UnconfirmedOptions names them); the port goes on.
   std::function<void()> OnLinkNote;
+  // Whether the device stopped taking output for the send's bound (about 2 s, as a closed CTS
+  // holds it under hardware flow control), so that the rest of that send was dropped; the
+  // next byte the device takes clears it. OnSendStallChange is called when it changes, in the
+  // thread that sends (the main thread).
+  bool SendStalled() const { return txStalled_; }
+  std::function<void()> OnSendStallChange;
   uint8_t RxByte() const { return rxByte_; }
   // How many idle waits the polling loop has finished; lets a test wait for whole passes.
   uint64_t IdlePolls() const { return idlePolls_; }

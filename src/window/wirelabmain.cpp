@@ -178,6 +178,7 @@ void TForm5::CreatePortObject(int N) {
   port->OnDeviceChange = [this, N] { ShowPortState(N); };
   port->OnLinesChange = [this, N] { ShowLines(N); };
   port->OnLinkNote = [this, N] { ShowPortState(N); };
+  port->OnSendStallChange = [this, N] { ShowPortState(N); };
   port->Resume();
 }
 

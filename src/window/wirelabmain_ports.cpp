@@ -163,6 +163,11 @@ void TForm5::ShowPortState(int N) {
     const std::string note =
         DescribeLinkNote(platform::UnconfirmedOptions(Ports[N]->PortHandle()), false);
     if (!note.empty()) tip += "\n" + note;
+    if (Ports[N]->SendStalled()) {
+      tip +=
+          "\nGönderim durdu: cihaz çıkışı yaklaşık 2 sn almadı (donanım akış kontrolünde CTS "
+          "kapalı olabilir); gönderimin kalanı atıldı.";
+    }
   }
   const bool recording = Recordings.Capturing(N);
   const bool recordingFailed = Recordings.CaptureFailed(N);

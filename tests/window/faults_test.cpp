@@ -96,6 +96,14 @@ TEST_F(Faults, SendOnAStalledLineReturnsAndTheWindowKeepsAnswering) {
   QTimer::singleShot(0, [&] { answered = true; });
   EXPECT_TRUE(WaitUntil([&] { return answered; }));
   EXPECT_FALSE(pty[1]->ReadAvailable().empty());  // the line took what fitted
+  // The group's tooltip says the rest was dropped, until the device takes a byte again.
+  const auto tip = [&] { return form->GroupBox[1]->toolTip().toStdString(); };
+  EXPECT_NE(tip().find("Gönderim durdu"), std::string::npos) << tip();
+  while (!pty[1]->ReadAvailable().empty()) {
+  }
+  form->EditASCII->setText(QStringLiteral("066"));
+  PressSend();
+  EXPECT_EQ(tip().find("Gönderim durdu"), std::string::npos) << tip();
 }
 
 TEST_F(Faults, OddSettingsTextsGiveTheirOutcomeAndNeverACrash) {
