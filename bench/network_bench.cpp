@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "bench_stats.h"
+#include "cash_register_sim.h"
 #include "cli_process.h"
 #include "platform/thread/main_thread_calls.h"
 #include "pty_pair.h"
@@ -38,20 +39,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-char CheckLetter(const std::string& text) {
-  unsigned sum = 0;
-  for (const char ch : text) sum += static_cast<uint8_t>(ch);
-  return static_cast<char>('A' + sum % 26);
-}
-
-std::string Framed(const std::string& text) {
-  return text + CheckLetter(text) + '\r';
-}
-
-std::string Number(int n) {
-  const std::string digits = std::to_string((n - 1) % 999 + 1);
-  return std::string(3 - digits.size(), '0') + digits;
-}
+using Packets = CashRegisterSim;
 
 double CpuSeconds(int who) {
   rusage usage{};
@@ -71,11 +59,11 @@ void PosReplies(const char* name, PtyPair& line, const std::string& device, int 
   std::vector<double> ms;
   int wrong = 0;
   for (int i = 1; i <= packets; ++i) {
-    const std::string no = Number(i);
+    const std::string no = Packets::Number(i);
     const std::string text =
         i == 1 ? no + "STTX12|34" : no + "ITEM01|8690504|1|" + std::to_string(i);
-    const std::string expected = Framed("001" + no + "ACK");
-    line.Write(Framed(text));
+    const std::string expected = Packets::Framed("001" + no + "ACK");
+    line.Write(Packets::Framed(text));
     const Clock::time_point written = Clock::now();
     const std::vector<uint8_t> reply = line.ReadExactly(expected.size(), std::chrono::seconds(5));
     if (reply.size() < expected.size()) break;

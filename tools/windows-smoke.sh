@@ -10,18 +10,8 @@ cd "$(dirname "$0")/.."
 root=$PWD
 build=${1:-build-win}
 run=("$root/tests/windows/wine_run.sh")
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$root/tests/windows/check_prelude.sh"
 fail() { echo "FAIL: $*"; exit 1; }
-wait_for() {
-  local until=$((SECONDS + $1)); shift
-  until "$@"; do [ $SECONDS -lt $until ] || return 1; sleep 0.1; done
-}
 
 tools/wine-prefix.sh
 display=:$((90 + RANDOM % 100))

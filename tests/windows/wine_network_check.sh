@@ -11,22 +11,12 @@ here=$(cd "$(dirname "$0")" && pwd)
 run=("$here/wine_run.sh")
 command -v ser2net >/dev/null || [ -x /usr/sbin/ser2net ] || {
   echo "SKIP: ser2net is not installed (tools/install-deps.sh --tests installs it)"; exit 0; }
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$here/check_prelude.sh"
 fail() {
   echo "FAIL: $*"
   [ -f "$work/out" ] && sed 's/^/  out: /' "$work/out"
   [ -f "$work/ser2net.log" ] && sed 's/^/  ser2net: /' "$work/ser2net.log"
   exit 1
-}
-wait_for() {  # seconds, command...
-  local until=$((SECONDS + $1)); shift
-  until "$@"; do [ $SECONDS -lt $until ] || return 1; sleep 0.05; done
 }
 free_port() {
   python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'

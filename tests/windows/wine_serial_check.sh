@@ -10,18 +10,8 @@ set -euo pipefail
 cli=$1
 here=$(cd "$(dirname "$0")" && pwd)
 run=("$here/wine_run.sh")
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$here/check_prelude.sh"
 fail() { echo "FAIL: $*"; [ -f "$work/out" ] && sed 's/^/  out: /' "$work/out"; exit 1; }
-wait_for() {  # seconds, command...
-  local until=$((SECONDS + $1)); shift
-  until "$@"; do [ $SECONDS -lt $until ] || return 1; sleep 0.05; done
-}
 
 "$here/wine_ports.sh" COM1="$work/com1" COM2="$work/com2" COM3=
 # COM2's far side is a second pseudo-terminal that socat joins to it.
