@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/text/cp1254.h"
+#include "senders/byte_codes.h"
 #include "serial/port_diagnosis.h"
 
 namespace {
@@ -34,16 +35,6 @@ const char* KindName(CliEvent::Kind kind) {
       break;
   }
   return "log";
-}
-
-std::string ThreeDigitCodes(const std::vector<uint8_t>& bytes) {
-  std::string codes;
-  for (const uint8_t byte : bytes) {
-    char group[4];
-    std::snprintf(group, sizeof group, "%03u", byte);
-    codes += group;
-  }
-  return codes;
 }
 
 std::string JsonString(const std::string& utf8) {
@@ -151,8 +142,10 @@ std::string FormatScenario(const CliEvent& event, const std::string& time, bool 
 std::string FormatEvent(const CliEvent& event, const std::string& time, bool json) {
   if (event.kind == CliEvent::Kind::Step) return FormatStep(event, time, json);
   if (event.kind == CliEvent::Kind::Scenario) return FormatScenario(event, time, json);
-  const std::string text = event.kind == CliEvent::Kind::Sent ? ThreeDigitCodes(event.bytes)
-                                                              : platform::Cp1254ToUtf8(event.text);
+  const std::string text =
+      event.kind == CliEvent::Kind::Sent
+          ? BytesToByteCodes(std::string(event.bytes.begin(), event.bytes.end()))
+          : platform::Cp1254ToUtf8(event.text);
   if (!json) {
     return time + " com" + std::to_string(event.port) + " " + KindName(event.kind) + " " +
            EscapeControls(text);

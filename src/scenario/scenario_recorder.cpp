@@ -1,26 +1,16 @@
 #include "scenario/scenario_recorder.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 
 #include "platform/text/cp1254.h"
 #include "pos/packet_format.h"
 #include "scenario/scenario_terminal.h"
+#include "senders/byte_codes.h"
 
 namespace {
 
 constexpr uint8_t kCarriageReturn = 13;
-
-std::string Codes(const std::string& bytes) {
-  std::string codes;
-  for (const char ch : bytes) {
-    char group[4];
-    std::snprintf(group, sizeof group, "%03u", static_cast<uint8_t>(ch));
-    codes += group;
-  }
-  return codes;
-}
 
 bool LetterRight(const std::string& packet) {
   return !packet.empty() &&
@@ -69,7 +59,7 @@ void ScenarioRecorder::RegisterByte(int port, uint8_t value, uint32_t now) {
   state.registerSpoke = true;
   const std::string text = packet.empty() ? packet : packet.substr(0, packet.size() - 1);
   if (!LetterRight(packet) || text.empty() || !Writable(text)) {
-    Line(port, "send-codes " + Codes(packet + static_cast<char>(kCarriageReturn)));
+    Line(port, "send-codes " + BytesToByteCodes(packet + static_cast<char>(kCarriageReturn)));
     return;
   }
   const std::string command = PacketCommand(packet);

@@ -1,5 +1,7 @@
 #include "senders/byte_codes.h"
 
+#include <cstdio>
+
 #include "platform/text/int_conv.h"
 
 std::vector<uint8_t> ByteCodesToBytes(std::string_view text) {
@@ -11,4 +13,15 @@ std::vector<uint8_t> ByteCodesToBytes(std::string_view text) {
     bytes.push_back(static_cast<uint8_t>(static_cast<uint32_t>(value) & 0xFFu));
   }
   return bytes;
+}
+
+std::string BytesToByteCodes(std::string_view bytes) {
+  std::string codes;
+  codes.reserve(3 * bytes.size());
+  for (const char ch : bytes) {
+    char group[4];
+    std::snprintf(group, sizeof group, "%03u", static_cast<unsigned>(static_cast<uint8_t>(ch)));
+    codes += group;
+  }
+  return codes;
 }

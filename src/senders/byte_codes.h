@@ -4,7 +4,10 @@
 // two characters left over at the end are not sent.
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
 std::vector<uint8_t> ByteCodesToBytes(std::string_view text);
+// The other way: each byte as its three-digit decimal code ("065" for 'A').
+std::string BytesToByteCodes(std::string_view bytes);

@@ -16,5 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t expected = value ? static_cast<uint8_t>(*value & 0xFF) : 0;
     if (bytes[k] != expected) std::abort();
   }
+  // The input as bytes, written as codes and read back.
+  if (ByteCodesToBytes(BytesToByteCodes(text)) != std::vector<uint8_t>(data, data + size)) {
+    std::abort();
+  }
   return 0;
 }
