@@ -73,13 +73,18 @@ TEST(NetworkPortTest, EveryByteValueArrivesAsSentBothWays) {
 
 TEST(NetworkPortTest, SettingsTextSetsTheServersPort) {
   REQUIRE_SER2NET();
-  // Pseudo-terminals keep 8 data bits and no parity: the speed and the stop bits show.
+  // Pseudo-terminals keep 8 data bits and no parity: the speed, the stop bits and the flow
+  // control (the fifth field, through SET-CONTROL) show.
   const struct {
     const char* settings;
     speed_t speed;
     bool twoStopBits;
-  } rows[] = {
-      {"19200,n,8,1", B19200, false}, {"57600,e,7,2", B57600, true}, {"1200,n,8,1", B1200, false}};
+    bool rtsCts;
+    bool xonXoff;
+  } rows[] = {{"19200,n,8,1", B19200, false, false, false},
+              {"57600,e,7,2", B57600, true, false, false},
+              {"1200,n,8,1,p", B1200, false, true, false},
+              {"9600,n,8,1,x", B9600, false, false, true}};
   Ser2netRig rig;
   for (const auto& row : rows) {
     SCOPED_TRACE(row.settings);
@@ -89,7 +94,9 @@ TEST(NetworkPortTest, SettingsTextSetsTheServersPort) {
     EXPECT_TRUE(WaitUntil(
         [&] {
           return tcgetattr(rig.Line().SlaveFd(), &t) == 0 && cfgetospeed(&t) == row.speed &&
-                 ((t.c_cflag & CSTOPB) != 0) == row.twoStopBits;
+                 ((t.c_cflag & CSTOPB) != 0) == row.twoStopBits &&
+                 ((t.c_cflag & CRTSCTS) != 0) == row.rtsCts &&
+                 ((t.c_iflag & IXON) != 0) == row.xonXoff;
         },
         std::chrono::seconds(5)));
     // The data still passes after the settings.

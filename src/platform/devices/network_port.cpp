@@ -222,7 +222,20 @@ class NetworkPort {
                          : state.Stop == StopBits::OneAndHalf ? 3
                                                               : 1;
     telnet_.Command(ComPortCommand::SetStopSize, {stop}, now, output_);
+    if (state.Flow != FlowControl::Unchanged) {
+      const net::LineControl flow =
+          state.Flow == FlowControl::Hardware  ? net::LineControl::HardwareFlowControl
+          : state.Flow == FlowControl::XonXoff ? net::LineControl::XonXoffFlowControl
+                                               : net::LineControl::NoFlowControl;
+      telnet_.Command(ComPortCommand::SetControl, {static_cast<uint8_t>(flow)}, now, output_);
+      flow_ = state.Flow;
+    }
     Flush();
+  }
+
+  FlowControl Flow() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return flow_;
   }
 
   void Purge() {
@@ -376,6 +389,8 @@ class NetworkPort {
   std::string output_;      // what is on its way to the server, as it goes on the wire
   std::string connecting_;  // data given while the connection was still being made
   CommState state_;
+  // The flow control last asked of the server; None, as ser2net's ports start, until then.
+  FlowControl flow_ = FlowControl::None;
   bool notice_ = false;
 };
 
@@ -513,6 +528,11 @@ bool NetworkSetModemOutput(PortHandle handle, ModemOutput line, bool on) {
 
 bool NetworkSetBreak(PortHandle handle, bool on) {
   return SetNetworkControl(handle, on ? net::LineControl::BreakOn : net::LineControl::BreakOff);
+}
+
+FlowControl NetworkFlowControl(PortHandle handle) {
+  NetworkPort* port = PortOf(handle);
+  return port != nullptr ? port->Flow() : FlowControl::None;
 }
 
 bool NetworkGetCommState(PortHandle handle, CommState& state) {

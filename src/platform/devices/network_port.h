@@ -59,6 +59,9 @@ std::optional<uint8_t> NetworkModemState(PortHandle handle);
 ModemLines NetworkModemLines(PortHandle handle);
 bool NetworkSetModemOutput(PortHandle handle, ModemOutput line, bool on);
 bool NetworkSetBreak(PortHandle handle, bool on);
+// The flow control asked of the server through SET-CONTROL (the settings' fifth field); the
+// server's answer, or its silence, is among UnconfirmedOptions.
+FlowControl NetworkFlowControl(PortHandle handle);
 
 // The port layer's operations on network ports; each system's serial file hands them on.
 PortHandle OpenNetworkPort(const std::string& path);

@@ -411,7 +411,7 @@ NativeLineRecord BuildNativeRecord(const CommState& state) {
 }
 
 FlowControl FlowControlInForce(PortHandle handle) {
-  if (handle.IsNetwork()) return FlowControl::None;  // not reported by the server
+  if (handle.IsNetwork()) return NetworkFlowControl(handle);
   termios t{};
   if (!handle.IsOpen() ||
       RetryOnEintr([&] { return tcgetattr(detail::Descriptor(handle), &t); }) != 0) {

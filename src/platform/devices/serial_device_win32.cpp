@@ -295,7 +295,7 @@ bool SetCommState(PortHandle handle, const CommState& state) {
 }
 
 FlowControl FlowControlInForce(PortHandle handle) {
-  if (handle.IsNetwork()) return FlowControl::None;  // not reported by the server
+  if (handle.IsNetwork()) return NetworkFlowControl(handle);
   Port* port = PortOf(handle);
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
