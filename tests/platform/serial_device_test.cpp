@@ -96,6 +96,8 @@ TEST(SerialDevice, AnOpenThatFailsSaysWhy) {
   };
   const std::string lockFile = lockFileOf(locked);
   mkdir("/var/lock", 0755);
+  // A killed program's lock file for the same terminal number would let root take the flag.
+  std::remove(lockFileOf(exclusive).c_str());
   ASSERT_TRUE(writeLockFile(lockFile, getpid())) << lockFile;
   const platform::PortHandle held = platform::OpenExclusive(ours.SlavePath());
   ASSERT_TRUE(held.IsOpen());
